@@ -1,0 +1,71 @@
+// One index tag kept in a dBASE III .ndx file: a B-tree of fixed-length character keys, each
+// with a record number, in ascending key order (keys blank-padded, compared as bytes; equal
+// keys in record-number order). The file layout is described in docs/ndx-format.md.
+//
+// The index reads its blocks from the file on every call and caches nothing between calls,
+// so several processes may use one file. Serialising them is the caller's business: the
+// engine takes the table's locks (docs/locking.md) around every read and change.
+#ifndef TVR_DB_NDX_INDEX_H_
+#define TVR_DB_NDX_INDEX_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace tvr::db {
+
+class NdxIndex {
+ public:
+  struct Entry {
+    std::string key;  // padded or cut to the key length by the index
+    std::uint32_t recno;
+  };
+
+  // Writes a complete index of `entries` (in any order) to `path`, replacing any old file
+  // atomically. `key_expression` (the column name) is stored in the header. `stamp` is
+  // stored for the engine's staleness check.
+  static void Build(const std::string& path, std::string_view key_expression, int key_length,
+                    std::vector<Entry> entries, std::uint32_t stamp);
+
+  // Opens an existing file; nullptr when it does not exist. Throws Failure 3256 when the
+  // header is not a valid .ndx header.
+  static std::unique_ptr<NdxIndex> Open(const std::string& path, bool writable);
+
+  const std::string& key_expression() const { return key_expression_; }
+  int key_length() const { return key_length_; }
+
+  // A 32-bit value the engine keeps in the header's unused bytes to tell whether the index
+  // still matches its table. Build writes it; these read and rewrite it alone.
+  std::uint32_t ReadStamp() const;
+  void WriteStamp(std::uint32_t stamp);
+
+  void Insert(std::string_view key, std::uint32_t recno);
+  // Removes the one entry (key, recno); does nothing when it is not there.
+  void Remove(std::string_view key, std::uint32_t recno);
+
+  // Record numbers whose key equals `key` (blank-padded), ascending.
+  std::vector<std::uint32_t> Equal(std::string_view key) const;
+  // Record numbers of the first entry whose key is >= `key`, and every one after it, in key
+  // order, at most `limit` of them (0 = all).
+  std::vector<std::uint32_t> From(std::string_view key, std::size_t limit = 0) const;
+
+  // Walks the whole tree and throws Failure 3256 unless it is well formed and in order.
+  void Check() const;
+
+  ~NdxIndex();
+
+ private:
+  NdxIndex(platform::File file, std::string key_expression, int key_length);
+
+  platform::File file_;
+  std::string key_expression_;
+  int key_length_;
+};
+
+}  // namespace tvr::db
+
+#endif  // TVR_DB_NDX_INDEX_H_

@@ -15,9 +15,9 @@ namespace {
 const std::vector<FieldDesc> kFields = {
     {"CODE", 'C', 1, 20, 0},   {"ORDERNO", 'C', 21, 10, 0}, {"ORDERDATE", 'D', 31, 8, 0},
     {"NEW", 'L', 39, 1, 0},    {"TOTAL", 'N', 40, 10, 2},   {"PAID", 'N', 50, 8, 2},
-    {"NOTES", 'M', 58, 10, 0},
+    {"NOTES", 'M', 58, 10, 0}, {"\xC9TAT", 'C', 68, 1, 0},  // ETAT with E acute
 };
-constexpr std::size_t kRecordLength = 68;
+constexpr std::size_t kRecordLength = 69;
 
 struct Row {
   char flag;
@@ -99,6 +99,8 @@ TEST(FilterTest, MatchesTheExpectedRows) {
       {R"("B" < code)", "4,5"},
       {R"(code <= "ACM")", "7"},
       {R"(code = orderno)", "7"},
+      {"code < \"\xC9\"", "1,2,3,4,5,6,7"},  // bytes compare unsigned
+      {"\xE9tat = \"\"", "1,2,3,4,5,6,7"},   // names ignore Windows-1252 letter case
       // Dates, both year forms, the blank date.
       {"orderdate = #1/1/2000#", "3"},
       {"orderdate = #01/01/00#", "3"},
@@ -165,6 +167,7 @@ TEST(FilterTest, RejectsBadExpressionsWithAClearFailure) {
       {"notes", "memo column NOTES cannot be used"},
       {R"(new = "T")", "logical column NEW cannot be compared"},
       {"new = .T.", "logical column NEW cannot be compared"},
+      {"code = .T.", "expected a value at position 8, found '.T.'"},
       {"code", "column CODE is not logical"},
       {R"(nosuch = "x")", "unknown column 'nosuch'"},
       {R"("a" = "a")", "a comparison needs a column"},

@@ -1,8 +1,14 @@
 #include "platform/profile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <optional>
 
 #include "platform/code_page.h"
+#include "platform/failure.h"
 #include "platform/file.h"
 
 namespace tvr::platform {
@@ -126,12 +132,34 @@ std::string KeyLine(std::string_view key, std::string_view value) {
   return line;
 }
 
+// The writers' lock: flock on "<path>.lock", held until destroyed. The lock file is opened for
+// reading only, so a lock file created by another user (say, root running a tool) still works.
+class WriterLock {
+ public:
+  explicit WriterLock(const std::string& path) {
+    fd_ = ::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) ThrowErrno(errno);
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        int e = errno;
+        ::close(fd_);
+        ThrowErrno(e);
+      }
+    }
+  }
+  ~WriterLock() { ::close(fd_); }
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 // Runs `change` on the file's lines under the writers' lock and replaces the file with the
 // result.
 template <typename Change>
 void Rewrite(const std::string& path, Change change) {
-  File lock(path + ".lock", File::Mode::kCreate);
-  lock.LockExclusive(0, 1);
+  WriterLock lock(path);
   Document doc = Document::Parse(ReadWholeFile(path));
   change(doc);
   ReplaceFileAtomically(path, doc.Text());

@@ -9,7 +9,7 @@
 //
 // Concurrency: several processes read and write one file at the same time.
 //  - Every write reads the file, changes it in memory and replaces the whole file at once
-//    (ReplaceFileAtomically) while holding an exclusive lock on the lock file "<path>.lock"
+//    (ReplaceFileAtomically) while holding an exclusive flock on the lock file "<path>.lock"
 //    beside it, so writers never lose each other's keys, and a writer killed at any point leaves
 //    the old or the new file.
 //  - A read opens the file once and reads it whole; since writers replace the file instead of

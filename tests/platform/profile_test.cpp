@@ -1,6 +1,7 @@
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <string>
@@ -150,6 +151,32 @@ TEST(Profile, ConcurrentWritersLoseNothingAndReadersNeverSeeATornFile) {
     }
   }
   EXPECT_EQ(ReadProfileString(path, "Tail", "End"), "1");
+}
+
+// A writer killed at any moment leaves the old or the new file: the keys it wrote are exactly
+// its first ones, each whole, and the rest of the file is intact.
+TEST(Profile, KilledWriterLeavesAWholeFile) {
+  TempDir dir;
+  std::string path = dir.File("shared.ini");
+  WriteFile(path, "[Keys]\r\n[Tail]\r\nEnd=1\r\n");
+  tvr::testing::ChildRun run;
+  run.program = TVR_BINARY_DIR "/tests/profile_writer_tool";
+  run.args = {path, "7", "100000"};
+  int pid = tvr::testing::StartChild(run);
+  while (ReadProfileString(path, "Keys", "w7k20").empty()) ::usleep(1000);
+  ::kill(pid, SIGKILL);
+  EXPECT_EQ(tvr::testing::WaitChild(pid), -1);
+  int written = 0;
+  while (!ReadProfileString(path, "Keys", "w7k" + std::to_string(written)).empty()) ++written;
+  EXPECT_GT(written, 20);
+  EXPECT_EQ(ReadProfileString(path, "Keys", "w7k" + std::to_string(written + 1)), "");
+  for (int i = 0; i < written; ++i) {
+    EXPECT_EQ(ReadProfileString(path, "Keys", "w7k" + std::to_string(i)),
+              "value-7-" + std::to_string(i) + "-" + std::string(40, 'h'));
+  }
+  EXPECT_EQ(ReadProfileString(path, "Tail", "End"), "1");
+  WriteProfileString(path, "Tail", "After", "1");  // the lock died with the writer
+  EXPECT_EQ(ReadProfileString(path, "Tail", "After"), "1");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "db/dbf_table.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 
@@ -301,6 +302,13 @@ void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) 
   if (got != size) {
     Damaged(path(), "record " + std::to_string(first + got / record_length_) +
                         " lies beyond the end of the file");
+  }
+}
+
+void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
+  if (file_.ReadAt(header_length_ + std::uint64_t{recno - 1} * record_length_, out,
+                   record_length_) != record_length_) {
+    Damaged(path(), "record " + std::to_string(recno) + " lies beyond the end of the file");
   }
 }
 

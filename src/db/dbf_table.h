@@ -62,6 +62,8 @@ class DbfTable {
   // Reads records first .. first + count - 1 the same way into `out`; all of them must be
   // below the record count.
   void ReadRecords(std::uint32_t first, std::uint32_t count, char* out);
+  // Reads record `recno` while the caller holds its record lock (no shared lock needed).
+  void ReadHeldRecord(std::uint32_t recno, char* out);
 
   // Writes record `recno` in place. The caller holds its record lock.
   void WriteRecord(std::uint32_t recno, const char* bytes);

@@ -612,7 +612,9 @@ int d4append(DATA4* data) {
   }
   DropReadAhead(*data);
   data->tag_walk_valid = false;
-  std::vector<MemoSlot> memos = std::move(data->memos);
+  std::vector<MemoSlot> memos;
+  memos.swap(data->memos);
+  data->memos.resize(memos.size());
   Load(*data, recno, record.data());
   for (std::size_t i = 0; i < fields.size(); ++i) {
     if (fields[i].type == 'M') data->memos[i] = MemoSlot{true, false, std::move(memos[i].text)};

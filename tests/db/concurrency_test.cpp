@@ -14,6 +14,7 @@
 
 #include "db/db_test_support.h"
 #include "db/engine.h"
+#include "db/ndx_index.h"
 
 namespace tvr::db {
 namespace {
@@ -129,6 +130,7 @@ TEST(ConcurrencyTest, ConcurrentAppendersNeverOverwriteEachOther) {
   int n = 0;
   for (int s = relate4top(rel); s == 0; s = relate4skip(rel, 1)) ++n;
   EXPECT_EQ(n, kRows);
+  NdxIndex::Open(dir.File("orders_code.ndx"), false)->Check();
 }
 
 TEST(ConcurrencyTest, WriterKilledAtRandomMomentsLeavesASoundTable) {
@@ -171,6 +173,7 @@ TEST(ConcurrencyTest, WriterKilledAtRandomMomentsLeavesASoundTable) {
       for (int i : done) EXPECT_TRUE(rows[writer].count(i)) << writer << "-" << i;
     }
     EXPECT_EQ(PythonRowCount(path), static_cast<long>(total));
+    NdxIndex::Open(dir.File("orders_code.ndx"), false)->Check();
   }
 }
 

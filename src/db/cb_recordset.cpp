@@ -27,9 +27,8 @@ FIELD4* CBRecordset::FieldOrFail(std::string_view name) {
   std::string z(name);
   FIELD4* field = d4field(DataHandle, z.c_str());
   if (field == nullptr) {
-    throw Failure(err::kObjectNotSet, DataHandle == nullptr
-                                          ? "The recordset's table is not open"
-                                          : "The table has no column named " + z);
+    throw Failure(err::kObjectNotSet, DataHandle == nullptr ? "The recordset's table is not open"
+                                                            : "The table has no column named " + z);
   }
   return field;
 }

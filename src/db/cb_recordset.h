@@ -39,11 +39,11 @@ class Fields {
 
 class CBRecordset {
  public:
-  DATA4* DataHandle = nullptr;    // the table
-  TAG4* TagHandle = nullptr;      // the tag found by the last Index, 0 when none
-  RELATE4* QueryHandle = nullptr; // the query; 0 means movement goes straight through the table
-  bool NoMatch = false;           // set by dbSeek
-  bool CountValid = false;        // CachedCount holds the query's count
+  DATA4* DataHandle = nullptr;     // the table
+  TAG4* TagHandle = nullptr;       // the tag found by the last Index, 0 when none
+  RELATE4* QueryHandle = nullptr;  // the query; 0 means movement goes straight through the table
+  bool NoMatch = false;            // set by dbSeek
+  bool CountValid = false;         // CachedCount holds the query's count
   std::int32_t CachedCount = 0;
 
   // The current record number of the table / go to that record (status not kept).

@@ -10,10 +10,10 @@ namespace tvr::db::dbf {
 
 // Table header (first 32 bytes of the .dbf).
 inline constexpr std::size_t kHeaderSize = 32;
-inline constexpr std::size_t kVersionOffset = 0;      // 1 byte
-inline constexpr std::size_t kDateOffset = 1;         // 3 bytes: YY (year - 1900), MM, DD
-inline constexpr std::size_t kCountOffset = 4;        // 4 bytes: number of records
-inline constexpr std::size_t kHeaderLengthOffset = 8; // 2 bytes: bytes before the first record
+inline constexpr std::size_t kVersionOffset = 0;        // 1 byte
+inline constexpr std::size_t kDateOffset = 1;           // 3 bytes: YY (year - 1900), MM, DD
+inline constexpr std::size_t kCountOffset = 4;          // 4 bytes: number of records
+inline constexpr std::size_t kHeaderLengthOffset = 8;   // 2 bytes: bytes before the first record
 inline constexpr std::size_t kRecordLengthOffset = 10;  // 2 bytes: bytes of one record
 inline constexpr std::uint8_t kVersionPlain = 0x03;     // dBASE III PLUS, no memo file
 inline constexpr std::uint8_t kVersionWithMemo = 0x83;  // dBASE III PLUS with a .dbt memo file

@@ -134,7 +134,8 @@ void DbfTable::ReadHeader() {
     Damaged(path, "the record length " + std::to_string(record_length_) + " is impossible");
   }
   std::string descriptors(header_length_ - dbf::kHeaderSize, '\0');
-  if (file_.ReadAt(dbf::kHeaderSize, descriptors.data(), descriptors.size()) != descriptors.size()) {
+  if (file_.ReadAt(dbf::kHeaderSize, descriptors.data(), descriptors.size()) !=
+      descriptors.size()) {
     Damaged(path, "the column descriptions are cut short");
   }
   std::uint32_t offset = 1;
@@ -189,8 +190,8 @@ void DbfTable::ReadHeader() {
       memo_ = DbtMemo::Open(memo_path, writable_);
     } catch (const Failure& f) {
       if (f.number() != err::kFileNotFound) throw;
-      throw Failure(err::kFileNotFound, "The memo file " + memo_path + " of the table " + path +
-                                            " is missing");
+      throw Failure(err::kFileNotFound,
+                    "The memo file " + memo_path + " of the table " + path + " is missing");
     }
   }
 }
@@ -211,9 +212,8 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
     const FieldDesc& f = fields[i];
     std::string name;
     for (char c : f.name) name += UpperCase1252(c);
-    bool valid_name = !name.empty() && name.size() <= dbf::kMaxNameLength &&
-                      name[0] >= 'A' && name[0] <= 'Z' &&
-                      std::all_of(name.begin(), name.end(), [](char c) {
+    bool valid_name = !name.empty() && name.size() <= dbf::kMaxNameLength && name[0] >= 'A' &&
+                      name[0] <= 'Z' && std::all_of(name.begin(), name.end(), [](char c) {
                         return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
                       });
     if (!valid_name) BadColumn("\"" + f.name + "\" is not a column name");
@@ -228,7 +228,8 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
       if (type == 'L') length = dbf::kLogicalLength;
       if (type == 'M') length = dbf::kMemoLength;
     }
-    if (!ValidWidth(type, length, f.decimals) || (type == 'C' && length > dbf::kMaxCharacterLength)) {
+    if (!ValidWidth(type, length, f.decimals) ||
+        (type == 'C' && length > dbf::kMaxCharacterLength)) {
       BadColumn("the column " + name + " cannot have type '" + std::string(1, type) +
                 "' with width " + std::to_string(length) + "," + std::to_string(f.decimals));
     }
@@ -314,8 +315,7 @@ void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
 
 void DbfTable::WriteRecord(std::uint32_t recno, const char* bytes) {
   StampDate();
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes,
-                record_length_);
+  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes, record_length_);
 }
 
 void DbfTable::WriteNewRecord(std::uint32_t recno, const char* bytes) {
@@ -363,7 +363,8 @@ std::uint32_t DbfTable::MemoBlock(std::string_view pointer) const {
     }
     block = block * 10 + static_cast<std::uint64_t>(c - '0');
     digits = true;
-    if (block > 0xFFFFFFFFu) Damaged(path(), "the memo pointer " + std::string(pointer) + " is too large");
+    if (block > 0xFFFFFFFFu)
+      Damaged(path(), "the memo pointer " + std::string(pointer) + " is too large");
   }
   return static_cast<std::uint32_t>(block);
 }

@@ -34,14 +34,12 @@ std::string Reindex(CODE4* cb, const std::filesystem::path& path, bool create_co
   std::string created;
   if (create_code_tags) {
     int column = data->table->FindField("CODE");
-    bool has_code_tag = std::any_of(data->tags.begin(), data->tags.end(), [&](const auto& tag) {
-      return tag->column == column;
-    });
+    bool has_code_tag = std::any_of(data->tags.begin(), data->tags.end(),
+                                    [&](const auto& tag) { return tag->column == column; });
     if (column >= 0 && !has_code_tag &&
         data->table->fields()[static_cast<std::size_t>(column)].type == 'C') {
       const FieldDesc& field = data->table->fields()[static_cast<std::size_t>(column)];
-      std::filesystem::path ndx =
-          path.parent_path() / (path.stem().string() + "_code.ndx");
+      std::filesystem::path ndx = path.parent_path() / (path.stem().string() + "_code.ndx");
       // An empty tag stamped dirty: the reopen below fills it from the rows.
       NdxIndex::Build(ndx.string(), field.name, field.length, {}, 0xFFFFFFFFu);
       d4close(data);
@@ -86,7 +84,8 @@ int main(int argc, char** argv) {
     }
   }
   if (ec) {
-    std::fprintf(stderr, "dbfreindex: cannot read %s: %s\n", directory.c_str(), ec.message().c_str());
+    std::fprintf(stderr, "dbfreindex: cannot read %s: %s\n", directory.c_str(),
+                 ec.message().c_str());
     return 1;
   }
   std::sort(tables.begin(), tables.end());

@@ -16,8 +16,8 @@ namespace {
 }  // namespace
 
 DbtMemo DbtMemo::Open(const std::string& path, bool writable) {
-  platform::File file(path, writable ? platform::File::Mode::kReadWrite
-                                     : platform::File::Mode::kReadOnly);
+  platform::File file(
+      path, writable ? platform::File::Mode::kReadWrite : platform::File::Mode::kReadOnly);
   unsigned char header[4];
   if (file.ReadAt(0, header, sizeof header) != sizeof header) Damaged(path, "no header");
   if (dbf::GetU32(header) == 0) Damaged(path, "the free-block pointer is 0");
@@ -35,7 +35,8 @@ std::string DbtMemo::Read(std::uint32_t block) const {
   const std::uint64_t size = file_.Size();
   const std::uint64_t start = std::uint64_t{block} * dbf::kMemoBlockSize;
   if (block == 0 || start >= size) {
-    Damaged(file_.path(), "memo block " + std::to_string(block) + " lies beyond the end of the file");
+    Damaged(file_.path(),
+            "memo block " + std::to_string(block) + " lies beyond the end of the file");
   }
   std::string text;
   std::size_t chunk = dbf::kMemoBlockSize;
@@ -65,10 +66,9 @@ std::string DbtMemo::Read(std::uint32_t block) const {
 std::uint32_t DbtMemo::Write(std::string_view text) {
   if (text.empty()) return 0;
   if (text.size() > dbf::kMaxMemoLength) {
-    throw Failure(err::kOutOfMemory, "A memo text of " + std::to_string(text.size()) +
-                                         " bytes is longer than the " +
-                                         std::to_string(dbf::kMaxMemoLength >> 20) +
-                                         " MB a memo may hold");
+    throw Failure(err::kOutOfMemory,
+                  "A memo text of " + std::to_string(text.size()) + " bytes is longer than the " +
+                      std::to_string(dbf::kMaxMemoLength >> 20) + " MB a memo may hold");
   }
   if (text.find(dbf::kMemoEnd) != std::string_view::npos) {
     throw Failure(err::kInvalidCall,

@@ -130,20 +130,20 @@ void Flush(DATA4& data) {
     } else {
       // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
       // crash in between leaves a dirty tag, which the next open rebuilds.
-      WithFreshTags(data, true, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes,
-                                    std::uint32_t count) {
-        for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
-        table.WriteRecord(recno, merged.data());
-        for (std::size_t t = 0; t < indexes.size(); ++t) {
-          std::string old_key = KeyOf(*data.tags[t], disk.data());
-          std::string new_key = KeyOf(*data.tags[t], merged.data());
-          if (old_key != new_key) {
-            indexes[t]->Remove(old_key, recno);
-            indexes[t]->Insert(new_key, recno);
-          }
-          indexes[t]->WriteStamp(count);
-        }
-      });
+      WithFreshTags(data, true,
+                    [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
+                      for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
+                      table.WriteRecord(recno, merged.data());
+                      for (std::size_t t = 0; t < indexes.size(); ++t) {
+                        std::string old_key = KeyOf(*data.tags[t], disk.data());
+                        std::string new_key = KeyOf(*data.tags[t], merged.data());
+                        if (old_key != new_key) {
+                          indexes[t]->Remove(old_key, recno);
+                          indexes[t]->Insert(new_key, recno);
+                        }
+                        indexes[t]->WriteStamp(count);
+                      }
+                    });
     }
     DropReadAhead(data);
   }
@@ -165,9 +165,7 @@ namespace {
 
 constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 
-bool HasExtension(const std::string& path) {
-  return std::filesystem::path(path).has_extension();
-}
+bool HasExtension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
 
 std::string LowerCaseName(const std::string& path) {
   std::filesystem::path p(path);
@@ -195,11 +193,12 @@ std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key) {
       static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
                                             [&](const auto& t) { return t.get() == tag; }) -
                                data.tags.begin());
-  WithFreshTags(data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-    order = indexes[which]->From(key);
-    // Entries of rows beyond the count belong to an append not finished.
-    std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
-  });
+  WithFreshTags(data, false,
+                [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
+                  order = indexes[which]->From(key);
+                  // Entries of rows beyond the count belong to an append not finished.
+                  std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
+                });
   return order;
 }
 
@@ -241,7 +240,8 @@ int StepTagWalk(DATA4& data, long step) {
 
 std::string FormatNumberField(double value, const FieldDesc& field) {
   if (!std::isfinite(value)) {
-    throw Failure(err::kOverflow, "Overflow: the column " + field.name + " cannot hold that number");
+    throw Failure(err::kOverflow,
+                  "Overflow: the column " + field.name + " cannot hold that number");
   }
   char buffer[64];
   int decimals = (field.type == 'N' || field.type == 'F') ? field.decimals : 0;
@@ -255,7 +255,9 @@ std::string FormatNumberField(double value, const FieldDesc& field) {
   return text;
 }
 
-MemoSlot& SlotOf(FIELD4* field) { return field->data->memos[static_cast<std::size_t>(field->column)]; }
+MemoSlot& SlotOf(FIELD4* field) {
+  return field->data->memos[static_cast<std::size_t>(field->column)];
+}
 
 const std::string& MemoText(FIELD4* field) {
   DATA4& data = *field->data;
@@ -263,8 +265,8 @@ const std::string& MemoText(FIELD4* field) {
   if (!slot.loaded) {
     slot.text = data.appending || data.eof
                     ? std::string()
-                    : data.table->ReadMemo(std::string_view(
-                          data.record.data() + field->desc.offset, field->desc.length));
+                    : data.table->ReadMemo(std::string_view(data.record.data() + field->desc.offset,
+                                                            field->desc.length));
     slot.loaded = true;
   }
   return slot.text;
@@ -608,10 +610,9 @@ int d4append(DATA4* data) {
     if (data->tags.empty()) {
       write(nullptr);
     } else {
-      WithFreshTags(*data, true,
-                    [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t) {
-                      write(&indexes);
-                    });
+      WithFreshTags(
+          *data, true,
+          [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t) { write(&indexes); });
     }
   }
   DropReadAhead(*data);
@@ -693,9 +694,7 @@ FIELD4* d4field(DATA4* data, const char* name) {
   return column < 0 ? nullptr : data->fields[static_cast<std::size_t>(column)].get();
 }
 
-int d4numFields(DATA4* data) {
-  return data == nullptr ? 0 : static_cast<int>(data->fields.size());
-}
+int d4numFields(DATA4* data) { return data == nullptr ? 0 : static_cast<int>(data->fields.size()); }
 
 FIELD4* d4fieldJ(DATA4* data, int j) {
   if (data == nullptr || j < 1 || j > static_cast<int>(data->fields.size())) return nullptr;
@@ -718,7 +717,8 @@ int f4decimals(FIELD4* field) { return field ? field->desc.decimals : 0; }
 double f4double(FIELD4* field) {
   if (field == nullptr) return 0;
   std::string text(f4ptr(field), field->desc.length);
-  if (field->desc.type == 'L') return text[0] == 'T' || text[0] == 't' || text[0] == 'Y' || text[0] == 'y';
+  if (field->desc.type == 'L')
+    return text[0] == 'T' || text[0] == 't' || text[0] == 'Y' || text[0] == 'y';
   if (field->desc.type == 'M') return 0;
   return std::strtod(text.c_str(), nullptr);
 }

@@ -111,9 +111,9 @@ void DropReadAhead(DATA4& data);
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
 // Calls `use` with each tag opened, after rebuilding every tag that is missing, marked dirty
 // or stamped with another record count than the table's.
-void WithFreshTags(DATA4& data, bool for_change,
-                   const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&,
-                                            std::uint32_t count)>& use);
+void WithFreshTags(
+    DATA4& data, bool for_change,
+    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
 void OpenTags(DATA4& data);

@@ -29,9 +29,9 @@ bool Matches(const RELATE4& rel, const char* record, std::uint32_t length) {
 }
 
 std::size_t TagIndex(const DATA4& data, const TAG4* tag) {
-  return static_cast<std::size_t>(
-      std::find_if(data.tags.begin(), data.tags.end(), [&](const auto& t) { return t.get() == tag; }) -
-      data.tags.begin());
+  return static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
+                                               [&](const auto& t) { return t.get() == tag; }) -
+                                  data.tags.begin());
 }
 
 // The record numbers a tag gives for the query: the rows of one key when the filter requires
@@ -48,14 +48,16 @@ std::optional<std::vector<std::uint32_t>> RowsFromTags(RELATE4& rel) {
   for (std::size_t t : candidates) {
     const TAG4& tag = *data.tags[t];
     std::optional<std::string> key;
-    if (rel.filter) key = rel.filter->RequiredEquality(data.table->fields()[static_cast<std::size_t>(tag.column)].name);
+    if (rel.filter)
+      key = rel.filter->RequiredEquality(
+          data.table->fields()[static_cast<std::size_t>(tag.column)].name);
     if (!key && data.selected == nullptr) continue;
-    WithFreshTags(data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes,
-                                   std::uint32_t count) {
-      std::vector<std::uint32_t> list = key ? indexes[t]->Equal(*key) : indexes[t]->From("");
-      std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
-      rows = std::move(list);
-    });
+    WithFreshTags(
+        data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
+          std::vector<std::uint32_t> list = key ? indexes[t]->Equal(*key) : indexes[t]->From("");
+          std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
+          rows = std::move(list);
+        });
     return rows;
   }
   return rows;
@@ -170,7 +172,8 @@ int StepSequential(RELATE4& rel, long recno, long step) {
 long CurrentPosition(RELATE4& rel) {
   DATA4& data = *rel.data;
   if (rel.walk == RELATE4::Walk::kSequential) {
-    return data.eof ? static_cast<long>(data.table->ReadRecordCount()) + 1 : static_cast<long>(data.recno);
+    return data.eof ? static_cast<long>(data.table->ReadRecordCount()) + 1
+                    : static_cast<long>(data.recno);
   }
   if (data.eof) return static_cast<long>(rel.list.size());
   if (rel.list_pos < rel.list.size() && rel.list[rel.list_pos] == data.recno) {

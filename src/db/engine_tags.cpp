@@ -36,15 +36,16 @@ void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
     std::uint32_t n = std::min(per_chunk, count - first + 1);
     table.ReadRecords(first, n, chunk.data());
     for (std::uint32_t i = 0; i < n; ++i) {
-      entries.push_back({KeyOf(tag, chunk.data() + std::size_t{i} * table.record_length()), first + i});
+      entries.push_back(
+          {KeyOf(tag, chunk.data() + std::size_t{i} * table.record_length()), first + i});
     }
   }
   NdxIndex::Build(tag.path, tag.expression, tag.key_length, std::move(entries), count);
 }
 
-void WithFreshTags(DATA4& data, bool for_change,
-                   const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&,
-                                            std::uint32_t count)>& use) {
+void WithFreshTags(
+    DATA4& data, bool for_change,
+    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use) {
   DbfTable& table = *data.table;
   TableLocks& locks = table.locks();
   bool exclusive = for_change || locks.HoldsIndexExclusive();
@@ -106,9 +107,8 @@ void OpenTags(DATA4& data) {
     tag->expression = index ? index->key_expression() : name;
     tag->column = table.FindField(tag->expression);
     if (tag->column < 0 || table.fields()[static_cast<std::size_t>(tag->column)].type == 'M') {
-      throw Failure(err::kIndexDamaged, "The index " + path + " has the key \"" +
-                                            tag->expression + "\", which is not a column of " +
-                                            table.path());
+      throw Failure(err::kIndexDamaged, "The index " + path + " has the key \"" + tag->expression +
+                                            "\", which is not a column of " + table.path());
     }
     tag->key_length = table.fields()[static_cast<std::size_t>(tag->column)].length;
     data.tags.push_back(std::move(tag));

@@ -85,7 +85,8 @@ void TableLocks::UnlockAppend() {
 void TableLocks::LockIndex(bool exclusive) {
   if (index_depth_ > 0) {
     if (exclusive && !index_exclusive_) {
-      throw Failure(err::kInvalidCall, "index lock of " + path_ + " asked exclusively while shared");
+      throw Failure(err::kInvalidCall,
+                    "index lock of " + path_ + " asked exclusively while shared");
     }
     ++index_depth_;
     return;
@@ -94,7 +95,8 @@ void TableLocks::LockIndex(bool exclusive) {
     return exclusive ? writer_.TryLockExclusive(kIndexLockByte, 1)
                      : writer_.TryLockShared(kIndexLockByte, 1);
   });
-  if (!locked) throw Failure(err::kLockFailed, "Couldn't update; the index of " + path_ + " is locked");
+  if (!locked)
+    throw Failure(err::kLockFailed, "Couldn't update; the index of " + path_ + " is locked");
   index_depth_ = 1;
   index_exclusive_ = exclusive;
 }

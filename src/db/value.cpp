@@ -87,9 +87,8 @@ Date Date::FromParts(int year, int month, int day) {
     TypeMismatch("no such date " + std::to_string(month) + "/" + std::to_string(day) + "/" +
                  std::to_string(year));
   }
-  return Date{static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month),
-                                                static_cast<unsigned>(day)) -
-                                  kEpochDays)};
+  return Date{static_cast<double>(
+      DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpochDays)};
 }
 
 void Date::ToParts(int& year, int& month, int& day) const {

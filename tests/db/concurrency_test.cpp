@@ -48,7 +48,8 @@ std::string ReadAll(int fd) {
   std::string text;
   char buffer[4096];
   ssize_t n;
-  while ((n = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<std::size_t>(n));
   ::close(fd);
   return text;
 }
@@ -59,9 +60,10 @@ int Wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-// Every row of the table not marked deleted as writer id -> row number -> (name, memo), checking that the rows
-// are whole: the code, name, amount and memo belong together.
-std::map<int, std::map<int, std::pair<std::string, std::string>>> ReadRows(const std::string& path) {
+// Every row of the table not marked deleted as writer id -> row number -> (name, memo), checking
+// that the rows are whole: the code, name, amount and memo belong together.
+std::map<int, std::map<int, std::pair<std::string, std::string>>> ReadRows(
+    const std::string& path) {
   std::map<int, std::map<int, std::pair<std::string, std::string>>> rows;
   auto engine = testing::NewEngine();
   DATA4* t = d4open(engine.get(), path.c_str());
@@ -89,15 +91,15 @@ std::map<int, std::map<int, std::pair<std::string, std::string>>> ReadRows(const
 
 // The number of rows an independent reader finds.
 long PythonRowCount(const std::string& path) {
-  return std::stol(testing::RunPython(
-      "import sys, dbfread\n"
-      "t = dbfread.DBF(sys.argv[1], char_decode_errors='strict')\n"
-      "n = 0\n"
-      "for r in t:\n"
-      "    assert r['NOTES'].startswith(('memo', 'edited memo')), r\n"
-      "    n += 1\n"
-      "print(n)\n",
-      {path}));
+  return std::stol(
+      testing::RunPython("import sys, dbfread\n"
+                         "t = dbfread.DBF(sys.argv[1], char_decode_errors='strict')\n"
+                         "n = 0\n"
+                         "for r in t:\n"
+                         "    assert r['NOTES'].startswith(('memo', 'edited memo')), r\n"
+                         "    n += 1\n"
+                         "print(n)\n",
+                         {path}));
 }
 
 TEST(ConcurrencyTest, ConcurrentAppendersNeverOverwriteEachOther) {

@@ -82,7 +82,8 @@ CommandResult RunCommand(const std::string& command_line) {
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
   int status = ::pclose(pipe);
-  int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  int code =
+      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
   return {code, output};
 }
 
@@ -90,16 +91,16 @@ std::string RunPython(const std::string& script, const std::vector<std::string>&
   // Debian's interpreter carries the python3-dbfread and python3-dbf modules; another python3
   // earlier on PATH may not.
   const char* configured = std::getenv("TVR_PYTHON");
-  std::string python = configured ? configured
+  std::string python = configured                                    ? configured
                        : std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3"
-                                                                      : "python3";
+                                                                     : "python3";
   std::string command = python + " -c " + ShellQuote(script);
   for (const auto& arg : args) command += " " + ShellQuote(arg);
   command += " 2>&1";
   CommandResult result = RunCommand(command);
   if (result.exit_code != 0) {
-    throw std::runtime_error("python3 failed (" + std::to_string(result.exit_code) + "): " +
-                             result.output);
+    throw std::runtime_error("python3 failed (" + std::to_string(result.exit_code) +
+                             "): " + result.output);
   }
   return result.output;
 }

@@ -133,24 +133,54 @@ TEST(DbfFileTest, DamagedFilesFailClearly) {
   const std::size_t terminator = kHeaderLength - 1;
   const std::size_t memo_pointer = kHeaderLength + kRecordLength - 10;
   const DamageCase cases[] = {
-      {__LINE__, "short header", [](auto& d) { testing::ShrinkSize(d.File("t.dbf"), testing::FileSize(d.File("t.dbf")) - 20); }, err::kDatabaseDamaged},
-      {__LINE__, "empty file", [](auto& d) { testing::WriteBytes(d.File("t.dbf"), ""); }, err::kDatabaseDamaged},
-      {__LINE__, "version byte", [](auto& d) { testing::SetByte(d.File("t.dbf"), 0, 0x30); }, err::kDatabaseDamaged},
-      {__LINE__, "header length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 9, 0xFF); }, err::kDatabaseDamaged},
-      {__LINE__, "header length too small", [](auto& d) { testing::SetByte(d.File("t.dbf"), 8, 40); testing::SetByte(d.File("t.dbf"), 9, 0); }, err::kDatabaseDamaged},
-      {__LINE__, "record length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 10, 5); }, err::kDatabaseDamaged},
-      {__LINE__, "no terminator", [=](auto& d) { testing::SetByte(d.File("t.dbf"), terminator, 'X'); }, err::kDatabaseDamaged},
-      {__LINE__, "column width 0", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 16, 0); }, err::kDatabaseDamaged},
-      {__LINE__, "unknown type", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 11, 'Q'); }, err::kDatabaseDamaged},
-      {__LINE__, "no column name", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32, 0); }, err::kDatabaseDamaged},
-      {__LINE__, "count too high", [](auto& d) { testing::IncrementByte(d.File("t.dbf"), 4, 1); }, err::kDatabaseDamaged},
-      {__LINE__, "record cut off", [](auto& d) { testing::ShrinkSize(d.File("t.dbf"), 10); }, err::kDatabaseDamaged},
-      {__LINE__, "memo file missing", [](auto& d) { std::filesystem::remove(d.File("t.dbt")); }, err::kFileNotFound},
-      {__LINE__, "memo file cut", [](auto& d) { testing::ShrinkSize(d.File("t.dbt"), testing::FileSize(d.File("t.dbt")) - 2); }, err::kDatabaseDamaged},
-      {__LINE__, "memo free pointer 0", [](auto& d) { testing::SetByte(d.File("t.dbt"), 0, 0); }, err::kDatabaseDamaged},
-      {__LINE__, "memo pointer not a number", [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, 'x'); }, err::kDatabaseDamaged, true},
-      {__LINE__, "memo pointer out of range", [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, '9'); }, err::kDatabaseDamaged, true},
-      {__LINE__, "memo cut short", [](auto& d) { testing::ShrinkSize(d.File("t.dbt"), 505); }, err::kDatabaseDamaged, true},
+      {__LINE__, "short header",
+       [](auto& d) {
+         testing::ShrinkSize(d.File("t.dbf"), testing::FileSize(d.File("t.dbf")) - 20);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "empty file", [](auto& d) { testing::WriteBytes(d.File("t.dbf"), ""); },
+       err::kDatabaseDamaged},
+      {__LINE__, "version byte", [](auto& d) { testing::SetByte(d.File("t.dbf"), 0, 0x30); },
+       err::kDatabaseDamaged},
+      {__LINE__, "header length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 9, 0xFF); },
+       err::kDatabaseDamaged},
+      {__LINE__, "header length too small",
+       [](auto& d) {
+         testing::SetByte(d.File("t.dbf"), 8, 40);
+         testing::SetByte(d.File("t.dbf"), 9, 0);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "record length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 10, 5); },
+       err::kDatabaseDamaged},
+      {__LINE__, "no terminator",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), terminator, 'X'); }, err::kDatabaseDamaged},
+      {__LINE__, "column width 0", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 16, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "unknown type", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 11, 'Q'); },
+       err::kDatabaseDamaged},
+      {__LINE__, "no column name", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "count too high", [](auto& d) { testing::IncrementByte(d.File("t.dbf"), 4, 1); },
+       err::kDatabaseDamaged},
+      {__LINE__, "record cut off", [](auto& d) { testing::ShrinkSize(d.File("t.dbf"), 10); },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo file missing", [](auto& d) { std::filesystem::remove(d.File("t.dbt")); },
+       err::kFileNotFound},
+      {__LINE__, "memo file cut",
+       [](auto& d) {
+         testing::ShrinkSize(d.File("t.dbt"), testing::FileSize(d.File("t.dbt")) - 2);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo free pointer 0", [](auto& d) { testing::SetByte(d.File("t.dbt"), 0, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo pointer not a number",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, 'x'); },
+       err::kDatabaseDamaged, true},
+      {__LINE__, "memo pointer out of range",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, '9'); },
+       err::kDatabaseDamaged, true},
+      {__LINE__, "memo cut short", [](auto& d) { testing::ShrinkSize(d.File("t.dbt"), 505); },
+       err::kDatabaseDamaged, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what + " (line " + std::to_string(c.line) + ")");

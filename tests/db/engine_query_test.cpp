@@ -22,7 +22,8 @@ std::vector<long> Walk(DATA4* t, const char* filter, bool backward = false) {
   if (!backward) {
     for (int s = relate4top(rel); s == 0; s = relate4skip(rel, 1)) rows.push_back(d4recNo(t));
   } else {
-    for (int s = relate4bottom(rel); s == 0; s = relate4skip(rel, -1)) rows.insert(rows.begin(), d4recNo(t));
+    for (int s = relate4bottom(rel); s == 0; s = relate4skip(rel, -1))
+      rows.insert(rows.begin(), d4recNo(t));
   }
   relate4free(rel);
   return rows;
@@ -66,7 +67,8 @@ TEST_F(QueryTest, TagAndScanGiveTheSameRowsForEveryFilter) {
       {"code = \"ACME\"", 60},
       {"code = \"ACME\" .and. active", 20},
       {"(code = \"BOB\" .and. amount >= 100 .and. amount <= 199) .and. .not. deleted()", 17},
-      {"(when >= #03/01/99# .and. when <= #03/31/99# .and. code = \"CAROL\") .and. .not. deleted()", 4},
+      {"(when >= #03/01/99# .and. when <= #03/31/99# .and. code = \"CAROL\") .and. .not. deleted()",
+       4},
       {"code = \"acme\" .or. code = \"BOB\"", 120},
       {"code = \"NOBODY\"", 0},
       {".not. deleted()", 257},

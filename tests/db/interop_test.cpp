@@ -57,13 +57,14 @@ std::string Expected(const std::vector<Row>& rows, bool with_deleted) {
 }
 
 std::string ReadWithDbfread(const std::string& path) {
-  return RunPython(std::string(kPythonChecksum) +
-                       "import sys, dbfread\n"
-                       "t = dbfread.DBF(sys.argv[1], encoding='cp1252', char_decode_errors='strict')\n"
-                       "for r in t:\n"
-                       "    show(r['CODE'], r['NAME'], r['AMOUNT'], r['RATE'], r['WHEN'],\n"
-                       "         r['ACTIVE'], r['NOTES'], False)\n",
-                   {path});
+  return RunPython(
+      std::string(kPythonChecksum) +
+          "import sys, dbfread\n"
+          "t = dbfread.DBF(sys.argv[1], encoding='cp1252', char_decode_errors='strict')\n"
+          "for r in t:\n"
+          "    show(r['CODE'], r['NAME'], r['AMOUNT'], r['RATE'], r['WHEN'],\n"
+          "         r['ACTIVE'], r['NOTES'], False)\n",
+      {path});
 }
 
 std::string ReadWithDbf(const std::string& path) {

@@ -14,8 +14,8 @@ namespace tvr::db::testing {
 // ACTIVE L NOTES M, with the tag "code" when `with_tag`.
 inline DATA4* CreateSampleTable(CODE4* cb, const std::string& path, bool with_tag = true) {
   static const FIELD4INFO kFields[] = {
-      {"CODE", 'C', 10, 0},  {"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 10, 2}, {"RATE", 'F', 8, 4},
-      {"WHEN", 'D', 8, 0},   {"ACTIVE", 'L', 1, 0}, {"NOTES", 'M', 10, 0}, {nullptr, 0, 0, 0}};
+      {"CODE", 'C', 10, 0}, {"NAME", 'C', 20, 0},  {"AMOUNT", 'N', 10, 2}, {"RATE", 'F', 8, 4},
+      {"WHEN", 'D', 8, 0},  {"ACTIVE", 'L', 1, 0}, {"NOTES", 'M', 10, 0},  {nullptr, 0, 0, 0}};
   static const TAG4INFO kTags[] = {{"code", "CODE"}, {nullptr, nullptr}};
   return d4create(cb, path.c_str(), kFields, with_tag ? kTags : nullptr);
 }
@@ -38,8 +38,8 @@ inline void AppendSample(DATA4* data, const std::string& code, const std::string
 
 // The memo text the writer tool stores in row `i` of writer `id` (edited or not).
 inline std::string ToolMemo(int id, int i, bool edited) {
-  std::string text = (edited ? "edited memo " : "memo ") + std::to_string(id) + "-" +
-                     std::to_string(i) + ":";
+  std::string text =
+      (edited ? "edited memo " : "memo ") + std::to_string(id) + "-" + std::to_string(i) + ":";
   text.append(static_cast<std::size_t>((i * 37 + id * 101) % 1500),
               static_cast<char>('a' + i % 26));
   return text;

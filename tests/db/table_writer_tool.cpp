@@ -12,7 +12,6 @@
 #include "db/engine.h"
 #include "platform/failure.h"
 #include "sample_table.h"
-#include "platform/failure.h"
 
 using namespace tvr::db;
 
@@ -34,7 +33,8 @@ int main(int argc, char** argv) {
     long count = mode == "append" && argc > 4 ? std::atol(argv[4]) : -1;
     for (int i = 0; count < 0 || i < count; ++i) {
       std::string name = std::to_string(id) + "-" + std::to_string(i);
-      testing::AppendSample(t, code, name, i, "20240131", i % 2 == 0, testing::ToolMemo(id, i, false));
+      testing::AppendSample(t, code, name, i, "20240131", i % 2 == 0,
+                            testing::ToolMemo(id, i, false));
       if (mode == "churn") {
         std::printf("A %d\n", i);
         std::fflush(stdout);

@@ -81,8 +81,8 @@ TEST(ValueTest, ConvertsBetweenKindsLikeTheClassicVariant) {
 }
 
 TEST(ValueTest, DatePartsRoundTripAcrossCenturies) {
-  for (auto [y, m, d] : {std::tuple{1899, 12, 30}, {1900, 2, 28}, {2000, 2, 29}, {9999, 12, 31},
-                         {100, 1, 1}}) {
+  for (auto [y, m, d] :
+       {std::tuple{1899, 12, 30}, {1900, 2, 28}, {2000, 2, 29}, {9999, 12, 31}, {100, 1, 1}}) {
     int yy, mm, dd;
     Date::FromParts(y, m, d).ToParts(yy, mm, dd);
     EXPECT_EQ(std::tuple(yy, mm, dd), std::tuple(y, m, d));

@@ -306,6 +306,27 @@ void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) 
   }
 }
 
+void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* out) {
+  if (n == 0) return;
+  const std::uint32_t first = recnos[0], span = recnos[n - 1] - recnos[0] + 1;
+  if (!locks_.TryLockForRead(first, span)) {
+    for (std::size_t i = 0; i < n; ++i) ReadRecord(recnos[i], out + i * record_length_);
+    return;
+  }
+  try {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (file_.ReadAt(header_length_ + std::uint64_t{recnos[i] - 1} * record_length_,
+                       out + i * record_length_, record_length_) != record_length_) {
+        Damaged(path(), "record " + std::to_string(recnos[i]) + " lies beyond the end of the file");
+      }
+    }
+  } catch (...) {
+    locks_.UnlockForRead(first, span);
+    throw;
+  }
+  locks_.UnlockForRead(first, span);
+}
+
 void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
   if (file_.ReadAt(header_length_ + std::uint64_t{recno - 1} * record_length_, out,
                    record_length_) != record_length_) {

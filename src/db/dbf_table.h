@@ -62,6 +62,9 @@ class DbfTable {
   // Reads records first .. first + count - 1 the same way into `out`; all of them must be
   // below the record count.
   void ReadRecords(std::uint32_t first, std::uint32_t count, char* out);
+  // Reads the records `recnos` (ascending, all below the record count) the same way, each
+  // into the next record_length bytes of `out`, under one shared lock over their range.
+  void ReadScattered(const std::uint32_t* recnos, std::size_t n, char* out);
   // Reads record `recno` while the caller holds its record lock (no shared lock needed).
   void ReadHeldRecord(std::uint32_t recno, char* out);
 

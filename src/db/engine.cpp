@@ -21,7 +21,10 @@ namespace engine_internal {
 
 bool IsOpen(const DATA4* data) { return data != nullptr && data->table != nullptr; }
 
-void DropReadAhead(DATA4& data) { data.ahead_count = 0; }
+void DropReadAhead(DATA4& data) {
+  data.ahead_count = 0;
+  ++data.generation;
+}
 
 void Load(DATA4& data, std::uint32_t recno, const char* bytes) {
   data.record.assign(bytes, data.table->record_length());

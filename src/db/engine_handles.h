@@ -48,6 +48,17 @@ struct RELATE4 {
   std::vector<std::uint32_t> list;
   std::size_t list_pos = 0;
   const TAG4* walk_tag = nullptr;  // the tag selected when the list was made
+
+  // Columns every matching row must hold exactly (the filter's `column = "text"` terms),
+  // with the text blank-padded to the column: a quick test before the whole filter.
+  std::vector<std::pair<std::uint32_t, std::string>> required;
+
+  // Rows of the list read ahead: positions batch_first .. batch_first + batch_count - 1,
+  // valid while the table's read generation is batch_generation.
+  std::string batch;
+  std::size_t batch_first = 0;
+  std::size_t batch_count = 0;
+  std::uint64_t batch_generation = 0;
 };
 
 // One memo column's text for the current row: loaded on first use, or assigned.
@@ -74,7 +85,9 @@ struct DATA4 {
   bool eof = false;
   bool appending = false;  // between d4appendStartVB and d4append
 
-  // Read-ahead of consecutive records for walks in record order.
+  // Read-ahead of consecutive records for walks in record order. Every write of this table
+  // and every new walk bumps the generation, which drops what queries read ahead.
+  std::uint64_t generation = 1;
   std::string ahead;
   std::uint32_t ahead_first = 0;
   std::uint32_t ahead_count = 0;

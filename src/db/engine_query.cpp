@@ -11,6 +11,7 @@
 // The filter is evaluated on every row walked, so a tag only narrows the rows to look at.
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "db/engine.h"
 #include "db/engine_handles.h"
@@ -25,7 +26,60 @@ namespace {
 bool Usable(RELATE4* rel) { return rel != nullptr && !rel->freed && IsOpen(rel->data); }
 
 bool Matches(const RELATE4& rel, const char* record, std::uint32_t length) {
+  for (const auto& [offset, text] : rel.required) {
+    if (record[offset] != text[0] || std::memcmp(record + offset, text.data(), text.size()) != 0) {
+      return false;
+    }
+  }
   return !rel.filter || rel.filter->Matches(std::string_view(record, length));
+}
+
+// The filter's required column values, blank-padded (see RELATE4::required).
+void FindRequired(RELATE4& rel) {
+  rel.required.clear();
+  if (!rel.filter) return;
+  for (const FieldDesc& field : rel.data->table->fields()) {
+    if (field.type != 'C') continue;
+    if (auto text = rel.filter->RequiredEquality(field.name)) {
+      if (text->size() > field.length) {
+        // No row can hold a longer text; the whole filter says so too.
+        continue;
+      }
+      text->resize(field.length, ' ');
+      rel.required.emplace_back(field.offset, std::move(*text));
+    }
+  }
+}
+
+// The bytes of the list's row at `pos`, reading the rows ahead of it in one go when the walk
+// goes forward through rows in record order.
+const char* ListRow(RELATE4& rel, std::size_t pos, long step, std::uint32_t count,
+                    std::string& single) {
+  DATA4& data = *rel.data;
+  const std::uint32_t length = data.table->record_length();
+  if (rel.batch_generation == data.generation && pos >= rel.batch_first &&
+      pos < rel.batch_first + rel.batch_count) {
+    return rel.batch.data() + (pos - rel.batch_first) * length;
+  }
+  std::size_t n = 1;
+  if (step > 0) {
+    constexpr std::size_t kBatch = 256;
+    while (n < kBatch && pos + n < rel.list.size() && rel.list[pos + n] > rel.list[pos + n - 1] &&
+           rel.list[pos + n] <= count) {
+      ++n;
+    }
+  }
+  if (n == 1) {
+    data.table->ReadRecord(rel.list[pos], single.data());
+    return single.data();
+  }
+  rel.batch.resize(n * length);
+  rel.batch_count = 0;
+  data.table->ReadScattered(&rel.list[pos], n, rel.batch.data());
+  rel.batch_first = pos;
+  rel.batch_count = n;
+  rel.batch_generation = data.generation;
+  return rel.batch.data();
 }
 
 std::size_t TagIndex(const DATA4& data, const TAG4* tag) {
@@ -85,6 +139,7 @@ void Prepare(RELATE4& rel) {
   DATA4& data = *rel.data;
   Flush(data);
   DropReadAhead(data);
+  FindRequired(rel);
   rel.list.clear();
   rel.walk_tag = data.selected;
   auto rows = RowsFromTags(rel);
@@ -131,9 +186,9 @@ int StepList(RELATE4& rel, long pos, long step) {
   for (pos += step; pos >= 0 && pos < size; pos += step) {
     std::uint32_t r = rel.list[static_cast<std::size_t>(pos)];
     if (r > count) continue;
-    data.table->ReadRecord(r, bytes.data());
-    if (Matches(rel, bytes.data(), length)) {
-      Load(data, r, bytes.data());
+    const char* record = ListRow(rel, static_cast<std::size_t>(pos), step, count, bytes);
+    if (Matches(rel, record, length)) {
+      Load(data, r, record);
       rel.list_pos = static_cast<std::size_t>(pos);
       return kStatusSuccess;
     }
@@ -147,17 +202,24 @@ int StepList(RELATE4& rel, long pos, long step) {
   return kStatusBof;
 }
 
-// Moves through the table in record order from `recno` (0 or count + 1 at the ends).
+// Moves through the table in record order from `recno` (0 or count + 1 at the ends), testing
+// the rows of each read-ahead block in place.
 int StepSequential(RELATE4& rel, long recno, long step) {
   DATA4& data = *rel.data;
   const std::uint32_t length = data.table->record_length();
   std::uint32_t count = data.table->ReadRecordCount();
-  for (recno += step; recno >= 1 && recno <= static_cast<long>(count); recno += step) {
+  recno += step;
+  while (recno >= 1 && recno <= static_cast<long>(count)) {
     auto r = static_cast<std::uint32_t>(recno);
     const char* record = ReadAhead(data, r, step > 0, count);
-    if (Matches(rel, record, length)) {
-      Load(data, r, record);
-      return kStatusSuccess;
+    // The rows of the block from r onwards in the walk's direction.
+    long in_block = step > 0 ? static_cast<long>(data.ahead_first + data.ahead_count - r)
+                             : static_cast<long>(r - data.ahead_first + 1);
+    for (long i = 0; i < in_block; ++i, recno += step, record += step * static_cast<long>(length)) {
+      if (Matches(rel, record, length)) {
+        Load(data, static_cast<std::uint32_t>(recno), record);
+        return kStatusSuccess;
+      }
     }
   }
   if (step > 0) {

@@ -108,6 +108,36 @@ TEST_F(RecordsetTest, WritesConvertByColumnType) {
   EXPECT_EQ(testing::FieldText(t, "when"), "19990131");
 }
 
+TEST_F(RecordsetTest, PeersChangingOtherColumnsOfARowDoNotUndoEachOther) {
+  auto mine = Query("code = \"BOB\"");
+  auto peer = Query("code = \"BOB\"");
+  mine->Edit();
+  mine->Fields("amount", Value(99));
+  peer->Edit();
+  peer->Fields("name", Value("Robert"));
+  peer->Fields("notes", Value("peer memo"));
+  peer->Update();
+  mine->Update();  // written over the peer's row: only the amount changes
+  auto check = Query("code = \"BOB\"");
+  EXPECT_EQ(check->Fields("name").Value.ToText(), "Robert");
+  EXPECT_EQ(check->Fields("notes").Value.ToText(), "peer memo");
+  EXPECT_EQ(check->Fields("amount").Value.ToNumber(), 99);
+}
+
+TEST_F(RecordsetTest, SavingAnUnchangedMemoKeepsItsBlocks) {
+  auto size = [&] { return testing::FileSize(dir_.File("client.dbt")); };
+  auto before = size();
+  auto rs = Query("code = \"BOB\"");
+  rs->Edit();
+  rs->Fields("notes", Value(std::string(40000, 'm')));
+  rs->Update();
+  EXPECT_EQ(size(), before);
+  rs->Edit();
+  rs->Fields("notes", Value("new"));
+  rs->Update();
+  EXPECT_EQ(size(), before + 512);
+}
+
 TEST_F(RecordsetTest, LogicalIsTrueOnlyForUpperCaseT) {
   auto rs = Query("code = \"ACME\"");
   for (const char* stored : {"T", "t", "Y", " ", "F"}) {

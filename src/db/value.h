@@ -46,7 +46,12 @@ class Value {
   Value(double number) : data_(number) {}
   Value(int number) : data_(static_cast<double>(number)) {}
   Value(long number) : data_(static_cast<double>(number)) {}
+  Value(long long number) : data_(static_cast<double>(number)) {}
+  Value(unsigned number) : data_(static_cast<double>(number)) {}
+  Value(unsigned long number) : data_(static_cast<double>(number)) {}
   Value(Date date) : data_(date) {}
+  // A bool would silently become the number 1; say Value::Boolean.
+  Value(bool) = delete;
   // Explicit so that a pointer or number never silently becomes a boolean.
   static Value Boolean(bool value);
   static Value Null() { return Value(); }

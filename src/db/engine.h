@@ -24,13 +24,13 @@ struct RELATE4;  // one query (filter and sort) over an open table
 
 // Statuses other than success.
 inline constexpr int kStatusSuccess = 0;
-inline constexpr int kStatusBof = 2;       // moved before the first row
-inline constexpr int kStatusEof = 3;       // moved after the last row
-inline constexpr int kStatusNotFound = 5;  // seek found no equal key
-inline constexpr int kStatusLocked = 50;   // another holder has the lock
-inline constexpr int kStatusNoRecord = 20; // no such record number
-inline constexpr int kStatusNoTag = 40;    // no tag selected for a seek
-inline constexpr int kStatusFailed = -1;   // the handle was 0 or the call made no sense here
+inline constexpr int kStatusBof = 2;        // moved before the first row
+inline constexpr int kStatusEof = 3;        // moved after the last row
+inline constexpr int kStatusNotFound = 5;   // seek found no equal key
+inline constexpr int kStatusLocked = 50;    // another holder has the lock
+inline constexpr int kStatusNoRecord = 20;  // no such record number
+inline constexpr int kStatusNoTag = 40;     // no tag selected for a seek
+inline constexpr int kStatusFailed = -1;    // the handle was 0 or the call made no sense here
 
 // Column kinds for d4create.
 struct FIELD4INFO {

@@ -66,6 +66,7 @@ TEST(CartSchema, TablesAreWellFormed) {
       record_length += column.width;
     }
     EXPECT_LT(record_length, 65536);
+    EXPECT_LE(table.columns.size(), 255u);
     // Every table keeps the client code, indexed by the tag "code".
     const ColumnDef* code = table.Find("CODE");
     ASSERT_NE(code, nullptr);

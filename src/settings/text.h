@@ -1,0 +1,21 @@
+// Text helpers of the settings and pages. Letter case follows the Windows-1252 code page; the
+// case helpers themselves are in platform/code_page.h.
+#ifndef TVR_SETTINGS_TEXT_H_
+#define TVR_SETTINGS_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace tvr::settings {
+
+// Every occurrence of `find` in `text` (letter case ignored), left to right, replaced by
+// `replacement`; text brought in by `replacement` is not searched again. An empty `find`
+// changes nothing.
+std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement);
+
+// `text` without the blanks (spaces) at its start and end.
+std::string_view TrimBlanks(std::string_view text);
+
+}  // namespace tvr::settings
+
+#endif  // TVR_SETTINGS_TEXT_H_

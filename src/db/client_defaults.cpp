@@ -2,6 +2,9 @@
 
 #include <array>
 
+#include "platform/code_page.h"
+#include "settings/text.h"
+
 namespace tvr::db {
 
 namespace {
@@ -165,26 +168,6 @@ std::string WithoutRemovedCharacters(std::string_view entered) {
   return kept;
 }
 
-// Upper case in the Windows-1252 code page: a-z, the accented small letters 0xE0-0xFE (but not
-// the division sign 0xF7), and the four small letters that code page places elsewhere.
-char UpperCase1252(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 0x20);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 0x20);
-  switch (u) {
-    case 0x9A:  // s caron
-    case 0x9C:  // oe ligature
-    case 0x9E:  // z caron
-      return static_cast<char>(u - 0x10);
-    case 0xFF:  // y diaeresis
-      return static_cast<char>(0x9F);
-    default:
-      return c;
-  }
-}
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 0x20) : c; }
-
 std::vector<std::pair<std::string_view, std::string>> BuildPaymentDefaults() {
   constexpr std::string_view kFont = "-1~Arial,Helvetica~~";
   // Billing and shipping items: name, shown, required, order, label, width.
@@ -285,9 +268,7 @@ std::span<const DefaultValue> ClientCreationDefaults() { return kClientDefaults;
 std::span<const DefaultValue> PaymentResetClientValues() { return kPaymentResetClientValues; }
 
 std::string NormalizeClientCode(std::string_view entered) {
-  std::string code = WithoutRemovedCharacters(entered);
-  for (char& c : code) c = UpperCase1252(c);
-  return code;
+  return platform::UpperCase(WithoutRemovedCharacters(entered));
 }
 
 std::string OrdersOutputFile(std::string_view entered_code) {
@@ -295,21 +276,7 @@ std::string OrdersOutputFile(std::string_view entered_code) {
 }
 
 std::string CgiBinDirOf(std::string_view script_path) {
-  constexpr std::string_view kProgramFile = "tvrweb.exe";
-  std::string result;
-  std::size_t i = 0;
-  while (i < script_path.size()) {
-    bool match = script_path.size() - i >= kProgramFile.size();
-    for (std::size_t j = 0; match && j < kProgramFile.size(); ++j) {
-      match = LowerAscii(script_path[i + j]) == kProgramFile[j];
-    }
-    if (match) {
-      i += kProgramFile.size();
-    } else {
-      result += script_path[i++];
-    }
-  }
-  return result;
+  return settings::ReplaceText(script_path, "tvrweb.exe", "");
 }
 
 std::span<const std::pair<std::string_view, std::string>> PaymentDefaultDefinitions() {

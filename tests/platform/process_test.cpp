@@ -14,6 +14,7 @@
 
 #include "gtest/gtest.h"
 #include "support/process_child.h"
+#include "support/temp_dir.h"
 
 namespace tvr::platform {
 namespace {
@@ -25,18 +26,7 @@ using testing::ProcessChildPath;
 
 constexpr milliseconds kPatience{20000};  // far more than any child here needs
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "process_test.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::TempDir;
 
 ProcessOptions Captured(std::string working_directory = "") {
   ProcessOptions options;
@@ -49,9 +39,9 @@ std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
 
 TEST(SplitCommandLine, FindsProgramAndArguments) {
   TempDir dir;
-  fs::create_directories(dir.path() / "my shop");
-  std::ofstream(dir.path() / "my shop" / "cart.exe") << "x";
-  const std::string shop = (dir.path() / "my shop").string();
+  fs::create_directories(fs::path(dir.path()) / "my shop");
+  std::ofstream(fs::path(dir.path()) / "my shop" / "cart.exe") << "x";
+  const std::string shop = dir.File("my shop");
   const std::string cwd = fs::current_path().string();
 
   struct Case {
@@ -71,9 +61,7 @@ TEST(SplitCommandLine, FindsProgramAndArguments) {
       {shop + "/cart.exe -x", shop + "/cart.exe", {shop + "/cart.exe", "-x"}},
       {shop + "/cart.exe", shop + "/cart.exe", {shop + "/cart.exe"}},
       // Nothing exists: the first word is the program, and starting it will fail.
-      {shop + "/none.exe -x",
-       dir.path().string() + "/my",
-       {dir.path().string() + "/my", "shop/none.exe", "-x"}},
+      {shop + "/none.exe -x", dir.path() + "/my", {dir.path() + "/my", "shop/none.exe", "-x"}},
       {"/no/such dir/prog", "/no/such", {"/no/such", "dir/prog"}},
       {"rel/prog a", cwd + "/rel/prog", {"rel/prog", "a"}},
       {"\"/bin/echo", "/bin/echo", {"/bin/echo"}},
@@ -127,7 +115,7 @@ TEST(Process, CollectsOutputLargerThanThePipeInOrder) {
 TEST(Process, OutputNotCapturedGoesNowhere) {
   // Our standard output is the page being written; the program must not write into it.
   TempDir dir;
-  const fs::path page = dir.path() / "page";
+  const fs::path page = fs::path(dir.path()) / "page";
   int page_fd = ::open(page.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_GE(page_fd, 0);
   std::fflush(stdout);
@@ -147,16 +135,16 @@ TEST(Process, OutputNotCapturedGoesNowhere) {
 
 TEST(Process, RunsInTheWorkingDirectory) {
   TempDir dir;
-  Process child(ProcessChildPath() + " --print-cwd", Captured(dir.path().string()));
+  Process child(ProcessChildPath() + " --print-cwd", Captured(dir.path()));
   ASSERT_TRUE(child.Wait(kPatience));
   EXPECT_EQ(child.output(), fs::canonical(dir.path()).string() + "\n");
 }
 
 TEST(Process, ReportsWhatCannotBeStarted) {
   TempDir dir;
-  const fs::path plain = dir.path() / "plain.txt";
+  const fs::path plain = fs::path(dir.path()) / "plain.txt";
   std::ofstream(plain) << "not a program";
-  const fs::path program = dir.path() / "my prog";
+  const fs::path program = fs::path(dir.path()) / "my prog";
   fs::copy_file(ProcessChildPath(), program);
 
   struct Case {
@@ -166,10 +154,10 @@ TEST(Process, ReportsWhatCannotBeStarted) {
   };
   const Case cases[] = {
       {"", "", EINVAL},
-      {(dir.path() / "missing.exe").string(), "", ENOENT},
+      {(fs::path(dir.path()) / "missing.exe").string(), "", ENOENT},
       {"no-such-program-anywhere", "", ENOENT},
       {plain.string(), "", EACCES},
-      {Quoted(program), (dir.path() / "no such dir").string(), ENOENT},
+      {Quoted(program), (fs::path(dir.path()) / "no such dir").string(), ENOENT},
       {Quoted(program), plain.string(), ENOTDIR},
       {Quoted(program), "", 0},
   };

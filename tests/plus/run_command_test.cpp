@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -15,16 +16,10 @@
 
 #include "gtest/gtest.h"
 #include "platform/process.h"
+#include "platform/system.h"
+#include "settings/settings.h"
 #include "support/process_child.h"
-
-// Lines written to the activity log during these tests. The log's own implementation comes with
-// the settings area; until it is linked in, this stand-in records the lines.
-namespace {
-std::vector<std::string> g_logged;
-}  // namespace
-namespace tvr::settings {
-void LogActivity(std::string_view line) { g_logged.emplace_back(line); }
-}  // namespace tvr::settings
+#include "support/temp_dir.h"
 
 namespace tvr::plus {
 namespace {
@@ -37,18 +32,7 @@ using testing::ProcessChildPath;
 // The product waits 51 x 500 ms; that is also plenty for every child here except the sleeper.
 const std::string kChild = ProcessChildPath();
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "run_command_test.XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using testing::TempDir;
 
 TEST(RunCommand, JudgesExitCodeAndCollectsOutput) {
   struct Case {
@@ -87,7 +71,7 @@ TEST(RunCommand, JudgesExitCodeAndCollectsOutput) {
 
 TEST(RunCommand, RunsInTheWorkingDirectoryWithBlanksInPaths) {
   TempDir dir;
-  const fs::path shop = dir.path() / "my shop";
+  const fs::path shop = fs::path(dir.path()) / "my shop";
   fs::create_directories(shop);
   fs::copy_file(kChild, shop / "cart.exe");
   RunCommand run;
@@ -101,9 +85,9 @@ TEST(RunCommand, RunsInTheWorkingDirectoryWithBlanksInPaths) {
 
 TEST(RunCommand, LeavesAProgramThatOutlivesTheWaitRunning) {
   TempDir dir;
-  const fs::path pid_file = dir.path() / "pid";
+  const std::string pid_file = dir.File("pid");
   RunCommand run(WaitSlices{5, milliseconds(100)});
-  run.CommandLine = kChild + " --pid-file " + pid_file.string() + " --write 100 --sleep-ms 60000";
+  run.CommandLine = kChild + " --pid-file " + pid_file + " --write 100 --sleep-ms 60000";
   run.CaptureOutput = true;
   run.Run();
   EXPECT_TRUE(run.Failed);
@@ -121,8 +105,23 @@ TEST(RunCommand, LeavesAProgramThatOutlivesTheWaitRunning) {
   ::waitpid(pid, nullptr, 0);
 }
 
+// An installation whose activity log is on and lies in a temporary system directory.
+class PretendInstallation : public platform::PosixSystem {
+ public:
+  explicit PretendInstallation(const TempDir& dir) : dir_(dir) {}
+  std::string ModuleFileName() const override { return dir_.File("tvrweb.exe"); }
+
+ private:
+  const TempDir& dir_;
+};
+
 TEST(RunCommand, LogsAPipeThatCannotBeMadeAndRunsWithoutCapture) {
-  g_logged.clear();
+  TempDir dir;
+  PretendInstallation installation(dir);
+  platform::ScopedSystemOverride use(installation);
+  testing::WriteFile(dir.File("tulvar.ini"), "[Main]\r\nAdminDir=" + dir.path() + "/\r\nLog=1\r\n");
+  settings::LoadSettings();
+
   platform::InjectPipeFailureForTesting(EMFILE);
   RunCommand run;
   run.CommandLine = kChild + " --write 10";
@@ -130,8 +129,10 @@ TEST(RunCommand, LogsAPipeThatCannotBeMadeAndRunsWithoutCapture) {
   run.Run();
   EXPECT_FALSE(run.Failed);
   EXPECT_EQ(run.Output, "");
-  EXPECT_EQ(g_logged,
-            std::vector<std::string>{"CreatePipe failed. Error: " + std::to_string(EMFILE)});
+  std::string log = testing::ReadFile(dir.File("tulvar.log"));
+  EXPECT_TRUE(log.ends_with("  CreatePipe failed. Error: " + std::to_string(EMFILE) + "\r\n"))
+      << log;
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
 }
 
 }  // namespace

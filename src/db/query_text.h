@@ -83,11 +83,11 @@ Statement ParseStatement(std::string_view statement);
 std::string ProtectCommas(std::string_view text);
 
 // The condition literal for a value: the value between double quotes. A value holding a double
-// quote cannot be written as a literal (the engine's texts have no escapes, so the quote would
-// end the literal and the rest would become part of the condition); since no stored value of
-// this system holds one where a request value is compared, such a value gets a literal that
-// equals no stored text at all (it is longer than any column). So a client code like
-// `X" .or. code <> "` selects no row instead of every row.
+// quote cannot be written as a literal: the engine's texts have no escapes, so the quote would
+// end the literal early and the rest of the value would become part of the condition. Client
+// codes and the other keys a request value is compared with never hold one, so such a value
+// gets a literal that equals no stored text at all (it is longer than any column): a client
+// code like `X" .or. code <> "` selects no row instead of every row.
 std::string QuoteText(std::string_view value);
 
 }  // namespace tvr::db

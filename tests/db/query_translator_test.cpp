@@ -169,6 +169,14 @@ TEST_F(QueryTranslatorTest, DeleteMarksTheMatchingRowsDeleted) {
   EXPECT_EQ(Stored("orders"), Stored("tax"));  // other tables untouched
 }
 
+TEST_F(QueryTranslatorTest, DeleteLeavesARowAnotherHolderHasLocked) {
+  DATA4* other = d4open(engine_.get(), dir_.File("orders").c_str());  // its own lock owner
+  ASSERT_EQ(d4lock(other, 1), 0);
+  dbf_.Execute(R"(delete * from orders where orderno = "1001")");
+  EXPECT_EQ(Rows("orders"), "1,3,6");
+  d4unlock(other);
+}
+
 TEST_F(QueryTranslatorTest, UpdateStoresValuesWithCommasIntoTheMatchingRows) {
   dbf_.Execute(
       R"(update orders set total = 1,234.75, name = "Smith, Jones" where code = "ACME" and orderno = "1002")");

@@ -320,9 +320,14 @@ void DbfTable::WriteRecord(std::uint32_t recno, const char* bytes) {
 
 void DbfTable::WriteNewRecord(std::uint32_t recno, const char* bytes) {
   std::string data(bytes, record_length_);
+  data[0] = dbf::kRecordDeleted;
   data += dbf::kEndOfFile;
   file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, data.data(),
                 data.size());
+}
+
+void DbfTable::WriteRecordFlag(std::uint32_t recno, char flag) {
+  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, &flag, 1);
 }
 
 void DbfTable::WriteRecordCount(std::uint32_t count) {

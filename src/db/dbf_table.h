@@ -67,9 +67,13 @@ class DbfTable {
 
   // Writes record `recno` in place. The caller holds its record lock.
   void WriteRecord(std::uint32_t recno, const char* bytes);
-  // Writes the new record `recno` (= record count + 1) followed by the end-of-file byte. The
-  // caller holds the append lock and then sets the record count.
+  // Writes the new record `recno` (= record count + 1) followed by the end-of-file byte, with
+  // its flag byte set to "deleted" whatever `bytes` holds, so that a reader that reads up to
+  // the end-of-file byte rather than the count skips it until it is finished. The caller
+  // holds the append lock, then sets the record count, then calls WriteRecordFlag.
   void WriteNewRecord(std::uint32_t recno, const char* bytes);
+  // Writes the flag byte (deleted or not) of record `recno` alone.
+  void WriteRecordFlag(std::uint32_t recno, char flag);
   // Writes the record count and today's date into the header. The caller holds the append
   // lock.
   void WriteRecordCount(std::uint32_t count);

@@ -589,9 +589,13 @@ int d4append(DATA4* data) {
     if (indexes) {
       for (auto& index : *indexes) index->WriteStamp(kDirtyStamp);
     }
+    // The record goes in flagged deleted, then the count, then its real flag: a reader that
+    // follows the count, or one that reads to the end-of-file byte and skips deleted rows,
+    // sees the new row only once it is whole; a crash leaves at most a row marked deleted.
     RecordLockGuard record_lock(table.locks(), recno);
     table.WriteNewRecord(recno, record.data());
     table.WriteRecordCount(recno);
+    if (record[0] != dbf::kRecordDeleted) table.WriteRecordFlag(recno, record[0]);
     if (indexes) {
       for (std::size_t t = 0; t < indexes->size(); ++t) {
         (*indexes)[t]->Insert(KeyOf(*data->tags[t], record.data()), recno);

@@ -116,6 +116,14 @@ std::string BuiltProgram(const std::string& name) {
 
 namespace tvr::db::testing {
 
+void EngineDeleter::operator()(CODE4* cb) const {
+  try {
+    code4initUndo(cb);
+  } catch (...) {
+    // A test that made a write fail on purpose leaves a row that cannot be written.
+  }
+}
+
 Engine NewEngine() {
   CODE4* cb = d4init_v();
   code4errOff(cb, -1);
@@ -123,28 +131,6 @@ Engine NewEngine() {
   code4logOpenOff(cb);
   code4singleOpen(cb, 0);
   return Engine(cb);
-}
-
-DATA4* CreateSampleTable(CODE4* cb, const std::string& path, bool with_tag) {
-  static const FIELD4INFO kFields[] = {
-      {"CODE", 'C', 10, 0},  {"NAME", 'C', 20, 0}, {"AMOUNT", 'N', 10, 2}, {"RATE", 'F', 8, 4},
-      {"WHEN", 'D', 8, 0},   {"ACTIVE", 'L', 1, 0}, {"NOTES", 'M', 10, 0}, {nullptr, 0, 0, 0}};
-  static const TAG4INFO kTags[] = {{"code", "CODE"}, {nullptr, nullptr}};
-  return d4create(cb, path.c_str(), kFields, with_tag ? kTags : nullptr);
-}
-
-void AppendSample(DATA4* data, const std::string& code, const std::string& name, double amount,
-                  const std::string& when, bool active, const std::string& notes) {
-  if (d4appendStartVB(data, 0) != 0) throw std::runtime_error("append start failed");
-  d4blank(data);
-  f4assignNVB(d4field(data, "code"), code.data(), static_cast<unsigned>(code.size()));
-  f4assignNVB(d4field(data, "NAME"), name.data(), static_cast<unsigned>(name.size()));
-  f4assignDouble(d4field(data, "amount"), amount);
-  f4assignDouble(d4field(data, "rate"), amount / 100);
-  f4assignNVB(d4field(data, "when"), when.data(), static_cast<unsigned>(when.size()));
-  f4assignNVB(d4field(data, "active"), active ? "T" : "F", 1);
-  f4memoAssignN(d4field(data, "notes"), notes.data(), static_cast<unsigned>(notes.size()));
-  if (d4append(data) != 0) throw std::runtime_error("append failed");
 }
 
 std::string FieldText(DATA4* data, const char* column) {

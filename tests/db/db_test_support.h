@@ -55,22 +55,17 @@ std::string BuiltProgram(const std::string& name);
 #include <memory>
 
 #include "db/engine.h"
+#include "db/sample_table.h"
 
 namespace tvr::db::testing {
 
 // An engine handle freed (tables closed) at the end of the scope.
 struct EngineDeleter {
-  void operator()(CODE4* cb) const { code4initUndo(cb); }
+  void operator()(CODE4* cb) const;
 };
 using Engine = std::unique_ptr<CODE4, EngineDeleter>;
 Engine NewEngine();
 
-// A table of every column type: CODE C(10) NAME C(20) AMOUNT N(10,2) RATE F(8,4) WHEN D
-// ACTIVE L NOTES M, with the tag "code" when `with_tag`.
-DATA4* CreateSampleTable(CODE4* cb, const std::string& path, bool with_tag = true);
-// Appends one row to an open sample table.
-void AppendSample(DATA4* data, const std::string& code, const std::string& name, double amount,
-                  const std::string& when, bool active, const std::string& notes);
 // The trimmed text of a column of the current row.
 std::string FieldText(DATA4* data, const char* column);
 

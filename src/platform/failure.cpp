@@ -34,6 +34,7 @@ constexpr Entry kTable[] = {
     {err::kObjectNotSet, "Object variable or With block variable not set"},
     {err::kInvalidUseOfNull, "Invalid use of Null"},
     {err::kDatabaseDamaged, "Cannot open database. It may not be a database or the file may be corrupt"},
+    {err::kQuerySyntax, "Syntax error in query expression"},
     {err::kIndexNotFound, "Index not found"},
     {err::kIndexDamaged, "Index file damaged"},
     {err::kLockFailed, "Couldn't update; currently locked"},

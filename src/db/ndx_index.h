@@ -25,14 +25,17 @@ class NdxIndex {
     std::uint32_t recno;
   };
 
-  // Writes a complete index of `entries` (in any order) to `path`, replacing any old file
-  // atomically. `key_expression` (the column name) is stored in the header. `stamp` is
-  // stored for the engine's staleness check.
+  // Writes a complete index of `entries` (in any order; a repeated (key, recno) pair counts
+  // once) to `path`, replacing any old file atomically: on failure the old file stays.
+  // `key_expression` (the column name, 1 to 100 characters) is stored in the header. `stamp`
+  // is stored for the engine's staleness check. Throws Failure 5 for a key length outside
+  // 1..100 or a record number 0, and the file layer's Failure (61 Disk full, ...) on I/O errors.
   static void Build(const std::string& path, std::string_view key_expression, int key_length,
                     std::vector<Entry> entries, std::uint32_t stamp);
 
   // Opens an existing file; nullptr when it does not exist. Throws Failure 3256 when the
-  // header is not a valid .ndx header.
+  // header is not a valid .ndx header. Insert, Remove and WriteStamp need `writable`
+  // (otherwise they throw Failure 5).
   static std::unique_ptr<NdxIndex> Open(const std::string& path, bool writable);
 
   const std::string& key_expression() const { return key_expression_; }
@@ -43,6 +46,7 @@ class NdxIndex {
   std::uint32_t ReadStamp() const;
   void WriteStamp(std::uint32_t stamp);
 
+  // Adds the entry (key, recno); does nothing when it is there already. recno 0 is Failure 5.
   void Insert(std::string_view key, std::uint32_t recno);
   // Removes the one entry (key, recno); does nothing when it is not there.
   void Remove(std::string_view key, std::uint32_t recno);
@@ -54,16 +58,21 @@ class NdxIndex {
   std::vector<std::uint32_t> From(std::string_view key, std::size_t limit = 0) const;
 
   // Walks the whole tree and throws Failure 3256 unless it is well formed and in order.
+  // Every other call also throws Failure 3256 when it meets a damaged part of the file
+  // (a block pointer past the end, keys out of order, a loop); none of them crashes or hangs.
+  // I/O errors throw the file layer's Failure.
   void Check() const;
 
   ~NdxIndex();
 
  private:
-  NdxIndex(platform::File file, std::string key_expression, int key_length);
+  NdxIndex(platform::File file, std::string key_expression, int key_length, bool writable);
+  void RequireWritable() const;
 
   platform::File file_;
   std::string key_expression_;
   int key_length_;
+  bool writable_;
 };
 
 }  // namespace tvr::db

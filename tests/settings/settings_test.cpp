@@ -45,7 +45,8 @@ TEST_F(SettingsTest, FileBesideTheProgramWinsOverTheWindowsDirectory) {
 }
 
 TEST_F(SettingsTest, EmptyAndAbsentValuesGiveTheDefault) {
-  WriteFile(BesideIni(), std::string("[Main]\r\nEmpty=\r\nSet=x\r\nNul=ab\0cd\r\n", 36));
+  using namespace std::string_literals;
+  WriteFile(BesideIni(), "[Main]\r\nEmpty=\r\nSet=x\r\nNul=ab\0cd\r\n"s);
   EXPECT_EQ(GetSetting("Main", "Empty", "dflt"), "dflt");
   EXPECT_EQ(GetSetting("Main", "Absent", "dflt"), "dflt");
   EXPECT_EQ(GetSetting("Main", "Absent"), "");

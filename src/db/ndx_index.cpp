@@ -286,7 +286,7 @@ class Tree {
 
 // A position among the entries: the path from the root to a leaf and an entry of the leaf.
 // Every node met is checked against the bounds its parent gives, and the entries passed
-// must rise, so a damaged file ends in Failure 3256 rather than a loop or a wrong answer.
+// must rise, so a damaged file ends in Failure 3256 rather than a loop or a crash.
 class Cursor {
  public:
   struct Step {
@@ -301,18 +301,28 @@ class Cursor {
   // the key). AtEnd() when there is none; the path then ends at the last leaf.
   void Seek(const Item& target) {
     path_.clear();
+    insert_path_.clear();
     Descend(tree_.root(), std::nullopt, std::nullopt, &target);
-    for (;;) {
+    for (bool landing = true;; landing = false) {
       Step& leaf = path_.back();
       const auto& slots = leaf.node.slots;
       leaf.index = static_cast<std::size_t>(
           std::partition_point(slots.begin(), slots.end(),
                                [&](const Slot& s) { return tree_.Less(s.item, target); }) -
           slots.begin());
-      // A sound file lands on the right leaf; separators that give the key alone may send
-      // the search one leaf early among equal keys.
-      if (leaf.index < slots.size() || !NextLeaf()) return;
+      if (leaf.index < slots.size()) return;
+      // A sound file lands on the right leaf. A separator larger than its subtree, or an
+      // empty leaf (both left by other writers), makes the search walk on to the next leaf;
+      // a new entry then belongs after the last entry passed.
+      if (landing || !slots.empty()) insert_path_ = path_;
+      if (!NextLeaf()) return;
     }
+  }
+
+  // Where Insert puts the target after Seek: the current position, or the end of the leaf
+  // holding the entry before it when Seek walked on to the first entry of another leaf.
+  std::vector<Step>& InsertPath() {
+    return path_.back().index == 0 && !insert_path_.empty() ? insert_path_ : path_;
   }
 
   bool AtEnd() const { return path_.back().index >= path_.back().node.count(); }
@@ -409,6 +419,7 @@ class Cursor {
 
   Tree& tree_;
   std::vector<Step> path_;
+  std::vector<Step> insert_path_;
   std::optional<Item> last_;  // the last entry of the leaves left behind
   std::uint64_t leaves_visited_ = 0;
 };
@@ -772,7 +783,7 @@ void NdxIndex::Insert(std::string_view key, std::uint32_t recno) {
   Cursor cursor(tree);
   cursor.Seek(item);
   if (!cursor.AtEnd() && !tree.Less(item, cursor.Current())) return;  // already there
-  Path& path = cursor.path();
+  Path& path = cursor.InsertPath();
   std::size_t level = path.size() - 1;
   Node& leaf = path[level].node;
   std::size_t pos = path[level].index;

@@ -423,6 +423,33 @@ TEST_F(NdxIndexTest, DamagedFilesGiveIndexDamaged) {
   }
 }
 
+// Another writer may leave an emptied leaf with its old separator: lookups walk on past it,
+// and Check reports it (standard readers stumble over it), so that the tag gets rebuilt.
+TEST_F(NdxIndexTest, LookupsWalkPastAnEmptyLeafThatCheckReports) {
+  const std::string path = PathOf("empty_leaf.ndx");
+  NdxIndex::Build(path, "CODE", 20, ThreeLevelEntries(), 0);
+  std::string bytes = platform::ReadWholeFile(path);
+  Put32(bytes, 512, 0);  // block 1, the first leaf (records 1 to 18), now empty
+  WriteWholeFile(path, bytes);
+  auto index = NdxIndex::Open(path, true);
+  EXPECT_EQ(index->Equal("K00005"), std::vector<std::uint32_t>{});
+  EXPECT_EQ(index->Equal("K00020"), std::vector<std::uint32_t>{21});
+  EXPECT_EQ(index->From("", 3), (std::vector<std::uint32_t>{19, 20, 21}));
+  index->Insert("K00005", 6);
+  EXPECT_EQ(index->Equal("K00005"), std::vector<std::uint32_t>{6});
+  index->Check();  // the insert filled the leaf and tightened its separator
+  bytes = platform::ReadWholeFile(path);
+  Put32(bytes, 512, 0);
+  WriteWholeFile(path, bytes);  // a new file: open it again
+  index = NdxIndex::Open(path, true);
+  try {
+    index->Check();
+    ADD_FAILURE() << "Check passed";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kIndexDamaged);
+  }
+}
+
 TEST_F(NdxIndexTest, FailedWriteDuringBuildLeavesTheOldIndex) {
   const std::string path = PathOf("full.ndx");
   NdxIndex::Build(path, "CODE", 20, {{"OLD", 1}}, 1);

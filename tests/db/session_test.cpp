@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "db/installation.h"
 #include "db/query_text.h"
 #include "gateway/trace.h"
 #include "platform/failure.h"
@@ -119,6 +120,24 @@ TEST_F(SessionTest, OpenDatabasesTwiceKeepsTheOneQueryTranslator) {
   EXPECT_EQ(TraceSince(trace_start), "Getting ready to OpenDatabases in " + admin_dir_ +
                                          "<br>\r\nSuccess opening databases.<br>\r\n");
   EXPECT_FALSE(first->OpenRecordset("client").Eof());
+}
+
+TEST(SessionInstalledTest, OpensTheTablesOfAFreshInstallation) {
+  TempDir dir;
+  const std::string admin_dir = dir.File("tulvar") + "/";
+  InstallSystemDirectory({admin_dir, "", std::string(TVR_BINARY_DIR) + "/cartreindex"});
+
+  DatabaseSession session;
+  session.ReindexCartDatabases(admin_dir);
+  session.OpenStandingRecordsets(admin_dir);
+  EXPECT_EQ(session.ClientRS().RecordCount(), 0);
+  EXPECT_NE(session.ClientRS().TagHandle, nullptr);
+  session.ReopenClientRecordset("ACME");
+  session.ReopenPaymentAndPlusRecordsets("ACME");
+  EXPECT_TRUE(session.ClientRS().Eof());
+  EXPECT_TRUE(session.PaymentRS().Eof());
+  EXPECT_TRUE(session.PlusRS().Eof());
+  session.CloseStandingRecordsets();
 }
 
 TEST(SessionReindexTest, RunsTheCartProgramInTheSystemDirectoryAndOpensNoTable) {

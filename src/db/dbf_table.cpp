@@ -212,8 +212,10 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
     const FieldDesc& f = fields[i];
     std::string name;
     for (char c : f.name) name += UpperCase1252(c);
-    bool valid_name = !name.empty() && name.size() <= dbf::kMaxNameLength && name[0] >= 'A' &&
-                      name[0] <= 'Z' && std::all_of(name.begin(), name.end(), [](char c) {
+    // A name may start with a digit: the client table's free fields of the earlier
+    // order-form layout are named 1OTHER to 10OTHER.
+    bool valid_name = !name.empty() && name.size() <= dbf::kMaxNameLength &&
+                      std::all_of(name.begin(), name.end(), [](char c) {
                         return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
                       });
     if (!valid_name) BadColumn("\"" + f.name + "\" is not a column name");

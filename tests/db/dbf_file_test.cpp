@@ -237,7 +237,7 @@ TEST(DbfFileTest, CreateRefusesAnExistingTableAndBadColumns) {
       {{"X", 'C', 0, 0}, {nullptr, 0, 0, 0}},
       {{"X", 'N', 5, 4}, {nullptr, 0, 0, 0}},
       {{"X", 'Q', 5, 0}, {nullptr, 0, 0, 0}},
-      {{"1X", 'C', 5, 0}, {nullptr, 0, 0, 0}},
+      {{"X-Y", 'C', 5, 0}, {nullptr, 0, 0, 0}},
   };
   int i = 0;
   for (const auto& fields : bad) {

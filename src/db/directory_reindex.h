@@ -1,0 +1,25 @@
+// Rebuilding the index tags of every table in one directory: the work of the cart program's
+// reindex ("cart.exe" in the system directory) when this installation supplies it.
+#ifndef TVR_DB_DIRECTORY_REINDEX_H_
+#define TVR_DB_DIRECTORY_REINDEX_H_
+
+#include <string>
+#include <vector>
+
+namespace tvr::db {
+
+struct ReindexOutcome {
+  std::string table;    // file name of the table, e.g. "client.dbf"
+  std::string problem;  // empty when its tags were rebuilt; else why not
+};
+
+// Opens every table file (*.dbf, letter case ignored) of `directory` in name order with its
+// tags (<table>_<tag>.ndx beside it) and rebuilds the tags from the rows, under the table's
+// index lock, so running carts and pages see either the old or the rebuilt tags. A table that
+// cannot be opened or rebuilt (damaged, not readable) is reported in its outcome and the others
+// are still done. Throws Failure only when `directory` cannot be listed.
+std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory);
+
+}  // namespace tvr::db
+
+#endif  // TVR_DB_DIRECTORY_REINDEX_H_

@@ -3,7 +3,7 @@
 // The administration program's reindex runs it; see db/directory_reindex.h.
 //
 // Prints one line per table ("client.dbf: rebuilt" or "client.dbf: " + the problem); exit code
-// 0 when every table was rebuilt, 1 otherwise.
+// 0 when every table was rebuilt, 1 otherwise. A table that lost its tag on code gets it back.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   }
   try {
     bool all_done = true;
-    for (const tvr::db::ReindexOutcome& outcome : tvr::db::ReindexDirectory(directory)) {
+    for (const tvr::db::ReindexOutcome& outcome : tvr::db::ReindexDirectory(directory, true)) {
       std::printf("%s: %s\n", outcome.table.c_str(),
                   outcome.problem.empty() ? "rebuilt" : outcome.problem.c_str());
       all_done = all_done && outcome.problem.empty();

@@ -6,6 +6,8 @@
 #include <system_error>
 
 #include "db/engine.h"
+#include "db/engine_handles.h"
+#include "db/ndx_index.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 
@@ -17,9 +19,27 @@ struct EngineDeleter {
   void operator()(CODE4* cb) const { code4initUndo(cb); }
 };
 
+// Gives an open table the tag "code" when it has a character column CODE and no tag on it;
+// returns the table as reopened with the new tag, or `data` unchanged.
+DATA4* AddCodeTag(CODE4* cb, DATA4* data, const std::filesystem::path& path, bool& created) {
+  const int column = data->table->FindField("CODE");
+  if (column < 0) return data;
+  const FieldDesc& field = data->table->fields()[static_cast<std::size_t>(column)];
+  if (field.type != 'C') return data;
+  for (const auto& tag : data->tags) {
+    if (tag->column == column) return data;
+  }
+  // An empty tag stamped out of date: the reopen fills it from the rows.
+  std::filesystem::path ndx = path.parent_path() / (path.stem().string() + "_code.ndx");
+  NdxIndex::Build(ndx.string(), field.name, field.length, {}, 0xFFFFFFFFu);
+  d4close(data);
+  created = true;
+  return d4open(cb, path.c_str());
+}
+
 }  // namespace
 
-std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory) {
+std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags) {
   std::vector<std::string> tables;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
@@ -35,13 +55,21 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory) {
   std::unique_ptr<CODE4, EngineDeleter> engine(d4init_v());
   std::vector<ReindexOutcome> outcomes;
   for (const std::string& table : tables) {
-    ReindexOutcome outcome{table, {}};
+    ReindexOutcome outcome{table, {}, {}};
     try {
-      DATA4* data = d4open(engine.get(), (std::filesystem::path(directory) / table).c_str());
+      const std::filesystem::path path = std::filesystem::path(directory) / table;
+      DATA4* data = d4open(engine.get(), path.c_str());
+      bool created = false;
+      if (data != nullptr && create_code_tags) data = AddCodeTag(engine.get(), data, path, created);
       if (data == nullptr) {
         outcome.problem = "it cannot be opened";
       } else {
         if (d4reindex(data) != kStatusSuccess) outcome.problem = "its tags were not rebuilt";
+        std::string tags;
+        for (const auto& tag : data->tags) tags += (tags.empty() ? "" : ", ") + tag->name;
+        const std::string rows = std::to_string(d4recCountDo(data)) + " rows";
+        outcome.done = tags.empty() ? "no tags, " + rows : "rebuilt " + tags + " from " + rows;
+        if (created) outcome.done += " (created tag code)";
         d4close(data);
       }
     } catch (const Failure& failure) {

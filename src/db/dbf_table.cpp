@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "db/dbf_format.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::db {
@@ -57,29 +58,6 @@ void PutDate(unsigned char* p) {
 }
 
 }  // namespace
-
-char UpperCase1252(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
-  switch (u) {
-    case 0x9A:  // s caron
-    case 0x9C:  // oe
-    case 0x9E:  // z caron
-      return static_cast<char>(u - 16);
-    case 0xFF:  // y diaeresis
-      return static_cast<char>(0x9F);
-  }
-  return c;
-}
-
-bool EqualsIgnoringCase1252(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperCase1252(a[i]) != UpperCase1252(b[i])) return false;
-  }
-  return true;
-}
 
 DbfTable::DbfTable(platform::File file, bool writable)
     : file_(std::move(file)), writable_(writable), locks_(file_, file_.path()) {}
@@ -150,12 +128,12 @@ void DbfTable::ReadHeader() {
     const auto* d = reinterpret_cast<const unsigned char*>(descriptors.data() + pos);
     FieldDesc field;
     for (std::size_t i = 0; i < dbf::kDescriptorNameSize && d[i] != 0; ++i) {
-      field.name += UpperCase1252(static_cast<char>(d[i]));
+      field.name += platform::UpperChar(static_cast<char>(d[i]));
     }
     if (field.name.empty()) {
       Damaged(path, "column " + std::to_string(fields_.size() + 1) + " has no name");
     }
-    field.type = UpperCase1252(static_cast<char>(d[dbf::kDescriptorTypeOffset]));
+    field.type = platform::UpperChar(static_cast<char>(d[dbf::kDescriptorTypeOffset]));
     field.length = d[dbf::kDescriptorLengthOffset];
     field.decimals = d[dbf::kDescriptorDecimalsOffset];
     if (field.type == 'N' || field.type == 'F') {
@@ -211,7 +189,7 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDesc& f = fields[i];
     std::string name;
-    for (char c : f.name) name += UpperCase1252(c);
+    for (char c : f.name) name += platform::UpperChar(c);
     // A name may start with a digit: the client table's free fields of the earlier
     // order-form layout are named 1OTHER to 10OTHER.
     bool valid_name = !name.empty() && name.size() <= dbf::kMaxNameLength &&
@@ -223,7 +201,7 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
       BadColumn("the column " + name + " is named twice");
     }
     names.push_back(name);
-    char type = UpperCase1252(f.type);
+    char type = platform::UpperChar(f.type);
     int length = f.length;
     if (length == 0) {
       if (type == 'D') length = dbf::kDateLength;
@@ -258,7 +236,7 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
 
 int DbfTable::FindField(std::string_view name) const {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
-    if (EqualsIgnoringCase1252(fields_[i].name, name)) return static_cast<int>(i);
+    if (platform::EqualsIgnoringCase(fields_[i].name, name)) return static_cast<int>(i);
   }
   return -1;
 }

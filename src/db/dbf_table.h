@@ -107,10 +107,6 @@ class DbfTable {
   int stamped_day_ = -1;  // the day this object last wrote into the header's date
 };
 
-// Upper-cases one Windows-1252 character (letters with accents included).
-char UpperCase1252(char c);
-bool EqualsIgnoringCase1252(std::string_view a, std::string_view b);
-
 }  // namespace tvr::db
 
 #endif  // TVR_DB_DBF_TABLE_H_

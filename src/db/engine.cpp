@@ -11,6 +11,7 @@
 
 #include "db/dbf_format.h"
 #include "db/engine_handles.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::db {
@@ -668,7 +669,7 @@ void d4delete(DATA4* data) {
 TAG4* d4tag(DATA4* data, const char* name) {
   if (!IsOpen(data) || name == nullptr) return nullptr;
   for (auto& tag : data->tags) {
-    if (EqualsIgnoringCase1252(tag->name, name)) return tag.get();
+    if (platform::EqualsIgnoringCase(tag->name, name)) return tag.get();
   }
   return nullptr;
 }

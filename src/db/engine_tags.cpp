@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "db/engine_handles.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::db::engine_internal {
@@ -86,8 +87,8 @@ void OpenTags(DATA4& data) {
   for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
     std::string name = entry.path().filename().string();
     if (name.size() <= prefix.size() + 4) continue;
-    if (!EqualsIgnoringCase1252(name.substr(0, prefix.size()), prefix)) continue;
-    if (!EqualsIgnoringCase1252(name.substr(name.size() - 4), ".ndx")) continue;
+    if (!platform::EqualsIgnoringCase(name.substr(0, prefix.size()), prefix)) continue;
+    if (!platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".ndx")) continue;
     found.emplace_back(name.substr(prefix.size(), name.size() - prefix.size() - 4),
                        entry.path().string());
   }

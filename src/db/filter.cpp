@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/filter_lexer.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::db {
@@ -142,7 +143,7 @@ std::optional<std::string> RequiredIn(const Node& node, std::string_view column)
     }
   } else if (node.kind == Node::Kind::kCompareText && node.op == CompareOp::kEqual &&
              !node.right_is_column && node.column_type == 'C' &&
-             EqualIgnoreCaseCp1252(node.column, column)) {
+             platform::EqualsIgnoringCase(node.column, column)) {
     return node.text;
   }
   return std::nullopt;
@@ -312,7 +313,7 @@ class Parser {
       const FilterToken name = token_;
       Advance();
       if (token_.kind == FilterTokenKind::kLeftParen) {
-        if (!EqualIgnoreCaseCp1252(name.text, "deleted")) {
+        if (!platform::EqualsIgnoringCase(name.text, "deleted")) {
           Fail("unknown function '" + std::string(name.text) + "'" + At(name.position));
         }
         Advance();
@@ -397,7 +398,7 @@ class Parser {
 
   const FieldDesc& Column(const FilterToken& name) const {
     for (const FieldDesc& field : fields_) {
-      if (EqualIgnoreCaseCp1252(field.name, name.text)) return field;
+      if (platform::EqualsIgnoringCase(field.name, name.text)) return field;
     }
     Fail("unknown column '" + std::string(name.text) + "'" + At(name.position));
   }

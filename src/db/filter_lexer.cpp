@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::db {
@@ -22,32 +23,6 @@ bool IsNamePart(char c) { return IsNameStart(c) || IsDigit(c); }
 std::string At(std::size_t position) { return " at position " + std::to_string(position); }
 
 }  // namespace
-
-unsigned char UpperCp1252(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
-  switch (c) {
-    case 0x9A:  // s caron
-    case 0x9C:  // oe
-    case 0x9E:  // z caron
-      return static_cast<unsigned char>(c - 0x10);
-    case 0xFF:  // y diaeresis
-      return 0x9F;
-    default:
-      return c;
-  }
-}
-
-bool EqualIgnoreCaseCp1252(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (UpperCp1252(static_cast<unsigned char>(a[i])) !=
-        UpperCp1252(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 void ThrowFilterSyntax(std::string_view expression, std::string_view what) {
   std::string shown(expression.substr(0, kQuotedExpressionLimit));
@@ -113,15 +88,15 @@ FilterToken FilterLexer::Next() {
                                          At(token.position));
     }
     const std::string_view word = expression_.substr(start + 1, end - start - 1);
-    if (EqualIgnoreCaseCp1252(word, "and")) {
+    if (platform::EqualsIgnoringCase(word, "and")) {
       token.kind = FilterTokenKind::kAnd;
-    } else if (EqualIgnoreCaseCp1252(word, "or")) {
+    } else if (platform::EqualsIgnoringCase(word, "or")) {
       token.kind = FilterTokenKind::kOr;
-    } else if (EqualIgnoreCaseCp1252(word, "not")) {
+    } else if (platform::EqualsIgnoringCase(word, "not")) {
       token.kind = FilterTokenKind::kNot;
-    } else if (EqualIgnoreCaseCp1252(word, "t")) {
+    } else if (platform::EqualsIgnoringCase(word, "t")) {
       token.kind = FilterTokenKind::kTrue;
-    } else if (EqualIgnoreCaseCp1252(word, "f")) {
+    } else if (platform::EqualsIgnoringCase(word, "f")) {
       token.kind = FilterTokenKind::kFalse;
     } else {
       ThrowFilterSyntax(expression_,

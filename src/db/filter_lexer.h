@@ -54,12 +54,6 @@ class FilterLexer {
 // Throws Failure 3075 "Syntax error in query expression '<expression>': <what>".
 [[noreturn]] void ThrowFilterSyntax(std::string_view expression, std::string_view what);
 
-// Upper-cases one byte of Windows-1252 text.
-unsigned char UpperCp1252(unsigned char c);
-
-// Whether two texts are equal when upper-cased in Windows-1252.
-bool EqualIgnoreCaseCp1252(std::string_view a, std::string_view b);
-
 }  // namespace tvr::db
 
 #endif  // TVR_DB_FILTER_LEXER_H_

@@ -1,6 +1,6 @@
 // A program for the process and runner tests to start. It does what its arguments say, in order:
-//   --write N       writes N bytes of numbered lines to standard output (see ExpectedOutput in
-//                   the tests: line i is "line " + i as 7 digits + "\n", the last one cut)
+//   --write N       writes N bytes of numbered lines to standard output (NumberedLines of
+//                   support/process_child.h: line i is "line " + i as 7 digits + "\n", the last one cut)
 //   --sleep-ms M    sleeps M milliseconds
 //   --pid-file P    writes its process id to file P
 //   --print-cwd     writes its current directory and "\n"
@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "support/process_child.h"
+
 namespace {
 
 void WriteAll(const std::string& text) {
@@ -29,17 +31,6 @@ void WriteAll(const std::string& text) {
     if (n <= 0) std::exit(3);
     done += static_cast<std::size_t>(n);
   }
-}
-
-std::string NumberedLines(std::size_t size) {
-  std::string text;
-  char line[32];
-  for (int i = 0; text.size() < size; ++i) {
-    std::snprintf(line, sizeof line, "line %07d\n", i);
-    text += line;
-  }
-  text.resize(size);
-  return text;
 }
 
 std::string Report() {
@@ -67,7 +58,7 @@ int main(int argc, char** argv) {
     std::string arg = argv[i];
     std::string value = i + 1 < argc ? argv[i + 1] : "";
     if (arg == "--write") {
-      WriteAll(NumberedLines(std::stoul(value)));
+      WriteAll(tvr::testing::NumberedLines(std::stoul(value)));
       ++i;
     } else if (arg == "--sleep-ms") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(value)));

@@ -5,24 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "db/cart_table_lookup.h"
 #include "gtest/gtest.h"
 
 namespace tvr::db {
 namespace {
-
-std::string Upper(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-const TableDef& Table(std::string_view name) {
-  const TableDef* table = FindCartTable(name);
-  if (table == nullptr) throw std::runtime_error("no table " + std::string(name));
-  return *table;
-}
 
 TEST(CartSchema, TablesAreWellFormed) {
   const std::vector<std::string> expected_files = {

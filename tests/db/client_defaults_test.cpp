@@ -10,24 +10,11 @@
 #include <vector>
 
 #include "db/cart_schema.h"
+#include "db/cart_table_lookup.h"
 #include "gtest/gtest.h"
 
 namespace tvr::db {
 namespace {
-
-std::string Upper(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return upper;
-}
-
-const TableDef& Table(std::string_view name) {
-  const TableDef* table = FindCartTable(name);
-  if (table == nullptr) throw std::runtime_error("no table " + std::string(name));
-  return *table;
-}
 
 // True when `value` fits in the column: its text in the width, a number with the column's
 // decimals in the width.

@@ -35,11 +35,14 @@ inline constexpr int kPathFileAccess = 75;      // "Path/File access error"
 inline constexpr int kPathNotFound = 76;        // "Path not found"
 inline constexpr int kObjectNotSet = 91;        // "Object variable or With block variable not set"
 inline constexpr int kInvalidUseOfNull = 94;    // "Invalid use of Null"
-inline constexpr int kDatabaseDamaged = 3049;   // "Cannot open database. It may not be a database..."
-inline constexpr int kQuerySyntax = 3075;       // "Syntax error in query expression"
-inline constexpr int kIndexNotFound = 3015;     // "Index not found" (the error-check page offers a reindex)
-inline constexpr int kIndexDamaged = 3256;      // "Index file damaged" (the error-check page offers a reindex)
-inline constexpr int kLockFailed = 3260;        // "Couldn't update; currently locked"
+inline constexpr int kDatabaseDamaged =
+    3049;                                  // "Cannot open database. It may not be a database..."
+inline constexpr int kQuerySyntax = 3075;  // "Syntax error in query expression"
+inline constexpr int kIndexNotFound =
+    3015;  // "Index not found" (the error-check page offers a reindex)
+inline constexpr int kIndexDamaged =
+    3256;  // "Index file damaged" (the error-check page offers a reindex)
+inline constexpr int kLockFailed = 3260;  // "Couldn't update; currently locked"
 }  // namespace err
 
 // The standard text of a run-time error number; "Application-defined or object-defined error"

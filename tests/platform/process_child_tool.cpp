@@ -1,6 +1,7 @@
 // A program for the process and runner tests to start. It does what its arguments say, in order:
 //   --write N       writes N bytes of numbered lines to standard output (NumberedLines of
-//                   support/process_child.h: line i is "line " + i as 7 digits + "\n", the last one cut)
+//                   support/process_child.h: line i is "line " + i as 7 digits + "\n", the last one
+//                   cut)
 //   --sleep-ms M    sleeps M milliseconds
 //   --pid-file P    writes its process id to file P
 //   --print-cwd     writes its current directory and "\n"

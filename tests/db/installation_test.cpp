@@ -185,6 +185,7 @@ TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
     AppendClient(engine.get(), dir_, "ACME");
   }
   WriteFile(dir_ + "/client_code.ndx", std::string(1024, 'x'));  // a damaged tag
+  std::filesystem::remove(dir_ + "/orders_code.ndx");            // a lost one
 
   // As the reindex runs it: from another directory, output not captured.
   plus::RunCommand reindex;
@@ -197,6 +198,7 @@ TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
   ASSERT_NE(index, nullptr);
   index->Check();
   EXPECT_EQ(index->Equal("ACME"), std::vector<std::uint32_t>{1});
+  ASSERT_NE(NdxIndex::Open(dir_ + "/orders_code.ndx", false), nullptr);
 
   // What it says it did, with a table it cannot open among the others.
   WriteFile(dir_ + "/broken.dbf", "not a table");

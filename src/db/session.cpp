@@ -3,6 +3,7 @@
 #include <string>
 
 #include "db/query_text.h"
+#include "gateway/html_escape.h"
 #include "gateway/trace.h"
 #include "platform/failure.h"
 #include "plus/run_command.h"
@@ -44,7 +45,9 @@ DatabaseSession::~DatabaseSession() {
 }
 
 void DatabaseSession::OpenDatabases(std::string_view admin_dir) {
-  gateway::AppendTrace("Getting ready to OpenDatabases in " + std::string(admin_dir) + "<br>");
+  // The trace is HTML shown on the error page; the directory is a setting, so it is escaped.
+  gateway::AppendTrace("Getting ready to OpenDatabases in " + gateway::EscapeHtmlText(admin_dir) +
+                       "<br>");
   if (!dbf_) dbf_.emplace(engine_);
   dbf_->DatabaseDir = std::string(admin_dir);
   gateway::AppendTrace("Success opening databases.<br>");

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "db/ndx_index.h"
+#include "engine/ndx_index.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ long PeakResidentKb() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  using tvr::db::NdxIndex;
+  using tvr::engine::NdxIndex;
   const std::string dir = argc > 1 ? argv[1] : "/tmp";
   const std::string path = dir + "/bench_" + std::to_string(getpid()) + ".ndx";
   constexpr std::uint32_t kEntries = 1'000'000;

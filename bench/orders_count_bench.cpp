@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "db/cb_recordset.h"
-#include "db/dbf_format.h"
-#include "db/engine.h"
-#include "db/ndx_index.h"
+#include "engine/cb_recordset.h"
+#include "engine/dbf_format.h"
+#include "engine/engine.h"
+#include "engine/ndx_index.h"
 #include "platform/file.h"
 
-using namespace tvr::db;
+using namespace tvr::engine;
 using Clock = std::chrono::steady_clock;
 
 namespace {

@@ -1,0 +1,58 @@
+// The cart tables: the one description, in code, of the ten dBASE tables of the system
+// directory that this program and the shopper-facing cart programs share. For each table: its
+// file, every column with its dBASE type and width, and its index tags.
+//
+// The installation lays the tables down from this description; the administration program
+// itself only opens them. Column names are spelled as the rest of the program writes them
+// (mixed case, clipped to 10 characters); dBASE stores and matches them without regard to
+// letter case.
+//
+// Widths are chosen so that every creation default fits (db/client_defaults.h), with room to
+// spare: a client code of up to 20 characters, the 15-character encoded password, item
+// definitions of up to 254 characters.
+#ifndef TVR_CART_CART_SCHEMA_H_
+#define TVR_CART_CART_SCHEMA_H_
+
+#include <span>
+#include <string_view>
+
+namespace tvr::cart {
+
+inline constexpr int kClientCodeWidth = 20;
+inline constexpr int kEncodedPasswordWidth = 15;
+inline constexpr int kItemDefinitionWidth = 254;
+
+struct ColumnDef {
+  std::string_view name;  // at most 10 characters
+  char type;              // C character, N number, L logical, D date, M memo
+  int width;              // bytes in the record (L 1, D 8, M 10)
+  int decimals;           // decimal places of N columns
+};
+
+struct TagDef {
+  std::string_view name;        // tag name; the tag's file is <table>_<name>.ndx
+  std::string_view expression;  // the key: one character column
+};
+
+struct TableDef {
+  std::string_view name;  // as named in queries: "client", "orders", ...
+  std::string_view file;  // file in the system directory: "client.dbf"
+  std::span<const ColumnDef> columns;
+  std::span<const TagDef> tags;
+
+  bool has_memo() const;
+  // The column called `column_name`, letter case ignored; nullptr when there is none.
+  const ColumnDef* Find(std::string_view column_name) const;
+};
+
+// The ten tables: client, payment, plus, shiptype, shipping, tax, orders, orditems, customer,
+// cart. Every table that holds per-client rows has the column `code` and the tag "code" on it.
+std::span<const TableDef> CartTables();
+
+// The table called `name` ("client", "Orders.dbf", ...; letter case and a ".dbf" ending
+// ignored); nullptr when there is none.
+const TableDef* FindCartTable(std::string_view name);
+
+}  // namespace tvr::cart
+
+#endif  // TVR_CART_CART_SCHEMA_H_

@@ -1,0 +1,41 @@
+// Laying down a system directory: what an installation needs before the administration program
+// and the cart programs can run on it.
+//
+// - the ten cart tables, empty, with their index tags (db/cart_schema.h);
+// - the settings file, section "Main": AdminDir (the system directory, ending with "/"), Log=1,
+//   LogFile=tulvar.log, SuppressErrorOutput=0;
+// - "ConfigurationHeader.html", the header template of the administration pages, with the
+//   "<!ProgramTitle>" placeholder where the product title goes;
+// - "cart.exe", the program the reindex runs: a copy of the index rebuilder (cartreindex),
+//   which rebuilds the tags of every table in the directory it lies in. Where the shopper-facing
+//   cart program is installed it takes that name instead, and it is left alone.
+//
+// Installing again creates only what is missing and never changes what exists: an existing
+// table keeps its rows and columns (a missing tag file of it is created and filled from its
+// rows), a setting that has a value keeps it, an existing header or cart.exe is not replaced.
+// A new table appears whole or not at all: it is made in a scratch directory beside the tables
+// and moved into place, table file last.
+#ifndef TVR_CART_INSTALLATION_H_
+#define TVR_CART_INSTALLATION_H_
+
+#include <string>
+#include <vector>
+
+namespace tvr::cart {
+
+struct InstallOptions {
+  std::string system_dir;     // created when missing (with its parents)
+  std::string settings_file;  // empty: system_dir + "tulvar.ini"
+  std::string cart_program;   // the rebuilder copied as cart.exe; empty: no cart.exe is made
+};
+
+// Installs as described above and returns one line per thing it created or filled in, e.g.
+// "created client.dbf", "set AdminDir in /srv/tulvar/tulvar.ini"; an empty list when
+// everything was there. Lines starting with "note:" tell of something found that it left alone
+// (a settings file that names another system directory). Throws Failure when something cannot
+// be created (what was created before stays, and a later run goes on from there).
+std::vector<std::string> InstallSystemDirectory(const InstallOptions& options);
+
+}  // namespace tvr::cart
+
+#endif  // TVR_CART_INSTALLATION_H_

@@ -1,0 +1,102 @@
+// The page code's view of one open table: a current row, movement through the rows of its
+// query, typed reading and writing of one column at a time, appending, changing and marking
+// rows deleted.
+//
+// Ownership: a recordset owns nothing. Its handles belong to the engine handle (CODE4) they
+// were opened with: the query translator opens the table (d4open), makes the query
+// (relate4init) and stores both here. The recordset must not be used after the engine handle
+// is freed (code4initUndo); after DBClose the handles keep their values but every movement
+// fails quietly (Eof true). The engine writes a changed row when the recordset moves off it,
+// unlocks (Update after Edit) or closes; changes still pending when the engine is freed are
+// written then.
+//
+// Failures: engine statuses are kept, never thrown (a failed move sets Eof, a failed append
+// or unlock shows only in the status). Failures of the machine are thrown as Failure: a write
+// that fails (61 Disk full, 3260 locked by another user), a damaged table or memo (3049), a
+// memo beyond the 16 MB limit (7), a value that does not convert to the column's type (13),
+// a column the table lacks (91), a number too wide for its column (6).
+#ifndef TVR_ENGINE_CB_RECORDSET_H_
+#define TVR_ENGINE_CB_RECORDSET_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/engine.h"
+#include "engine/value.h"
+
+namespace tvr::engine {
+
+// The one field object of a recordset, refilled by every read of a column.
+class Fields {
+ public:
+  tvr::engine::Value Value;    // text, number, date or true/false; never null after a read
+  std::int16_t Size = 0;       // the column width
+  std::int32_t FieldType = 0;  // 'C' 67, 'N' 78, 'F' 70, 'D' 68, 'L' 76, 'M' 77
+  std::string Name;            // the column name (at most 255 characters)
+};
+
+class CBRecordset {
+ public:
+  DATA4* DataHandle = nullptr;     // the table
+  TAG4* TagHandle = nullptr;       // the tag found by the last Index, 0 when none
+  RELATE4* QueryHandle = nullptr;  // the query; 0 means movement goes straight through the table
+  bool NoMatch = false;            // set by dbSeek
+  bool CountValid = false;         // CachedCount holds the query's count
+  std::int32_t CachedCount = 0;
+
+  // The current record number of the table / go to that record (status not kept).
+  std::int32_t Bookmark();
+  void Bookmark(std::int32_t recno);
+
+  // Reads the column into the shared field object and returns it. Throws 91 when the table
+  // has no such column, 13 when a date column holds no date.
+  tvr::engine::Fields& Fields(std::string_view name);
+  // Stores `value` into the column of the current row, converted by the column's type:
+  // D a date (stored yyyymmdd), N and F a number, M the text, L "T" when the value converts
+  // to true else "F" (null is false), C the text (cut or padded to the column width).
+  void Fields(std::string_view name, const tvr::engine::Value& value);
+
+  // Through the query when QueryHandle is not 0, else through the table.
+  void MoveFirst();
+  void MoveNext();
+  void MovePrevious();
+  void MoveLast();
+  bool Eof() const { return LastStatus != 0; }
+  bool Bof();
+
+  // Closes the table when DataHandle is not 0 (writing a changed row first).
+  void DBClose();
+  // Selects the table's tag of that name as its order; TagHandle = the tag or 0.
+  void Index(std::string_view tag_name);
+  // The number of rows of the query (counted once, then cached until an append), or of the
+  // table when there is no query (rows marked deleted included).
+  std::int32_t RecordCount();
+  void LoadField(std::string_view name);
+
+  void AddNew();
+  void Delete();
+  bool Deleted();
+  // After AddNew: appends the row. After a successful Edit: unlocks, which writes the row.
+  // Otherwise nothing.
+  void Update();
+  // With `lock`, locks the current record (10 attempts); Editing when the status is 0.
+  void Edit(bool lock = false);
+  std::string Test();
+  void dbSeek(std::string_view key);
+
+ private:
+  tvr::engine::Date DateFromDbf(std::string_view text);
+  FIELD4* FieldOrFail(std::string_view name);
+
+  std::int16_t LastStatus = 0;
+  bool Adding = false;
+  bool Editing = false;
+  FIELD4* field_handle_ = nullptr;
+  std::unique_ptr<tvr::engine::Fields> field_object_;
+};
+
+}  // namespace tvr::engine
+
+#endif  // TVR_ENGINE_CB_RECORDSET_H_

@@ -1,0 +1,98 @@
+#include "engine/dbt_memo.h"
+
+#include <algorithm>
+
+#include "engine/dbf_format.h"
+#include "platform/failure.h"
+
+namespace tvr::engine {
+
+namespace {
+
+[[noreturn]] void Damaged(const std::string& path, const std::string& what) {
+  throw Failure(err::kDatabaseDamaged, "The memo file " + path + " is damaged: " + what);
+}
+
+}  // namespace
+
+DbtMemo DbtMemo::Open(const std::string& path, bool writable) {
+  platform::File file(
+      path, writable ? platform::File::Mode::kReadWrite : platform::File::Mode::kReadOnly);
+  unsigned char header[4];
+  if (file.ReadAt(0, header, sizeof header) != sizeof header) Damaged(path, "no header");
+  if (dbf::GetU32(header) == 0) Damaged(path, "the free-block pointer is 0");
+  return DbtMemo(std::move(file));
+}
+
+std::string DbtMemo::EmptyFile() {
+  std::string content(dbf::kMemoBlockSize, '\0');
+  dbf::PutU32(reinterpret_cast<unsigned char*>(content.data()) + dbf::kMemoNextFreeOffset, 1);
+  content[dbf::kMemoVersionOffset] = static_cast<char>(dbf::kMemoVersion);
+  return content;
+}
+
+std::string DbtMemo::Read(std::uint32_t block) const {
+  const std::uint64_t size = file_.Size();
+  const std::uint64_t start = std::uint64_t{block} * dbf::kMemoBlockSize;
+  if (block == 0 || start >= size) {
+    Damaged(file_.path(),
+            "memo block " + std::to_string(block) + " lies beyond the end of the file");
+  }
+  std::string text;
+  std::size_t chunk = dbf::kMemoBlockSize;
+  for (;;) {
+    std::size_t old = text.size();
+    text.resize(old + chunk);
+    std::size_t got = file_.ReadAt(start + old, text.data() + old, chunk);
+    text.resize(old + got);
+    std::size_t end = text.find(dbf::kMemoEnd, old);
+    if (end != std::string::npos) {
+      if (end > dbf::kMaxMemoLength) break;
+      text.resize(end);
+      return text;
+    }
+    if (text.size() > dbf::kMaxMemoLength) break;
+    if (got < chunk) {
+      Damaged(file_.path(), "the memo at block " + std::to_string(block) + " has no end mark");
+    }
+    chunk = std::min<std::size_t>(chunk * 4, 1 << 20);
+  }
+  throw Failure(err::kOutOfMemory, "The memo at block " + std::to_string(block) + " of " +
+                                       file_.path() + " is longer than the " +
+                                       std::to_string(dbf::kMaxMemoLength >> 20) +
+                                       " MB a memo may hold");
+}
+
+std::uint32_t DbtMemo::Write(std::string_view text) {
+  if (text.empty()) return 0;
+  if (text.size() > dbf::kMaxMemoLength) {
+    throw Failure(err::kOutOfMemory,
+                  "A memo text of " + std::to_string(text.size()) + " bytes is longer than the " +
+                      std::to_string(dbf::kMaxMemoLength >> 20) + " MB a memo may hold");
+  }
+  if (text.find(dbf::kMemoEnd) != std::string_view::npos) {
+    throw Failure(err::kInvalidCall,
+                  "A memo text may not hold the character 0x1A, which ends a memo in the file");
+  }
+  unsigned char header[4];
+  if (file_.ReadAt(0, header, sizeof header) != sizeof header) Damaged(file_.path(), "no header");
+  // A writer killed after writing its blocks but before moving the pointer leaves blocks past
+  // the pointer; they belong to no record, but starting after them costs nothing.
+  const std::uint64_t size = file_.Size();
+  std::uint64_t next = std::max<std::uint64_t>(
+      dbf::GetU32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
+  next = std::max<std::uint64_t>(next, 1);
+  const std::size_t blocks = (text.size() + 2 + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize;
+  if (next + blocks > 0xFFFFFFFFu) Damaged(file_.path(), "the file is full");
+  std::string data(blocks * dbf::kMemoBlockSize, '\0');
+  std::copy(text.begin(), text.end(), data.begin());
+  data[text.size()] = dbf::kMemoEnd;
+  data[text.size() + 1] = dbf::kMemoEnd;
+  // The text first, then the pointer: a crash in between loses only unused blocks.
+  file_.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
+  dbf::PutU32(header, static_cast<std::uint32_t>(next + blocks));
+  file_.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
+  return static_cast<std::uint32_t>(next);
+}
+
+}  // namespace tvr::engine

@@ -1,0 +1,115 @@
+// The dBASE engine's call surface: the calls the query translator, the recordset and the
+// session make, with the engine's names and argument shapes.
+//
+// Handles are opaque pointers; a null handle (0) means "none" or "failed". Calls that answer
+// a status return 0 for success (positioned, found, locked) and another value otherwise; the
+// other values are the kStatus* constants below. Failures of the machine itself (disk full,
+// a damaged file, a filter the engine cannot read) are not statuses: they throw Failure.
+//
+// Ownership: the engine handle owns every table opened through it; a table owns its fields,
+// tags and queries. d4close releases a table with everything it owns, so a field, tag or
+// query handle must not be used after its table is closed.
+#ifndef TVR_ENGINE_ENGINE_H_
+#define TVR_ENGINE_ENGINE_H_
+
+#include <cstdint>
+
+namespace tvr::engine {
+
+struct CODE4;    // the engine
+struct DATA4;    // one open table
+struct FIELD4;   // one column of an open table, holding the current row's value
+struct TAG4;     // one index tag of an open table
+struct RELATE4;  // one query (filter and sort) over an open table
+
+// Statuses other than success.
+inline constexpr int kStatusSuccess = 0;
+inline constexpr int kStatusBof = 2;        // moved before the first row
+inline constexpr int kStatusEof = 3;        // moved after the last row
+inline constexpr int kStatusNotFound = 5;   // seek found no equal key
+inline constexpr int kStatusLocked = 50;    // another holder has the lock
+inline constexpr int kStatusNoRecord = 20;  // no such record number
+inline constexpr int kStatusNoTag = 40;     // no tag selected for a seek
+inline constexpr int kStatusFailed = -1;    // the handle was 0 or the call made no sense here
+
+// Column kinds for d4create.
+struct FIELD4INFO {
+  const char* name;
+  char type;  // C, N, F, D, L, M
+  int len;
+  int dec;
+};
+struct TAG4INFO {
+  const char* name;        // tag name, e.g. "code"
+  const char* expression;  // the key: one character column, e.g. "code"
+};
+
+// Engine.
+CODE4* d4init_v();
+int code4initUndo(CODE4* cb);  // closes every table and frees the engine
+int code4errOff(CODE4* cb, int value);
+int code4errTagName(CODE4* cb, int value);
+int code4logOpenOff(CODE4* cb);
+int code4singleOpen(CODE4* cb, int value);
+int code4lockAttempts(CODE4* cb, int attempts);
+
+// Tables. `path` is directory + table name; ".dbf" is added when there is no extension.
+DATA4* d4open(CODE4* cb, const char* path);
+// Creates a new empty table (with a memo file when a column is M) and its tags; throws
+// Failure 58 when the file exists. `fields` and `tags` end with an entry whose name is 0.
+DATA4* d4create(CODE4* cb, const char* path, const FIELD4INFO* fields, const TAG4INFO* tags);
+int d4close(DATA4* data);
+int d4top(DATA4* data);
+int d4bottom(DATA4* data);
+int d4skip(DATA4* data, long count);
+int d4go(DATA4* data, long recno);
+int d4seek(DATA4* data, const char* key);
+int d4lock(DATA4* data, long recno);
+int d4unlock(DATA4* data);
+int d4appendStartVB(DATA4* data, int use_memo_entries);
+int d4append(DATA4* data);
+long d4recNo(DATA4* data);
+long d4recCountDo(DATA4* data);
+int d4bof(DATA4* data);
+int d4eof(DATA4* data);
+int d4deleted(DATA4* data);
+void d4blank(DATA4* data);
+void d4delete(DATA4* data);
+TAG4* d4tag(DATA4* data, const char* name);
+void d4tagSelect(DATA4* data, TAG4* tag);
+int d4reindex(DATA4* data);  // rebuilds every tag of the table from its rows
+FIELD4* d4field(DATA4* data, const char* name);
+int d4numFields(DATA4* data);
+FIELD4* d4fieldJ(DATA4* data, int j);  // 1-based column number
+
+// Fields: the current row's value of one column.
+int f4type(FIELD4* field);
+unsigned long f4len_v(FIELD4* field);
+char* f4ptr(FIELD4* field);  // raw blank-padded bytes, f4len_v of them, not zero-terminated
+const char* f4name(FIELD4* field);
+int f4decimals(FIELD4* field);
+double f4double(FIELD4* field);
+unsigned long f4memoLenVB(FIELD4* field);
+const char* f4memoPtr(FIELD4* field);  // the memo's bytes, f4memoLenVB of them
+void f4assignNVB(FIELD4* field, const char* text, unsigned len);
+void f4assignDouble(FIELD4* field, double value);
+int f4memoAssign(FIELD4* field, const char* text);
+int f4memoAssignN(FIELD4* field, const char* text, unsigned len);
+
+// Queries.
+RELATE4* relate4init(DATA4* data);
+int relate4querySet(RELATE4* rel, const char* expression);  // throws Failure on a bad filter
+int relate4sortSet(RELATE4* rel, const char* expression);
+int relate4skipEnableVB(RELATE4* rel, int enable);
+int relate4top(RELATE4* rel);
+int relate4bottom(RELATE4* rel);
+int relate4skip(RELATE4* rel, long count);
+int relate4free(RELATE4* rel);
+
+// Memory.
+int u4ncpy(char* dest, const char* src, unsigned size);
+void u4memCpy(char* dest, const char* src, unsigned len);
+
+}  // namespace tvr::engine
+
+#endif  // TVR_ENGINE_ENGINE_H_

@@ -1,0 +1,138 @@
+// What the engine's opaque handles (engine.h) are inside: the open tables with their current
+// row, their columns, index tags and queries. Only the engine's own files include this.
+#ifndef TVR_ENGINE_ENGINE_HANDLES_H_
+#define TVR_ENGINE_ENGINE_HANDLES_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/dbf_table.h"
+#include "engine/engine.h"
+#include "engine/field_desc.h"
+#include "engine/filter.h"
+#include "engine/ndx_index.h"
+
+namespace tvr::engine {
+
+struct FIELD4 {
+  DATA4* data = nullptr;
+  int column = 0;  // index into the table's columns
+  FieldDesc desc;  // kept after the table is closed
+};
+
+struct TAG4 {
+  DATA4* data = nullptr;
+  std::string name;        // as in the file name <table>_<name>.ndx
+  std::string path;        // the .ndx file
+  std::string expression;  // the key: a column name
+  int column = -1;
+  int key_length = 0;
+};
+
+struct RELATE4 {
+  enum class Walk { kNone, kSequential, kList };
+
+  DATA4* data = nullptr;
+  std::optional<Filter> filter;
+  std::vector<int> sort_columns;
+  bool backward = false;
+  bool freed = false;
+
+  // The rows the query walks, set up by relate4top/relate4bottom: record order straight
+  // through the table, or a list of record numbers (from a tag, or sorted).
+  Walk walk = Walk::kNone;
+  std::vector<std::uint32_t> list;
+  std::size_t list_pos = 0;
+  const TAG4* walk_tag = nullptr;  // the tag selected when the list was made
+
+  // Columns every matching row must hold exactly (the filter's `column = "text"` terms),
+  // with the text blank-padded to the column: a quick test before the whole filter.
+  std::vector<std::pair<std::uint32_t, std::string>> required;
+
+  // Rows of the list read ahead: positions batch_first .. batch_first + batch_count - 1,
+  // valid while the table's read generation is batch_generation.
+  std::string batch;
+  std::size_t batch_first = 0;
+  std::size_t batch_count = 0;
+  std::uint64_t batch_generation = 0;
+};
+
+// One memo column's text for the current row: loaded on first use, or assigned.
+struct MemoSlot {
+  bool loaded = false;
+  bool changed = false;
+  std::string text;
+};
+
+struct DATA4 {
+  CODE4* cb = nullptr;
+  std::unique_ptr<DbfTable> table;  // empty once closed
+  std::vector<std::unique_ptr<FIELD4>> fields;
+  std::vector<std::unique_ptr<TAG4>> tags;
+  std::vector<std::unique_ptr<RELATE4>> relations;
+  TAG4* selected = nullptr;
+
+  // The current row: its bytes, and the bytes as read (to tell what the caller changed).
+  std::string record;
+  std::string original;
+  std::vector<MemoSlot> memos;  // by column
+  std::uint32_t recno = 0;
+  bool bof = false;
+  bool eof = false;
+  bool appending = false;  // between d4appendStartVB and d4append
+
+  // Read-ahead of consecutive records for walks in record order. Every write of this table
+  // and every new walk bumps the generation, which drops what queries read ahead.
+  std::uint64_t generation = 1;
+  std::string ahead;
+  std::uint32_t ahead_first = 0;
+  std::uint32_t ahead_count = 0;
+
+  // Record numbers in the selected tag's order, for d4skip.
+  std::vector<std::uint32_t> tag_walk;
+  std::size_t tag_pos = 0;
+  bool tag_walk_valid = false;
+};
+
+struct CODE4 {
+  std::vector<std::unique_ptr<DATA4>> tables;  // closed tables stay until code4initUndo
+  int lock_attempts = 1;
+  int err_off = 0;
+  int err_tag_name = 1;
+  int single_open = 1;
+};
+
+// Shared between the engine's files (engine.cpp, engine_query.cpp, engine_tags.cpp).
+namespace engine_internal {
+
+bool IsOpen(const DATA4* data);
+// Writes the current row when it was changed (docs/locking.md); throws on failure.
+void Flush(DATA4& data);
+// Makes `bytes` the current row `recno`.
+void Load(DATA4& data, std::uint32_t recno, const char* bytes);
+// Positions after the last row.
+void SetEof(DATA4& data, std::uint32_t count);
+// The bytes of record `recno` through the read-ahead buffer, reading onwards (forward) or
+// backwards from it. `count` is the record count the caller walks against.
+const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint32_t count);
+void DropReadAhead(DATA4& data);
+
+// Tags. Every call takes the index lock itself unless the caller holds it exclusively.
+// Calls `use` with each tag opened, after rebuilding every tag that is missing, marked dirty
+// or stamped with another record count than the table's.
+void WithFreshTags(
+    DATA4& data, bool for_change,
+    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use);
+void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
+std::string KeyOf(const TAG4& tag, const char* record);
+void OpenTags(DATA4& data);
+
+}  // namespace engine_internal
+
+}  // namespace tvr::engine
+
+#endif  // TVR_ENGINE_ENGINE_HANDLES_H_

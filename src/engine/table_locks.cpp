@@ -1,0 +1,135 @@
+#include "engine/table_locks.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/failure.h"
+
+namespace tvr::engine {
+
+namespace {
+
+// How long a writer waits for a lock another writer holds: writers hold them for the few
+// writes of one change, so running into this means a peer is stuck.
+constexpr auto kWriteTimeout = std::chrono::seconds(10);
+constexpr auto kAttemptPause = std::chrono::milliseconds(100);
+
+// Tries `attempt` until it succeeds or the write timeout passes, pausing a little longer each
+// time (from 50 microseconds up to 10 milliseconds).
+template <typename Attempt>
+bool RetryUntilTimeout(Attempt attempt) {
+  auto deadline = std::chrono::steady_clock::now() + kWriteTimeout;
+  auto pause = std::chrono::microseconds(50);
+  for (;;) {
+    if (attempt()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(pause);
+    pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(10));
+  }
+}
+
+}  // namespace
+
+bool TableLocks::TryLockRecord(std::uint32_t recno, int attempts) {
+  if (!HoldsRecord(recno)) {
+    bool locked = false;
+    for (int i = 0; i < std::max(attempts, 1); ++i) {
+      if (i > 0) std::this_thread::sleep_for(kAttemptPause);
+      if (writer_.TryLockExclusive(kRecordLockBase + recno, 1)) {
+        locked = true;
+        break;
+      }
+    }
+    if (!locked) return false;
+  }
+  records_.insert(recno);
+  return true;
+}
+
+void TableLocks::LockRecordForWrite(std::uint32_t recno) {
+  if (!HoldsRecord(recno) &&
+      !RetryUntilTimeout([&] { return writer_.TryLockExclusive(kRecordLockBase + recno, 1); })) {
+    throw Failure(err::kLockFailed, "Couldn't update; record " + std::to_string(recno) + " of " +
+                                        path_ + " is locked by another user");
+  }
+  records_.insert(recno);
+}
+
+void TableLocks::UnlockRecord(std::uint32_t recno) {
+  auto it = records_.find(recno);
+  if (it == records_.end()) return;
+  records_.erase(it);
+  if (!HoldsRecord(recno)) writer_.Unlock(kRecordLockBase + recno, 1);
+}
+
+void TableLocks::UnlockAllRecords() {
+  for (auto it = records_.begin(); it != records_.end(); it = records_.upper_bound(*it)) {
+    writer_.Unlock(kRecordLockBase + *it, 1);
+  }
+  records_.clear();
+}
+
+void TableLocks::LockAppend() {
+  if (append_depth_ == 0 &&
+      !RetryUntilTimeout([&] { return writer_.TryLockExclusive(kAppendLockByte, 1); })) {
+    throw Failure(err::kLockFailed, "Couldn't update; " + path_ + " is locked for appending");
+  }
+  ++append_depth_;
+}
+
+void TableLocks::UnlockAppend() {
+  if (append_depth_ == 0) return;
+  if (--append_depth_ == 0) writer_.Unlock(kAppendLockByte, 1);
+}
+
+void TableLocks::LockIndex(bool exclusive) {
+  if (index_depth_ > 0) {
+    if (exclusive && !index_exclusive_) {
+      throw Failure(err::kInvalidCall,
+                    "index lock of " + path_ + " asked exclusively while shared");
+    }
+    ++index_depth_;
+    return;
+  }
+  bool locked = RetryUntilTimeout([&] {
+    return exclusive ? writer_.TryLockExclusive(kIndexLockByte, 1)
+                     : writer_.TryLockShared(kIndexLockByte, 1);
+  });
+  if (!locked)
+    throw Failure(err::kLockFailed, "Couldn't update; the index of " + path_ + " is locked");
+  index_depth_ = 1;
+  index_exclusive_ = exclusive;
+}
+
+void TableLocks::UnlockIndex() {
+  if (index_depth_ == 0) return;
+  if (--index_depth_ == 0) writer_.Unlock(kIndexLockByte, 1);
+}
+
+bool TableLocks::TryLockForRead(std::uint32_t first, std::uint32_t count) {
+  if (!reader_.is_open()) reader_ = platform::File(path_, platform::File::Mode::kReadOnly);
+  for (int i = 0; i < 4; ++i) {
+    if (i > 0) std::this_thread::sleep_for(std::chrono::microseconds(100 << i));
+    if (reader_.TryLockShared(kRecordLockBase + first, count)) return true;
+  }
+  return false;
+}
+
+void TableLocks::UnlockForRead(std::uint32_t first, std::uint32_t count) {
+  reader_.Unlock(kRecordLockBase + first, count);
+}
+
+void TableLocks::ReleaseAll() {
+  try {
+    UnlockAllRecords();
+    if (append_depth_ > 0) writer_.Unlock(kAppendLockByte, 1);
+    if (index_depth_ > 0) writer_.Unlock(kIndexLockByte, 1);
+  } catch (const Failure&) {
+    // Closing the files below drops every lock anyway.
+  }
+  append_depth_ = 0;
+  index_depth_ = 0;
+  reader_.Close();
+}
+
+}  // namespace tvr::engine

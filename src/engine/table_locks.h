@@ -1,0 +1,133 @@
+// The byte-range locks of one open table (docs/locking.md).
+//
+// All locks are taken on the table's .dbf file, at offsets far beyond any real data:
+//
+//   kIndexLockByte  = 999,999,999                one byte: the table's index tags
+//   kAppendLockByte = 1,000,000,000              one byte: appends, the record count and the
+//                                                memo file's free-block pointer
+//   kRecordLockBase + n = 1,000,000,000 + n      one byte per record n (n >= 1)
+//
+// Writers take exclusive locks through the table's read-write file; readers take shared
+// record locks through a second, read-only file of the same table, so that a reader's lock
+// never merges with (and so never drops) a lock this table holds as a writer. Locks belong to
+// the open file, not to the process (platform::File), so two opens of one table in one
+// process exclude each other like two processes do.
+//
+// Lock order (never wait for an earlier lock while holding a later one):
+//   record lock -> append lock -> index lock.
+#ifndef TVR_ENGINE_TABLE_LOCKS_H_
+#define TVR_ENGINE_TABLE_LOCKS_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "platform/file.h"
+
+namespace tvr::engine {
+
+inline constexpr std::uint64_t kRecordLockBase = 1'000'000'000;
+inline constexpr std::uint64_t kAppendLockByte = kRecordLockBase;
+inline constexpr std::uint64_t kIndexLockByte = kRecordLockBase - 1;
+
+class TableLocks {
+ public:
+  // `writer` is the table's read-write file; it must outlive this object.
+  TableLocks(platform::File& writer, std::string path) : writer_(writer), path_(std::move(path)) {}
+
+  // Record locks (exclusive). Try* makes `attempts` tries, waiting 100 ms between them, and
+  // returns false when another holder keeps the record locked. Holding is counted: a record
+  // locked twice stays locked until unlocked twice.
+  bool TryLockRecord(std::uint32_t recno, int attempts);
+  // Waits up to the write timeout; throws Failure 3260 when the record stays locked.
+  void LockRecordForWrite(std::uint32_t recno);
+  void UnlockRecord(std::uint32_t recno);
+  bool HoldsRecord(std::uint32_t recno) const { return records_.count(recno) > 0; }
+  // Releases every record lock this table holds.
+  void UnlockAllRecords();
+
+  // The append lock (exclusive) and the index lock (shared or exclusive), nested: an inner
+  // Lock of a lock already held is counted and changes nothing. Asking for the index lock
+  // exclusively while holding it shared is a program error (Failure 5). Wait up to the write
+  // timeout, then throw Failure 3260.
+  void LockAppend();
+  void UnlockAppend();
+  void LockIndex(bool exclusive);
+  void UnlockIndex();
+  bool HoldsIndexExclusive() const { return index_depth_ > 0 && index_exclusive_; }
+
+  // Shared locks on the records [first, first + count) through the reader file, for a
+  // consistent read of them. False when a writer holds one of them (after a few short tries).
+  bool TryLockForRead(std::uint32_t first, std::uint32_t count);
+  void UnlockForRead(std::uint32_t first, std::uint32_t count);
+
+  // Releases everything (the table is being closed).
+  void ReleaseAll();
+
+ private:
+  platform::File& writer_;
+  std::string path_;
+  platform::File reader_;  // opened at the first shared read lock
+  std::multiset<std::uint32_t> records_;
+  int append_depth_ = 0;
+  int index_depth_ = 0;
+  bool index_exclusive_ = false;
+};
+
+// Holds the append lock for a scope.
+class AppendLockGuard {
+ public:
+  explicit AppendLockGuard(TableLocks& locks) : locks_(locks) { locks_.LockAppend(); }
+  ~AppendLockGuard() {
+    try {
+      locks_.UnlockAppend();
+    } catch (...) {  // closing the table drops the lock anyway
+    }
+  }
+  AppendLockGuard(const AppendLockGuard&) = delete;
+  AppendLockGuard& operator=(const AppendLockGuard&) = delete;
+
+ private:
+  TableLocks& locks_;
+};
+
+// Holds the index lock for a scope.
+class IndexLockGuard {
+ public:
+  IndexLockGuard(TableLocks& locks, bool exclusive) : locks_(locks) { locks_.LockIndex(exclusive); }
+  ~IndexLockGuard() {
+    try {
+      locks_.UnlockIndex();
+    } catch (...) {  // closing the table drops the lock anyway
+    }
+  }
+  IndexLockGuard(const IndexLockGuard&) = delete;
+  IndexLockGuard& operator=(const IndexLockGuard&) = delete;
+
+ private:
+  TableLocks& locks_;
+};
+
+// Holds one record's write lock for a scope (taken only when not already held).
+class RecordLockGuard {
+ public:
+  RecordLockGuard(TableLocks& locks, std::uint32_t recno) : locks_(locks), recno_(recno) {
+    locks_.LockRecordForWrite(recno_);
+  }
+  ~RecordLockGuard() {
+    try {
+      locks_.UnlockRecord(recno_);
+    } catch (...) {  // closing the table drops the lock anyway
+    }
+  }
+  RecordLockGuard(const RecordLockGuard&) = delete;
+  RecordLockGuard& operator=(const RecordLockGuard&) = delete;
+
+ private:
+  TableLocks& locks_;
+  std::uint32_t recno_;
+};
+
+}  // namespace tvr::engine
+
+#endif  // TVR_ENGINE_TABLE_LOCKS_H_

@@ -1,0 +1,310 @@
+#include "cart/installation.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cart/cart_schema.h"
+#include "cart/client_defaults.h"
+#include "engine/engine.h"
+#include "engine/ndx_index.h"
+#include "gtest/gtest.h"
+#include "platform/code_page.h"
+#include "platform/profile.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace tvr::cart {
+namespace {
+
+using namespace tvr::engine;
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+const std::string kRebuilder = std::string(TVR_BINARY_DIR) + "/cartreindex";
+const std::string kInstaller = std::string(TVR_BINARY_DIR) + "/tvrinstall";
+
+struct EngineDeleter {
+  void operator()(CODE4* cb) const { code4initUndo(cb); }
+};
+using Engine = std::unique_ptr<CODE4, EngineDeleter>;
+
+// Every file of `dir` with its content.
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    files[entry.path().filename().string()] = ReadFile(entry.path().string());
+  }
+  return files;
+}
+
+std::string Trimmed(FIELD4* field) {
+  std::string text(f4ptr(field), f4len_v(field));
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text;
+}
+
+void Assign(DATA4* data, std::string_view column, std::string_view text) {
+  FIELD4* field = d4field(data, std::string(column).c_str());
+  ASSERT_NE(field, nullptr) << column;
+  f4assignNVB(field, text.data(), static_cast<unsigned>(text.size()));
+}
+
+void AppendClient(CODE4* cb, const std::string& dir, std::string_view code) {
+  DATA4* client = d4open(cb, (dir + "/client.dbf").c_str());
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(d4appendStartVB(client, 0), 0);
+  d4blank(client);
+  Assign(client, "code", code);
+  Assign(client, "Name", "Shop of " + std::string(code));
+  ASSERT_EQ(d4append(client), 0);
+  d4close(client);
+}
+
+class InstallationTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> Install() {
+    InstallOptions options;
+    options.system_dir = dir_;
+    options.cart_program = kRebuilder;
+    return InstallSystemDirectory(options);
+  }
+
+  TempDir temp_;
+  const std::string dir_ = temp_.File("tulvar");
+};
+
+TEST_F(InstallationTest, FreshDirectoryGetsEverything) {
+  std::vector<std::string> done = Install();
+  std::vector<std::string> expected;
+  for (const TableDef& table : CartTables())
+    expected.push_back("created " + std::string(table.file));
+  for (const char* key : {"AdminDir", "Log", "LogFile", "SuppressErrorOutput"}) {
+    expected.push_back("set " + std::string(key) + " in " + dir_ + "/tulvar.ini");
+  }
+  expected.push_back("created ConfigurationHeader.html");
+  expected.push_back("created cart.exe");
+  EXPECT_EQ(done, expected);
+
+  // Every table opens with every column as described, its tag, and no rows.
+  Engine engine(d4init_v());
+  for (const TableDef& table : CartTables()) {
+    SCOPED_TRACE(table.name);
+    DATA4* data = d4open(engine.get(), (dir_ + "/" + std::string(table.file)).c_str());
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(d4recCountDo(data), 0);
+    ASSERT_EQ(d4numFields(data), static_cast<int>(table.columns.size()));
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+      const ColumnDef& column = table.columns[i];
+      FIELD4* field = d4fieldJ(data, static_cast<int>(i) + 1);
+      EXPECT_TRUE(platform::EqualsIgnoringCase(f4name(field), column.name)) << column.name;
+      EXPECT_EQ(f4type(field), column.type) << column.name;
+      EXPECT_EQ(f4len_v(field), static_cast<unsigned long>(column.width)) << column.name;
+      EXPECT_EQ(f4decimals(field), column.decimals) << column.name;
+    }
+    EXPECT_NE(d4tag(data, "code"), nullptr);
+    EXPECT_TRUE(fs::exists(dir_ + "/" + std::string(table.name) + "_code.ndx"));
+    d4close(data);
+  }
+  const std::string ini = dir_ + "/tulvar.ini";
+  EXPECT_EQ(platform::ReadProfileString(ini, "Main", "AdminDir"), dir_ + "/");
+  EXPECT_EQ(platform::ReadProfileString(ini, "Main", "Log"), "1");
+  EXPECT_NE(ReadFile(dir_ + "/ConfigurationHeader.html").find("<!ProgramTitle>"),
+            std::string::npos);
+  EXPECT_EQ(ReadFile(dir_ + "/cart.exe"), ReadFile(kRebuilder));
+  EXPECT_EQ(::access((dir_ + "/cart.exe").c_str(), X_OK), 0);
+  // No scratch files are left behind.
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+  }
+}
+
+TEST_F(InstallationTest, RunAgainChangesNothing) {
+  Install();
+  Engine engine(d4init_v());
+  AppendClient(engine.get(), dir_, "ACME");
+  engine.reset();
+  const auto before = Snapshot(dir_);
+  EXPECT_EQ(Install(), std::vector<std::string>{});
+  EXPECT_EQ(Snapshot(dir_), before);
+}
+
+TEST_F(InstallationTest, CompletesWhatIsMissingAndKeepsWhatExists) {
+  Install();
+  {
+    Engine engine(d4init_v());
+    AppendClient(engine.get(), dir_, "ACME");
+    AppendClient(engine.get(), dir_, "BETA");
+  }
+  const std::string ini = dir_ + "/tulvar.ini";
+  WriteFile(ini, "[Main]\r\nAdminDir=/srv/elsewhere/\r\nLog=0\r\n");
+  WriteFile(dir_ + "/ConfigurationHeader.html", "<h1>Our own <!ProgramTitle></h1>");
+  WriteFile(dir_ + "/cart.exe", "#!/bin/sh\nexit 0\n");
+  fs::remove(dir_ + "/client_code.ndx");
+  fs::remove(dir_ + "/tax.dbf");
+  fs::remove(dir_ + "/tax_code.ndx");
+  const std::string client_before = ReadFile(dir_ + "/client.dbf");
+
+  std::vector<std::string> done = Install();
+  EXPECT_EQ(done, (std::vector<std::string>{
+                      "created client_code.ndx",
+                      "created tax.dbf",
+                      "note: " + ini + " names the system directory /srv/elsewhere/",
+                      "set LogFile in " + ini,
+                      "set SuppressErrorOutput in " + ini,
+                  }));
+  EXPECT_EQ(ReadFile(dir_ + "/client.dbf"), client_before);
+  EXPECT_EQ(platform::ReadProfileString(ini, "Main", "AdminDir"), "/srv/elsewhere/");
+  EXPECT_EQ(platform::ReadProfileString(ini, "Main", "Log"), "0");
+  EXPECT_EQ(ReadFile(dir_ + "/ConfigurationHeader.html"), "<h1>Our own <!ProgramTitle></h1>");
+  EXPECT_EQ(ReadFile(dir_ + "/cart.exe"), "#!/bin/sh\nexit 0\n");
+
+  // The new tag holds the rows that were there.
+  auto index = NdxIndex::Open(dir_ + "/client_code.ndx", false);
+  ASSERT_NE(index, nullptr);
+  EXPECT_EQ(index->Equal("BETA"), std::vector<std::uint32_t>{2});
+  Engine engine(d4init_v());
+  DATA4* client = d4open(engine.get(), (dir_ + "/client.dbf").c_str());
+  ASSERT_NE(client, nullptr);
+  d4tagSelect(client, d4tag(client, "code"));
+  ASSERT_EQ(d4seek(client, "ACME"), 0);
+  EXPECT_EQ(Trimmed(d4field(client, "Name")), "Shop of ACME");
+  d4close(client);
+}
+
+TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
+  Install();
+  {
+    Engine engine(d4init_v());
+    AppendClient(engine.get(), dir_, "ACME");
+  }
+  WriteFile(dir_ + "/client_code.ndx", std::string(1024, 'x'));  // a damaged tag
+  std::filesystem::remove(dir_ + "/orders_code.ndx");            // a lost one
+
+  // As the reindex runs it: from another directory, output not captured.
+  testing::ChildRun reindex;
+  reindex.program = dir_ + "/cart.exe";
+  reindex.directory = dir_;
+  EXPECT_EQ(testing::RunChild(reindex).exit_code, 0);
+
+  auto index = NdxIndex::Open(dir_ + "/client_code.ndx", false);
+  ASSERT_NE(index, nullptr);
+  index->Check();
+  EXPECT_EQ(index->Equal("ACME"), std::vector<std::uint32_t>{1});
+  ASSERT_NE(NdxIndex::Open(dir_ + "/orders_code.ndx", false), nullptr);
+
+  // What it says it did, with a table it cannot open among the others.
+  WriteFile(dir_ + "/broken.dbf", "not a table");
+  testing::ChildRun run_listed;
+  run_listed.program = dir_ + "/cart.exe";
+  const testing::ChildResult listed = testing::RunChild(run_listed);
+  EXPECT_NE(listed.exit_code, 0);
+  EXPECT_NE(listed.output.find("broken.dbf: "), std::string::npos) << listed.output;
+  for (const TableDef& table : CartTables()) {
+    EXPECT_NE(listed.output.find(std::string(table.file) + ": rebuilt\n"), std::string::npos)
+        << listed.output;
+  }
+}
+
+TEST_F(InstallationTest, InstallerProgram) {
+  testing::ChildRun run_install;
+  run_install.program = kInstaller;
+  run_install.args = {"--settings", temp_.File("etc/Tulvar.ini"), dir_};
+  testing::ChildResult install = testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0);
+  EXPECT_NE(install.output.find("created client.dbf\n"), std::string::npos) << install.output;
+  EXPECT_NE(install.output.find("created cart.exe\n"), std::string::npos) << install.output;
+  EXPECT_EQ(platform::ReadProfileString(temp_.File("etc/Tulvar.ini"), "Main", "AdminDir"),
+            dir_ + "/");
+  EXPECT_FALSE(fs::exists(dir_ + "/tulvar.ini"));
+
+  install = testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0);
+  EXPECT_EQ(install.output, "");
+
+  run_install.args = {"--bogus"};
+  EXPECT_NE(testing::RunChild(run_install).exit_code, 0);
+}
+
+// A client made with the creation defaults reads every one of them back, and its payment
+// definition record every default definition: the widths hold them.
+TEST_F(InstallationTest, NewClientReadsItsDefaultsBack) {
+  Install();
+  Engine engine(d4init_v());
+  DATA4* client = d4open(engine.get(), (dir_ + "/client.dbf").c_str());
+  ASSERT_NE(client, nullptr);
+  ASSERT_EQ(d4appendStartVB(client, 0), 0);
+  d4blank(client);
+  const std::string entered = "abcdefghij-klmnopqrst";  // 20 characters once cleaned
+  Assign(client, "code", NormalizeClientCode(entered));
+  Assign(client, "password", std::string(15, 'P'));
+  Assign(client, "OutputDir", OrdersOutputFile(entered));
+  Assign(client, "CGIBINDir", CgiBinDirOf("/cgi-bin/tulvar/tvrweb.exe"));
+  for (const DefaultValue& value : ClientCreationDefaults()) {
+    FIELD4* field = d4field(client, std::string(value.column).c_str());
+    ASSERT_NE(field, nullptr) << value.column;
+    switch (value.kind) {
+      case DefaultValue::Kind::kText:
+        f4assignNVB(field, value.text.data(), static_cast<unsigned>(value.text.size()));
+        break;
+      case DefaultValue::Kind::kLogical:
+        f4assignNVB(field, value.logical ? "T" : "F", 1);
+        break;
+      case DefaultValue::Kind::kNumber:
+        f4assignDouble(field, value.number);
+        break;
+    }
+  }
+  ASSERT_EQ(d4append(client), 0);
+  d4close(client);
+
+  DATA4* payment = d4open(engine.get(), (dir_ + "/payment.dbf").c_str());
+  ASSERT_NE(payment, nullptr);
+  ASSERT_EQ(d4appendStartVB(payment, 0), 0);
+  d4blank(payment);
+  Assign(payment, "code", NormalizeClientCode(entered));
+  for (const auto& [column, definition] : PaymentDefaultDefinitions()) {
+    Assign(payment, column, definition);
+  }
+  ASSERT_EQ(d4append(payment), 0);
+  d4close(payment);
+
+  engine.reset();
+  engine.reset(d4init_v());
+  client = d4open(engine.get(), (dir_ + "/client.dbf").c_str());
+  ASSERT_EQ(d4top(client), 0);
+  EXPECT_EQ(Trimmed(d4field(client, "CODE")), "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(Trimmed(d4field(client, "outputdir")), "abcdefghijklmnopqrst-orders.txt");
+  EXPECT_EQ(Trimmed(d4field(client, "password")), std::string(15, 'P'));
+  EXPECT_EQ(Trimmed(d4field(client, "cgibindir")), "/cgi-bin/tulvar/");
+  for (const DefaultValue& value : ClientCreationDefaults()) {
+    FIELD4* field = d4field(client, std::string(value.column).c_str());
+    switch (value.kind) {
+      case DefaultValue::Kind::kText:
+        EXPECT_EQ(Trimmed(field), value.text) << value.column;
+        break;
+      case DefaultValue::Kind::kLogical:
+        EXPECT_EQ(Trimmed(field), value.logical ? "T" : "F") << value.column;
+        break;
+      case DefaultValue::Kind::kNumber:
+        EXPECT_EQ(f4double(field), value.number) << value.column;
+        break;
+    }
+  }
+  payment = d4open(engine.get(), (dir_ + "/payment.dbf").c_str());
+  ASSERT_EQ(d4top(payment), 0);
+  for (const auto& [column, definition] : PaymentDefaultDefinitions()) {
+    EXPECT_EQ(Trimmed(d4field(payment, std::string(column).c_str())), definition) << column;
+  }
+}
+
+}  // namespace
+}  // namespace tvr::cart

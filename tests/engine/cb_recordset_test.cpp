@@ -1,0 +1,269 @@
+#include "engine/cb_recordset.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/engine.h"
+#include "platform/failure.h"
+#include "support/db_test_support.h"
+
+namespace tvr::engine {
+namespace {
+
+using testing::AppendSample;
+using testing::ScratchDir;
+
+// What the query translator does: open the table, set the filter, go to the first match.
+std::unique_ptr<CBRecordset> OpenQuery(CODE4* cb, const std::string& path, const char* filter) {
+  auto rs = std::make_unique<CBRecordset>();
+  rs->DataHandle = d4open(cb, path.c_str());
+  rs->QueryHandle = relate4init(rs->DataHandle);
+  relate4querySet(rs->QueryHandle, filter);
+  relate4skipEnableVB(rs->QueryHandle, -1);
+  rs->MoveFirst();
+  return rs;
+}
+
+class RecordsetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    engine_ = testing::NewEngine();
+    path_ = dir_.File("client");
+    DATA4* t = testing::CreateSampleTable(engine_.get(), path_);
+    AppendSample(t, "ACME", "  Acme Widgets  ", 12.5, "19990131", true, "first");
+    AppendSample(t, "ACME2", "Second", 3, "20240229", false, "");
+    AppendSample(t, "BOB", "Bob", 7.25, "20000101", true, std::string(40000, 'm'));
+    d4close(t);
+  }
+  std::unique_ptr<CBRecordset> Query(const char* filter) {
+    return OpenQuery(engine_.get(), path_, filter);
+  }
+
+  ScratchDir dir_;
+  testing::Engine engine_;
+  std::string path_;
+};
+
+TEST_F(RecordsetTest, QueryMatchingNothingIsAtEofAtOnce) {
+  auto rs = Query("(code = \"NOBODY\") .and. .not. deleted()");
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->RecordCount(), 0);
+}
+
+TEST_F(RecordsetTest, CharacterCodeMatchesExactlyNotByPrefix) {
+  auto rs = Query("(code = \"ACME\") .and. .not. deleted()");
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Fields("code").Value.ToText(), "ACME");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+}
+
+TEST_F(RecordsetTest, ReadsEveryTypeAndKeepsTheLastColumnInTheFieldObject) {
+  auto rs = Query("code = \"ACME\"");
+  Fields& name = rs->Fields("Name");
+  EXPECT_EQ(name.Value, Value("Acme Widgets"));  // blanks before and after removed
+  EXPECT_EQ(name.Size, 20);
+  EXPECT_EQ(name.FieldType, 'C');
+  EXPECT_EQ(name.Name, "NAME");
+  Fields& when = rs->Fields("when");
+  EXPECT_EQ(&when, &name);  // one shared object, refilled
+  EXPECT_EQ(when.Value, Value(Date::FromParts(1999, 1, 31)));
+  EXPECT_EQ(when.FieldType, 'D');
+  EXPECT_EQ(rs->Fields("amount").Value, Value(12.5));
+  EXPECT_EQ(rs->Fields("rate").Value, Value("0.1250"));  // F reads as its trimmed text
+  EXPECT_EQ(rs->Fields("active").Value, Value::Boolean(true));
+  EXPECT_EQ(rs->Fields("notes").Value, Value("first"));
+  EXPECT_EQ(rs->Fields("notes").Size, 10);
+}
+
+TEST_F(RecordsetTest, MemoOfMoreThan32KBReadsWhole) {
+  auto rs = Query("code = \"BOB\"");
+  EXPECT_EQ(rs->Fields("notes").Value.ToText(), std::string(40000, 'm'));
+}
+
+TEST_F(RecordsetTest, WritesConvertByColumnType) {
+  auto rs = Query("code = \"ACME\"");
+  rs->Edit();
+  rs->Fields("when", Value(Date::FromParts(2001, 12, 9)));
+  rs->Fields("amount", Value("1,234.5"));
+  rs->Fields("active", Value());  // null is false
+  rs->Fields("name", Value(42));
+  rs->Fields("notes", Value("changed memo"));
+  rs->Update();
+  ASSERT_FALSE(rs->Eof());
+
+  auto engine = testing::NewEngine();  // another reader sees the written row
+  DATA4* t = d4open(engine.get(), path_.c_str());
+  ASSERT_EQ(d4go(t, 1), 0);
+  EXPECT_EQ(testing::FieldText(t, "when"), "20011209");
+  EXPECT_EQ(testing::FieldText(t, "amount"), "1234.50");
+  EXPECT_EQ(testing::FieldText(t, "active"), "F");
+  EXPECT_EQ(testing::FieldText(t, "name"), "42");
+  EXPECT_EQ(testing::FieldText(t, "notes"), "changed memo");
+
+  rs->Fields("active", Value::Boolean(true));
+  rs->Fields("when", Value("01/31/1999"));
+  rs->MoveNext();  // leaving the row writes it
+  ASSERT_EQ(d4go(t, 1), 0);
+  EXPECT_EQ(testing::FieldText(t, "active"), "T");
+  EXPECT_EQ(testing::FieldText(t, "when"), "19990131");
+}
+
+TEST_F(RecordsetTest, PeersChangingOtherColumnsOfARowDoNotUndoEachOther) {
+  auto mine = Query("code = \"BOB\"");
+  auto peer = Query("code = \"BOB\"");
+  mine->Edit();
+  mine->Fields("amount", Value(99));
+  peer->Edit();
+  peer->Fields("name", Value("Robert"));
+  peer->Fields("notes", Value("peer memo"));
+  peer->Update();
+  mine->Update();  // written over the peer's row: only the amount changes
+  auto check = Query("code = \"BOB\"");
+  EXPECT_EQ(check->Fields("name").Value.ToText(), "Robert");
+  EXPECT_EQ(check->Fields("notes").Value.ToText(), "peer memo");
+  EXPECT_EQ(check->Fields("amount").Value.ToNumber(), 99);
+}
+
+TEST_F(RecordsetTest, SavingAnUnchangedMemoKeepsItsBlocks) {
+  auto size = [&] { return testing::FileSize(dir_.File("client.dbt")); };
+  auto before = size();
+  auto rs = Query("code = \"BOB\"");
+  rs->Edit();
+  rs->Fields("notes", Value(std::string(40000, 'm')));
+  rs->Update();
+  EXPECT_EQ(size(), before);
+  rs->Edit();
+  rs->Fields("notes", Value("new"));
+  rs->Update();
+  EXPECT_EQ(size(), before + 512);
+}
+
+TEST_F(RecordsetTest, LogicalIsTrueOnlyForUpperCaseT) {
+  auto rs = Query("code = \"ACME\"");
+  for (const char* stored : {"T", "t", "Y", " ", "F"}) {
+    SCOPED_TRACE(stored);
+    f4assignNVB(d4field(rs->DataHandle, "active"), stored, 1);
+    EXPECT_EQ(rs->Fields("active").Value.ToBoolean(), std::string(stored) == "T");
+  }
+}
+
+TEST_F(RecordsetTest, BadValuesAndMissingColumnsFail) {
+  auto rs = Query("code = \"ACME\"");
+  auto expect_failure = [&](int number, auto action) {
+    try {
+      action();
+      ADD_FAILURE() << "no failure " << number;
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), number) << f.description();
+    }
+  };
+  expect_failure(err::kObjectNotSet, [&] { rs->Fields("nosuch"); });
+  expect_failure(err::kObjectNotSet, [&] { rs->Fields("nosuch", Value("x")); });
+  expect_failure(err::kTypeMismatch, [&] { rs->Fields("amount", Value("many")); });
+  expect_failure(err::kTypeMismatch, [&] { rs->Fields("when", Value("someday")); });
+  expect_failure(err::kOverflow, [&] { rs->Fields("amount", Value(1e12)); });
+  f4assignNVB(d4field(rs->DataHandle, "when"), "        ", 8);
+  expect_failure(err::kTypeMismatch, [&] { rs->Fields("when"); });
+}
+
+TEST_F(RecordsetTest, RecordCountIsCachedUntilAnAppend) {
+  auto rs = Query(".not. deleted()");
+  rs->MoveNext();
+  long at = rs->Bookmark();
+  EXPECT_EQ(rs->RecordCount(), 3);
+  EXPECT_EQ(rs->Bookmark(), at);  // the count does not move the recordset
+
+  // A row added by another user is not seen by the cached count.
+  auto other = Query(".not. deleted()");
+  other->AddNew();
+  other->Fields("code", Value("OTHER"));
+  other->Update();
+  EXPECT_EQ(rs->RecordCount(), 3);
+
+  rs->AddNew();
+  rs->Fields("code", Value("NEW"));
+  rs->Update();
+  EXPECT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->RecordCount(), 5);
+  EXPECT_EQ(rs->Fields("code").Value.ToText(), "NEW");  // still on the new row
+}
+
+TEST_F(RecordsetTest, RecordCountWithoutQueryCountsDeletedRows) {
+  auto rs = Query(".not. deleted()");
+  rs->Delete();
+  EXPECT_TRUE(rs->Deleted());
+  rs->MoveNext();
+  CBRecordset whole;
+  whole.DataHandle = rs->DataHandle;
+  EXPECT_EQ(whole.RecordCount(), 3);
+  EXPECT_EQ(rs->RecordCount(), 2);
+}
+
+TEST_F(RecordsetTest, UpdateWithoutAddNewOrEditDoesNothing) {
+  auto rs = Query("code = \"NOBODY\"");
+  ASSERT_TRUE(rs->Eof());
+  rs->Update();
+  EXPECT_TRUE(rs->Eof());  // status untouched
+  EXPECT_EQ(d4recCountDo(rs->DataHandle), 3);
+  rs->Edit();  // Eof: the edit does not start
+  rs->Update();
+  EXPECT_EQ(d4recCountDo(rs->DataHandle), 3);
+}
+
+TEST_F(RecordsetTest, ClosingATableThatNeverOpenedDoesNothing) {
+  CBRecordset rs;
+  rs.DBClose();
+  rs.MoveFirst();
+  EXPECT_TRUE(rs.Eof());
+  EXPECT_EQ(rs.Bookmark(), 0);
+
+  auto open = Query(".not. deleted()");
+  open->DBClose();
+  EXPECT_FALSE(open->Eof());
+  open->DBClose();  // twice: the status tells, nothing breaks
+  EXPECT_TRUE(open->Eof());
+  open->MoveFirst();
+  EXPECT_TRUE(open->Eof());
+}
+
+TEST_F(RecordsetTest, EditWithLockHoldsTheRecordUntilUpdate) {
+  auto rs = Query("code = \"BOB\"");
+  rs->Edit(true);
+  ASSERT_FALSE(rs->Eof());
+  auto other = Query("code = \"BOB\"");
+  code4lockAttempts(engine_.get(), 1);
+  EXPECT_EQ(d4lock(other->DataHandle, other->Bookmark()), kStatusLocked);
+  rs->Fields("name", Value("Robert"));
+  rs->Update();
+  EXPECT_EQ(d4lock(other->DataHandle, other->Bookmark()), 0);
+  EXPECT_EQ(other->Fields("name").Value.ToText(), "Robert");  // reread under the lock
+}
+
+TEST_F(RecordsetTest, TagOrderSeekAndMovement) {
+  auto rs = Query(".not. deleted()");
+  rs->Index("nosuch");
+  EXPECT_EQ(rs->TagHandle, nullptr);
+  rs->Index("CODE");
+  ASSERT_NE(rs->TagHandle, nullptr);
+  rs->dbSeek("ACME");
+  EXPECT_FALSE(rs->NoMatch);
+  EXPECT_EQ(rs->Fields("code").Value.ToText(), "ACME");
+  rs->dbSeek("ACM");  // no prefix match
+  EXPECT_TRUE(rs->NoMatch);
+  rs->dbSeek("ACME2");
+  EXPECT_FALSE(rs->NoMatch);
+  EXPECT_EQ(rs->Fields("name").Value.ToText(), "Second");
+
+  rs->MoveLast();
+  EXPECT_EQ(rs->Fields("code").Value.ToText(), "BOB");
+  rs->MovePrevious();
+  EXPECT_EQ(rs->Fields("code").Value.ToText(), "ACME2");
+  rs->MovePrevious();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_EQ(rs->Test(), "Hi. This is a test.");
+}
+
+}  // namespace
+}  // namespace tvr::engine

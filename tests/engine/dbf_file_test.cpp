@@ -1,0 +1,255 @@
+// The bytes the engine writes, and how it meets damaged files.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <functional>
+
+#include "engine/dbf_format.h"
+#include "engine/engine.h"
+#include "platform/failure.h"
+#include "support/db_test_support.h"
+
+namespace tvr::engine {
+namespace {
+
+using testing::AppendSample;
+using testing::FieldText;
+using testing::ReadBytes;
+using testing::ScratchDir;
+
+constexpr std::size_t kHeaderLength = 32 + 7 * 32 + 1;
+constexpr std::size_t kRecordLength = 1 + 10 + 20 + 10 + 8 + 8 + 1 + 10;
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+  return dbf::GetU32(reinterpret_cast<const unsigned char*>(b.data() + at));
+}
+std::uint16_t U16(const std::string& b, std::size_t at) {
+  return dbf::GetU16(reinterpret_cast<const unsigned char*>(b.data() + at));
+}
+
+TEST(DbfFileTest, WritesDbaseThreeHeaderRecordsAndMemoBlocks) {
+  ScratchDir dir;
+  {
+    auto engine = testing::NewEngine();
+    DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"));
+    ASSERT_NE(t, nullptr);
+    AppendSample(t, "ACME", "Acme Inc", 12.5, "19990131", true, "hello");
+    AppendSample(t, "BOB", "", 0, "", false, "");
+    ASSERT_EQ(d4go(t, 2), 0);
+    d4delete(t);
+    ASSERT_EQ(d4close(t), 0);
+  }
+  std::string b = ReadBytes(dir.File("t.dbf"));
+  std::time_t now = std::time(nullptr);
+  std::tm today = *std::localtime(&now);
+  EXPECT_EQ(static_cast<unsigned char>(b[0]), 0x83);
+  EXPECT_EQ(static_cast<unsigned char>(b[1]), today.tm_year);
+  EXPECT_EQ(static_cast<unsigned char>(b[2]), today.tm_mon + 1);
+  EXPECT_EQ(static_cast<unsigned char>(b[3]), today.tm_mday);
+  EXPECT_EQ(U32(b, 4), 2u);
+  EXPECT_EQ(U16(b, 8), kHeaderLength);
+  EXPECT_EQ(U16(b, 10), kRecordLength);
+  EXPECT_EQ(b.substr(32, 11), std::string("CODE\0\0\0\0\0\0\0", 11));
+  EXPECT_EQ(b[32 + 11], 'C');
+  EXPECT_EQ(b[32 + 16], 10);
+  EXPECT_EQ(b.substr(32 + 64, 6), "AMOUNT");
+  EXPECT_EQ(b[32 + 64 + 11], 'N');
+  EXPECT_EQ(b[32 + 64 + 16], 10);
+  EXPECT_EQ(b[32 + 64 + 17], 2);
+  EXPECT_EQ(b[32 + 6 * 32 + 11], 'M');
+  EXPECT_EQ(b[kHeaderLength - 1], 0x0D);
+  EXPECT_EQ(b.substr(kHeaderLength, kRecordLength),
+            std::string(" ACME      Acme Inc                 12.50  0.125019990131T         1"));
+  EXPECT_EQ(b.substr(kHeaderLength + kRecordLength, kRecordLength),
+            "*BOB                                 0.00  0.0000        F          ");
+  EXPECT_EQ(b.size(), kHeaderLength + 2 * kRecordLength + 1);
+  EXPECT_EQ(b.back(), 0x1A);
+
+  std::string m = ReadBytes(dir.File("t.dbt"));
+  ASSERT_EQ(m.size(), 2 * dbf::kMemoBlockSize);
+  EXPECT_EQ(U32(m, 0), 2u);  // next free block
+  EXPECT_EQ(m.substr(512, 8), std::string("hello\x1A\x1A\0", 8));
+}
+
+TEST(DbfFileTest, MemoOfAnyLengthUpToTheLimitReadsWhole) {
+  ScratchDir dir;
+  auto engine = testing::NewEngine();
+  DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"));
+  // 32768 bytes and more once read as empty text; a save then wiped the stored memo.
+  for (std::size_t size : {511u, 512u, 32767u, 32768u, 40000u, 300000u}) {
+    SCOPED_TRACE(size);
+    std::string text(size, 'x');
+    for (std::size_t i = 0; i < size; i += 97) text[i] = static_cast<char>('a' + i % 26);
+    AppendSample(t, "M", "", 0, "", false, text);
+    long recno = d4recNo(t);
+    ASSERT_EQ(d4top(t), 0);
+    ASSERT_EQ(d4go(t, recno), 0);
+    EXPECT_EQ(FieldText(t, "NOTES"), text);
+  }
+  std::string too_long(dbf::kMaxMemoLength + 1, 'y');
+  try {
+    f4memoAssignN(d4field(t, "NOTES"), too_long.data(), static_cast<unsigned>(too_long.size()));
+    ADD_FAILURE() << "a memo beyond the limit was taken";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kOutOfMemory);
+  }
+}
+
+TEST(DbfFileTest, MemoWithoutEndMarkWithinTheLimitIsAFailureNotEmpty) {
+  ScratchDir dir;
+  {
+    auto engine = testing::NewEngine();
+    DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"), false);
+    AppendSample(t, "A", "", 0, "", false, "short");
+  }
+  // Block 1 now runs past the limit with no end mark.
+  std::string m = ReadBytes(dir.File("t.dbt"));
+  m.resize(512);
+  m += std::string(dbf::kMaxMemoLength + 1024, 'z');
+  testing::WriteBytes(dir.File("t.dbt"), m);
+  auto engine = testing::NewEngine();
+  DATA4* t = d4open(engine.get(), dir.File("t").c_str());
+  ASSERT_EQ(d4top(t), 0);
+  try {
+    FieldText(t, "NOTES");
+    ADD_FAILURE() << "read an over-long memo";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kOutOfMemory);
+  }
+}
+
+// Each case damages a sound one-row table and expects opening (or reading its memo) to fail
+// with the number given, never to crash or read garbage.
+struct DamageCase {
+  int line;
+  std::string what;
+  std::function<void(const ScratchDir&)> damage;
+  int failure;
+  bool on_memo_read = false;
+};
+
+TEST(DbfFileTest, DamagedFilesFailClearly) {
+  const std::size_t terminator = kHeaderLength - 1;
+  const std::size_t memo_pointer = kHeaderLength + kRecordLength - 10;
+  const DamageCase cases[] = {
+      {__LINE__, "short header",
+       [](auto& d) {
+         testing::ShrinkSize(d.File("t.dbf"), testing::FileSize(d.File("t.dbf")) - 20);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "empty file", [](auto& d) { testing::WriteBytes(d.File("t.dbf"), ""); },
+       err::kDatabaseDamaged},
+      {__LINE__, "version byte", [](auto& d) { testing::SetByte(d.File("t.dbf"), 0, 0x30); },
+       err::kDatabaseDamaged},
+      {__LINE__, "header length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 9, 0xFF); },
+       err::kDatabaseDamaged},
+      {__LINE__, "header length too small",
+       [](auto& d) {
+         testing::SetByte(d.File("t.dbf"), 8, 40);
+         testing::SetByte(d.File("t.dbf"), 9, 0);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "record length", [](auto& d) { testing::SetByte(d.File("t.dbf"), 10, 5); },
+       err::kDatabaseDamaged},
+      {__LINE__, "no terminator",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), terminator, 'X'); }, err::kDatabaseDamaged},
+      {__LINE__, "column width 0", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 16, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "unknown type", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32 + 11, 'Q'); },
+       err::kDatabaseDamaged},
+      {__LINE__, "no column name", [](auto& d) { testing::SetByte(d.File("t.dbf"), 32, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "count too high", [](auto& d) { testing::IncrementByte(d.File("t.dbf"), 4, 1); },
+       err::kDatabaseDamaged},
+      {__LINE__, "record cut off", [](auto& d) { testing::ShrinkSize(d.File("t.dbf"), 10); },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo file missing", [](auto& d) { std::filesystem::remove(d.File("t.dbt")); },
+       err::kFileNotFound},
+      {__LINE__, "memo file cut",
+       [](auto& d) {
+         testing::ShrinkSize(d.File("t.dbt"), testing::FileSize(d.File("t.dbt")) - 2);
+       },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo free pointer 0", [](auto& d) { testing::SetByte(d.File("t.dbt"), 0, 0); },
+       err::kDatabaseDamaged},
+      {__LINE__, "memo pointer not a number",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, 'x'); },
+       err::kDatabaseDamaged, true},
+      {__LINE__, "memo pointer out of range",
+       [=](auto& d) { testing::SetByte(d.File("t.dbf"), memo_pointer, '9'); },
+       err::kDatabaseDamaged, true},
+      {__LINE__, "memo cut short", [](auto& d) { testing::ShrinkSize(d.File("t.dbt"), 505); },
+       err::kDatabaseDamaged, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what + " (line " + std::to_string(c.line) + ")");
+    ScratchDir dir;
+    {
+      auto engine = testing::NewEngine();
+      DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"), false);
+      AppendSample(t, "ACME", "Acme", 1, "20240101", true, "a memo text");
+    }
+    c.damage(dir);
+    auto engine = testing::NewEngine();
+    try {
+      DATA4* t = d4open(engine.get(), dir.File("t").c_str());
+      ASSERT_NE(t, nullptr);
+      ASSERT_TRUE(c.on_memo_read) << "opened";
+      ASSERT_EQ(d4top(t), 0);
+      FieldText(t, "NOTES");
+      ADD_FAILURE() << "read the memo";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), c.failure) << f.description();
+      EXPECT_FALSE(f.description().empty());
+    }
+  }
+}
+
+TEST(DbfFileTest, OpensByNameWithOrWithoutExtensionAndInLowerCase) {
+  ScratchDir dir;
+  auto engine = testing::NewEngine();
+  DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("client"), false);
+  AppendSample(t, "A", "", 0, "", false, "");
+  d4close(t);
+  for (std::string name : {"client", "client.dbf", "Client", "CLIENT"}) {
+    SCOPED_TRACE(name);
+    DATA4* again = d4open(engine.get(), dir.File(name).c_str());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(d4recCountDo(again), 1);
+    d4close(again);
+  }
+  EXPECT_EQ(d4open(engine.get(), dir.File("missing").c_str()), nullptr);
+}
+
+TEST(DbfFileTest, CreateRefusesAnExistingTableAndBadColumns) {
+  ScratchDir dir;
+  auto engine = testing::NewEngine();
+  ASSERT_NE(testing::CreateSampleTable(engine.get(), dir.File("t"), false), nullptr);
+  try {
+    testing::CreateSampleTable(engine.get(), dir.File("t"), false);
+    ADD_FAILURE();
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kFileExists);
+  }
+  const FIELD4INFO bad[][2] = {
+      {{"TOOLONGNAME1", 'C', 5, 0}, {nullptr, 0, 0, 0}},
+      {{"X", 'C', 0, 0}, {nullptr, 0, 0, 0}},
+      {{"X", 'N', 5, 4}, {nullptr, 0, 0, 0}},
+      {{"X", 'Q', 5, 0}, {nullptr, 0, 0, 0}},
+      {{"X-Y", 'C', 5, 0}, {nullptr, 0, 0, 0}},
+  };
+  int i = 0;
+  for (const auto& fields : bad) {
+    SCOPED_TRACE(fields[0].name);
+    try {
+      d4create(engine.get(), dir.File("bad" + std::to_string(i++)).c_str(), fields, nullptr);
+      ADD_FAILURE();
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), err::kInvalidCall);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tvr::engine

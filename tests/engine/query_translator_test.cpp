@@ -1,0 +1,242 @@
+#include "engine/query_translator.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/query_text.h"
+#include "platform/failure.h"
+#include "support/db_test_support.h"
+
+namespace tvr::engine {
+namespace {
+
+using testing::FieldText;
+
+// The same small table under the names the queries use; client has the tag "code".
+struct Row {
+  const char* code;
+  const char* orderno;
+  const char* orderdate;
+  const char* name;
+  double total;
+  bool paid;
+  bool deleted;
+};
+const Row kRows[] = {
+    {"ACME", "1001", "19990315", "Smith and Sons", 125.50, true, false},  // 1
+    {"ACME2", "1001", "19991231", "Jones", 10, false, false},             // 2 a longer code
+    {"ACME", "1002", "20000101", "Smith .and. Sons", 0, false, false},    // 3
+    {"BETA", "1001", "19990601", "Beta, Inc.", 1234.5, true, false},      // 4
+    {"ACME", "1001", "19990401", "Old", 1, false, true},                  // 5 marked deleted
+    {"acme", "1003", "19990715", "Lower", 2, false, false},               // 6 other letter case
+};
+const char* const kTables[] = {"orders", "orditems", "tax", "client"};
+
+class QueryTranslatorTest : public ::testing::Test {
+ protected:
+  QueryTranslatorTest() : engine_(testing::NewEngine()), dbf_(engine_.get()) {
+    static const FIELD4INFO kFields[] = {{"CODE", 'C', 20, 0},     {"ORDERNO", 'C', 10, 0},
+                                         {"ORDERDATE", 'D', 8, 0}, {"NAME", 'C', 30, 0},
+                                         {"TOTAL", 'N', 12, 2},    {"PAID", 'L', 1, 0},
+                                         {nullptr, 0, 0, 0}};
+    static const TAG4INFO kCodeTag[] = {{"code", "CODE"}, {nullptr, nullptr}};
+    for (const std::string table : kTables) {
+      DATA4* data = d4create(engine_.get(), dir_.File(table).c_str(), kFields,
+                             table == "client" ? kCodeTag : nullptr);
+      for (const Row& row : kRows) {
+        d4appendStartVB(data, 0);
+        d4blank(data);
+        const auto text = [&](const char* column, std::string_view value) {
+          f4assignNVB(d4field(data, column), value.data(), static_cast<unsigned>(value.size()));
+        };
+        text("CODE", row.code);
+        text("ORDERNO", row.orderno);
+        text("ORDERDATE", row.orderdate);
+        text("NAME", row.name);
+        f4assignDouble(d4field(data, "TOTAL"), row.total);
+        text("PAID", row.paid ? "T" : "F");
+        if (row.deleted) d4delete(data);
+        d4append(data);
+      }
+      d4close(data);
+    }
+    dbf_.DatabaseDir = dir_.path() + "/";
+  }
+
+  // The record numbers of the rows a query gives, in its order, e.g. "1,3".
+  std::string Rows(const std::string& query) {
+    CBRecordset rs = dbf_.OpenRecordset(query);
+    std::string rows;
+    for (; !rs.Eof(); rs.MoveNext()) {
+      if (!rows.empty()) rows += ',';
+      rows += std::to_string(rs.Bookmark());
+    }
+    return rows;
+  }
+
+  // Every row of a table as stored, deleted ones marked "*": "1 ACME 1001 Smith and Sons
+  // 125.50|...".
+  std::string Stored(const std::string& table) {
+    DATA4* data = d4open(engine_.get(), dir_.File(table).c_str());
+    std::string out;
+    for (int status = d4top(data); status == 0; status = d4skip(data, 1)) {
+      if (!out.empty()) out += '|';
+      out += std::to_string(d4recNo(data)) + (d4deleted(data) ? "* " : " ") +
+             FieldText(data, "CODE") + " " + FieldText(data, "NAME") + " " +
+             FieldText(data, "TOTAL");
+    }
+    d4close(data);
+    return out;
+  }
+
+  testing::ScratchDir dir_;
+  testing::Engine engine_;
+  DBF dbf_;
+};
+
+// A request value that would end its literal and widen the condition to every row.
+const std::string kInjectedCode = R"(X" .or. code <> ")";
+
+struct Example {
+  std::string query;
+  const char* table;
+  std::string filter;
+  const char* rows;  // record numbers in the order the recordset gives them
+};
+const std::string kNoStoredText = std::string(256, '?');
+const Example kExamples[] = {
+    {R"(select * from orders.dbf where orderno = "1001" and code = "ACME")", "orders.dbf",
+     R"((orderno = "1001" .and. code = "ACME") .and. .not. deleted())", "1"},
+    {R"(select * from orders.dbf where orderdate >= #01/01/99# and orderdate <= #12/31/99# and code = "ACME")",
+     "orders.dbf",
+     R"((orderdate >= #01/01/99# .and. orderdate <= #12/31/99# .and. code = "ACME") .and. .not. deleted())",
+     "1"},
+    {R"(select * from tax where code="ACME")", "tax", R"((code="ACME") .and. .not. deleted())",
+     "1,3"},
+    {"client", "client", ".not. deleted()", "1,2,3,4,6"},
+    {R"(SELECT  *  FROM   orders    Where code = "BETA" OR NOT paid)", "orders",
+     R"((code = "BETA" .or. .not. paid) .and. .not. deleted())", "2,3,4,6"},
+    {R"(select * from orders where orderno = "1001" And Not code = "ACME2" anD paid)", "orders",
+     R"((orderno = "1001" .and. .not. code = "ACME2" .and. paid) .and. .not. deleted())", "1,4"},
+    // " and " inside a quoted value is rewritten too: the value reaches the engine changed.
+    {R"(select * from orders where name = "Smith and Sons")", "orders",
+     R"((name = "Smith .and. Sons") .and. .not. deleted())", "3"},
+    // "order by": a sort expression, or the table's tag of that name.
+    {R"(select * from orders where code <> "X" order by total)", "orders",
+     R"((code <> "X") .and. .not. deleted())", "3,6,2,1,4"},
+    {R"(select * from client where total >= 0 ORDER BY code)", "client",
+     R"((total >= 0) .and. .not. deleted())", "1,3,2,4,6"},
+    // Request values go through QuoteText; one holding a quote matches nothing at all.
+    {"select * from client where code = " + QuoteText("ACME"), "client",
+     R"((code = "ACME") .and. .not. deleted())", "1,3"},
+    {"select * from client where code = " + QuoteText(kInjectedCode), "client",
+     "(code = \"" + kNoStoredText + "\") .and. .not. deleted()", ""},
+    // Why: spliced in raw, the same value rewrites the query to every row.
+    {R"(select * from client where code = ")" + kInjectedCode + R"(")", "client",
+     R"((code = "X" .or. code <> "") .and. .not. deleted())", "1,2,3,4,6"},
+};
+
+TEST(QueryTranslatorExamples, GiveTheirTableAndFilter) {
+  for (const Example& e : kExamples) {
+    try {
+      const RecordsetQuery query = ParseRecordsetQuery(e.query);
+      EXPECT_EQ(query.table, e.table) << e.query;
+      EXPECT_EQ(FilterExpression(query), e.filter) << e.query;
+    } catch (const Failure& f) {
+      ADD_FAILURE() << e.query << " failed: " << f.description();
+    }
+  }
+}
+
+TEST_F(QueryTranslatorTest, ExamplesSelectTheirRows) {
+  for (const Example& e : kExamples) {
+    try {
+      EXPECT_EQ(Rows(e.query), e.rows) << e.query;
+    } catch (const Failure& f) {
+      ADD_FAILURE() << e.query << " failed: " << f.description();
+    }
+  }
+}
+
+TEST_F(QueryTranslatorTest, DeleteMarksTheMatchingRowsDeleted) {
+  dbf_.Execute(R"(delete * from orditems where orderno = "1001" and code = "ACME")");
+  EXPECT_EQ(Rows("orditems"), "2,3,4,6");
+  EXPECT_EQ(Stored("orditems"),
+            "1* ACME Smith and Sons 125.50|2 ACME2 Jones 10.00|3 ACME Smith .and. Sons 0.00|"
+            "4 BETA Beta, Inc. 1234.50|5* ACME Old 1.00|6 acme Lower 2.00");
+  EXPECT_EQ(Stored("orders"), Stored("tax"));  // other tables untouched
+}
+
+TEST_F(QueryTranslatorTest, DeleteLeavesARowAnotherHolderHasLocked) {
+  DATA4* other = d4open(engine_.get(), dir_.File("orders").c_str());  // its own lock owner
+  ASSERT_EQ(d4lock(other, 1), 0);
+  dbf_.Execute(R"(delete * from orders where orderno = "1001")");
+  EXPECT_EQ(Rows("orders"), "1,3,6");
+  d4unlock(other);
+}
+
+TEST_F(QueryTranslatorTest, UpdateStoresValuesWithCommasIntoTheMatchingRows) {
+  dbf_.Execute(
+      R"(update orders set total = 1,234.75, name = "Smith, Jones" where code = "ACME" and orderno = "1002")");
+  dbf_.Execute(R"(UPDATE orders SET total = 7 WHERE name = "Beta, Inc.")");
+  dbf_.Execute(R"(update orders set paid = "True" where code = "ACME2")");
+  EXPECT_EQ(Stored("orders"),
+            "1 ACME Smith and Sons 125.50|2 ACME2 Jones 10.00|3 ACME Smith, Jones 1234.75|"
+            "4 BETA Beta, Inc. 7.00|5* ACME Old 1.00|6 acme Lower 2.00");
+  EXPECT_EQ(Rows("select * from orders where paid"), "1,2,4");
+}
+
+TEST_F(QueryTranslatorTest, UpdateWithAValueThatDoesNotFitChangesNoRow) {
+  const std::string before = Stored("orders");
+  for (const char* statement : {
+           R"(update orders set name = "x", total = "many" where code = "ACME")",
+           R"(update orders set name = "x", nosuch = 1 where code = "ACME")",
+       }) {
+    EXPECT_THROW(dbf_.Execute(statement), Failure) << statement;
+    EXPECT_EQ(Stored("orders"), before) << statement;
+  }
+}
+
+TEST_F(QueryTranslatorTest, StatementsChangeNothingThroughAQuotedRequestValue) {
+  const std::string before = Stored("client");
+  const std::string statements[] = {
+      "delete * from client where code = " + QuoteText(kInjectedCode),
+      "update client set name = \"changed\" where code = " + QuoteText(kInjectedCode),
+      // A first word other than delete or update is no statement.
+      R"(select * from client where code = "ACME")",
+      R"(deleted * from client where code = "ACME")",
+      "drop table client",
+  };
+  for (const std::string& statement : statements) {
+    dbf_.Execute(statement);
+    EXPECT_EQ(Stored("client"), before) << statement;
+  }
+}
+
+TEST_F(QueryTranslatorTest, MissingTableIsFileNotFoundWithItsName) {
+  for (const char* query : {"nosuch", R"(select * from nosuch where code = "A")"}) {
+    try {
+      dbf_.OpenRecordset(query);
+      ADD_FAILURE() << query << " opened";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), err::kFileNotFound) << query;
+      EXPECT_NE(f.description().find("nosuch"), std::string::npos) << f.description();
+    }
+  }
+  EXPECT_THROW(dbf_.Execute(R"(delete * from nosuch where code = "A")"), Failure);
+}
+
+TEST_F(QueryTranslatorTest, RecordsetWalksBackwardAndSaysHello) {
+  CBRecordset rs = dbf_.OpenRecordset(R"(select * from orders where code = "ACME")");
+  rs.MoveLast();
+  EXPECT_EQ(rs.Bookmark(), 3);
+  rs.MovePrevious();
+  EXPECT_FALSE(rs.Eof());
+  EXPECT_EQ(rs.Bookmark(), 1);
+  EXPECT_EQ(dbf_.Test(), "Hi. This is a test.");
+}
+
+}  // namespace
+}  // namespace tvr::engine

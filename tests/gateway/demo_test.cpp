@@ -154,5 +154,29 @@ TEST_F(DemoTest, CtrlCStopsTheServerAndLeavesNothingRunning) {
   EXPECT_FALSE(Answers(port));
 }
 
+// The tracked example configurations of deploy/, served by the real servers.
+TEST_F(DemoTest, ExampleConfigurationsServeTheProgramAndNothingElse) {
+  int port = FreePort();
+  ASSERT_NE(port, 0);
+  tvr::testing::ChildRun run;
+  run.program = "/bin/bash";
+  run.args = {TVR_SOURCE_DIR "/tests/gateway/example_configurations.sh", TVR_SOURCE_DIR,
+              TVR_BINARY_DIR "/tvrweb.exe", dir_.path(), std::to_string(port)};
+  run.env = {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"};
+  auto result = tvr::testing::RunChild(run);
+  ASSERT_EQ(result.exit_code, 0) << result.output << result.errors;
+  std::vector<std::string> servers = {"lighttpd"};
+  if (::access("/usr/sbin/apache2", X_OK) == 0) servers.push_back("apache");
+  for (const std::string& server : servers) {
+    SCOPED_TRACE(server + "\n" + result.output);
+    // The program runs (the version page), every other file is refused, the directory too.
+    EXPECT_NE(result.output.find(server + " tulvar/tvrweb.exe/Version 200 <HTML>"),
+              std::string::npos);
+    EXPECT_NE(result.output.find(server + " tulvar/tulvar.ini 403 "), std::string::npos);
+    EXPECT_NE(result.output.find(server + " tulvar/tulvar.ini.lock 403 "), std::string::npos);
+    EXPECT_NE(result.output.find(server + " tulvar/ 403 "), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace tvr::gateway

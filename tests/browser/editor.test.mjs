@@ -1,0 +1,116 @@
+// The client editor on the demo store: every tab edited, saved and seen again after a reload;
+// switching tabs stores the tab that was on screen; a wrong client password stores nothing.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import {
+  field, fieldValue, launchBrowser, openEditor, press, readTable, screenshot, setField,
+  skipUnlessBuilt, snapshot, startInstallation, text,
+} from './harness.mjs';
+
+let installation;
+let browser;
+before(async () => {
+  installation = await startInstallation('editor', { store: true });
+  browser = await launchBrowser();
+});
+after(async () => {
+  await browser?.close();
+  await installation?.stop();
+});
+
+// Each tab of the demo client with its button caption and the edits made on it. Texts carry
+// quotes, "<" and "&", which must show and save back unchanged.
+const tabs = [
+  { name: 'General', caption: '    General     ', edits: {
+    Name: 'Harbor & Sons "Goods"', Addr1: '1 Pier <Road>', City: 'Astoria', Zip: '',
+    Local: true, Email: 'shop@harbor.example' } },
+  { name: 'Tulvar', caption: '      Tulvar      ', edits: {
+    UseOptions: false, TITLETEXT: 'Harbor <Cart>', ORDERNO: '002000', PostReq: true,
+    SecDomain: 'secure.harbor.example' } },
+  { name: 'Customize', caption: '  Customize  ', edits: {
+    UpdateBut: 'Refresh', TitlesBold: false, TableBord: '2', DollarSign: 'USD' } },
+  { name: 'Customize 2', caption: 'Customize 2 ', edits: {
+    BgClr: 'EEEEEE', HTMLHEADER: '<b>Welcome</b> & more', TotalsMes: 'Tax included.' } },
+  { name: 'Tax', caption: '        Tax         ', edits: {
+    TaxType: 'B', TaxRate: '0.05', BaseTaxOn: 'Country', DefaultTax: true } },
+  { name: 'Shipping', caption: '    Shipping   ', edits: {
+    Desc: 'Ground, 5 to 7 days', MarkUpPerc: '10' } },
+  { name: 'Orders', caption: '     Orders      ', edits: {
+    OutputDir: 'harbor-orders.txt', OFType: 'M', SendMail: true } },
+];
+
+async function expectEdits(page, tab) {
+  for (const [name, value] of Object.entries(tab.edits)) {
+    assert.equal(await fieldValue(page, name), value, `${tab.name}: ${name}`);
+  }
+}
+
+test('every tab: edit, save, and the values are there after a reload', async (t) => {
+  const page = await browser.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  if (await skipUnlessBuilt(t, page)) return;
+  for (const tab of tabs) {
+    if (tab.name !== 'General') await press(page, tab.caption, 'TabName');
+    if (await skipUnlessBuilt(t, page)) return;
+    await screenshot(page, `tab-${tab.name.replace(' ', '-')}`);
+    for (const [name, value] of Object.entries(tab.edits)) await setField(page, name, value);
+    await press(page, `Save ${tab.name} Tab`, 'Action');
+    assert.match(await text(page), /Current Client: DEMO/);
+    await expectEdits(page, tab);
+  }
+
+  const again = await browser.newPage();
+  await openEditor(again, installation, 'DEMO', installation.clientPassword);
+  for (const tab of tabs) {
+    if (tab.name !== 'General') await press(again, tab.caption, 'TabName');
+    await expectEdits(again, tab);
+  }
+  const [client] = readTable(installation.dataDir, 'client', 'DEMO');
+  assert.equal(client.name, 'Harbor & Sons "Goods"');
+  assert.equal(client.zip, '');
+  assert.equal(client.useoptions, false);
+  assert.equal(client.tablebord, 2);
+  assert.equal(client.htmlheader, '<b>Welcome</b> & more');
+  assert.equal(client.taxtype, 'B');
+  assert.equal(client.oftype, 'M');
+  const ground = readTable(installation.dataDir, 'shiptype', 'DEMO').find((r) => r.shipname === 'Ground');
+  assert.equal(ground.desc, 'Ground, 5 to 7 days');
+  assert.equal(ground.markupperc, 10);
+});
+
+test('switching tabs stores the tab that was on screen first', async (t) => {
+  const page = await browser.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  if (await skipUnlessBuilt(t, page)) return;
+  await setField(page, 'Phone', '503-555-0199');
+  await press(page, tabs[1].caption, 'TabName');
+  // The Tulvar tab is drawn, and the General tab's change is already stored.
+  assert.equal(await field(page, 'Phone').count(), 0);
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].phone, '503-555-0199');
+  await setField(page, 'TITLETEXT', 'Switched');
+  await press(page, tabs[0].caption, 'TabName');
+  assert.equal(await fieldValue(page, 'Phone'), '503-555-0199');
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].titletext, 'Switched');
+});
+
+test('a wrong client password is refused and stores nothing', async () => {
+  const page = await browser.newPage();
+  const before = snapshot(installation.dataDir);
+  await openEditor(page, installation, 'DEMO', 'wrong-one');
+  assert.match(await text(page), /Invalid Password/);
+  assert.doesNotMatch(await text(page), /Current Client/);
+
+  // A forged save of the General tab and of a new client password.
+  const forged = [
+    { path: '/LoadTab', form: { Client: 'DEMO', ClientPassword: 'wrong-one',
+      ClientPasswordNotEncrypted: 'Y', SaveTab: 'General', TabName: 'General', Name: 'Forged' } },
+    { path: '/SaveClientPassword', form: { Client: 'DEMO', ClientPassword: 'wrong-one',
+      NewPassword: 'taken', ConfirmPassword: 'taken' } },
+  ];
+  for (const { path, form } of forged) {
+    const answer = await page.request.post(installation.url + path, { form });
+    assert.equal(answer.status(), 200);
+    assert.doesNotMatch(await answer.text(), /Password Accepted|Current Client/);
+  }
+  assert.deepEqual(snapshot(installation.dataDir), before);
+});

@@ -30,7 +30,9 @@ struct TaxRow {
   double rate;
   bool tax_shipping;
 };
-constexpr std::array kTaxRows{TaxRow{"OR", 0.0, false}, TaxRow{"CA", 0.0725, false},
+// A grid row with the rate 0 is no row at all to the Tax tab, so states without sales tax
+// (the store's own Oregon) have none.
+constexpr std::array kTaxRows{TaxRow{"WA", 0.065, true}, TaxRow{"CA", 0.0725, false},
                               TaxRow{"NY", 0.04, true}, TaxRow{"TX", 0.0625, false}};
 
 struct Range {
@@ -79,7 +81,7 @@ struct Place {
 constexpr std::array kPlaces{
     Place{"Portland", "OR", "97205", "503"}, Place{"Sacramento", "CA", "95814", "916"},
     Place{"Albany", "NY", "12207", "518"},   Place{"Austin", "TX", "78701", "512"},
-    Place{"Denver", "CO", "80202", "303"},   Place{"Madison", "WI", "53703", "608"}};
+    Place{"Denver", "CO", "80202", "303"},   Place{"Seattle", "WA", "98101", "206"}};
 constexpr std::array<std::string_view, 5> kStreets{"Maple Avenue", "Oak Street", "Lakeview Drive",
                                                    "Mill Road", "Cedar Lane"};
 constexpr std::array<std::string_view, 4> kPayMethods{"Visa", "Mastercard", "Check/Money Order",

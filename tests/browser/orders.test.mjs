@@ -1,0 +1,51 @@
+// The order browser on the demo store: opening a new order takes its new mark away, and the
+// editor's notice counts one fewer.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import {
+  launchBrowser, openEditor, press, readTable, screenshot, skipUnlessBuilt, startInstallation,
+  text,
+} from './harness.mjs';
+
+let installation;
+let browser;
+before(async () => {
+  installation = await startInstallation('orders', { store: true });
+  browser = await launchBrowser();
+});
+after(async () => {
+  await browser?.close();
+  await installation?.stop();
+});
+
+test('opening an order takes its new mark away and the notice counts down', async (t) => {
+  const page = await browser.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  if (await skipUnlessBuilt(t, page)) return;
+  assert.match(await text(page), /You have 5 new orders\./);
+  await press(page, 'Show Orders (Non-Secure)');
+  if (await skipUnlessBuilt(t, page)) return;
+  await screenshot(page, 'order-list');
+
+  const newest = readTable(installation.dataDir, 'orders', 'DEMO').find((o) => o.orderno === '001035');
+  assert.equal(newest.new, true);
+  await press(page, '001035', 'OrderNo');
+  if (await skipUnlessBuilt(t, page)) return;
+  await screenshot(page, 'order');
+  // The order with its item lines and its customer.
+  const shown = await text(page);
+  for (const item of readTable(installation.dataDir, 'orditems', 'DEMO')
+    .filter((i) => i.orderno === '001035')) {
+    assert.ok(shown.includes(item.item), `item ${item.item}`);
+  }
+  const customer = readTable(installation.dataDir, 'customer', 'DEMO')
+    .find((c) => c.orderno === '001035');
+  assert.ok(shown.includes(customer.b_lname), `customer ${customer.b_lname}`);
+
+  const orders = readTable(installation.dataDir, 'orders', 'DEMO');
+  assert.equal(orders.find((o) => o.orderno === '001035').new, false);
+  assert.equal(orders.filter((o) => o.new).length, 4);
+  const editor = await browser.newPage();
+  await openEditor(editor, installation, 'DEMO', installation.clientPassword);
+  assert.match(await text(editor), /You have 4 new orders\./);
+});

@@ -1,0 +1,100 @@
+// The Payment tab's item editor: what the page script composes in the browser must arrive in
+// table payment exactly, field by field; "Set Payment Values To Default" puts the defaults back.
+import assert from 'node:assert/strict';
+import { after, before, test } from 'node:test';
+import {
+  fieldValue, launchBrowser, openEditor, press, readTable, screenshot, setField, skipUnlessBuilt,
+  startInstallation,
+} from './harness.mjs';
+
+let installation;
+let browser;
+before(async () => {
+  installation = await startInstallation('payment', { store: true });
+  browser = await launchBrowser();
+});
+after(async () => {
+  await browser?.close();
+  await installation?.stop();
+});
+
+const payment = () => readTable(installation.dataDir, 'payment', 'DEMO')[0];
+
+async function openPaymentTab(t) {
+  const page = await browser.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  if (await skipUnlessBuilt(t, page)) return null;
+  await press(page, '   Payment    ', 'TabName');
+  if (await skipUnlessBuilt(t, page)) return null;
+  return page;
+}
+
+// Picks an item in the list: the page script stores the item being left into its hidden
+// definition and loads the new one into the editor.
+async function chooseItem(page, list, column) {
+  await page.locator(`select[name="${list}"]`).selectOption(column);
+}
+
+test('a billing item edited in the browser is stored exactly as defined', async (t) => {
+  const page = await openPaymentTab(t);
+  if (!page) return;
+  await screenshot(page, 'tab-Payment-Billing');
+  await chooseItem(page, 'BillingItems', 'B_LName');
+  assert.equal(await fieldValue(page, 'B_Text'), 'Last Name');
+  await setField(page, 'B_Text', 'Surname');
+  await setField(page, 'B_Required', 'No');
+  await setField(page, 'B_Width', '25');
+  await setField(page, 'B_Type', 'Drop Down List');
+  await chooseItem(page, 'BillingItems', 'B_City');
+  await press(page, 'Save', 'BillingAction');
+
+  const row = payment();
+  assert.equal(row.b_lname, 'LName~Yes~No~3~Surname~25~-1~Arial,Helvetica~~No~No~~Drop Down List');
+  // The item shown first was composed from the editor too; its empty type became "Text Box".
+  assert.equal(row.b_fname, 'FName~Yes~Yes~2~First Name~30~-1~Arial,Helvetica~~No~No~~Text Box');
+  assert.equal(row.b_zip, 'Zip~Yes~Yes~9~Zip~30~-1~Arial,Helvetica~~No~No~~');
+  // The page comes back on the item that was chosen last.
+  assert.equal(await fieldValue(page, 'B_Text'), 'City');
+  await chooseItem(page, 'BillingItems', 'B_LName');
+  assert.equal(await fieldValue(page, 'B_Text'), 'Surname');
+  assert.equal(await fieldValue(page, 'B_Type'), 'Drop Down List');
+});
+
+test('a payment item keeps its two extra fields, pay method and card validation', async (t) => {
+  const page = await openPaymentTab(t);
+  if (!page) return;
+  await press(page, 'Payment Information', 'PaymentTab');
+  await screenshot(page, 'tab-Payment-Payment');
+  await chooseItem(page, 'PaymentItems', 'Visa');
+  await setField(page, 'P_Text', 'Visa Card');
+  await setField(page, 'P_PaymentMethod', 'No');
+  await setField(page, 'P_CCValidation', 'Not Blank');
+  await setField(page, 'NoInfoTxt', '(missing)');
+  await chooseItem(page, 'PaymentItems', 'AMEX');
+  await press(page, 'Save', 'PaymentAction');
+
+  const row = payment();
+  assert.equal(row.visa,
+    'Visa~Yes~Yes~3~Visa Card~30~-1~Arial,Helvetica~~No~No~~Text Box~No~Not Blank');
+  // The item on screen when Save was pressed is composed from the editor as well.
+  assert.equal(row.amex,
+    'Amex~Yes~Yes~5~American Express~30~-1~Arial,Helvetica~~No~No~~Text Box~Yes~AMEX');
+  assert.equal(row.mastercard,
+    'Mastercard~Yes~Yes~2~Mastercard~30~-1~Arial,Helvetica~~No~No~~~Yes~Mastercard');
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].noinfotxt, '(missing)');
+  // Billing definitions saved earlier are untouched by a save of another sub-tab.
+  assert.match(row.b_lname, /~Surname~/);
+});
+
+test('"Set Payment Values To Default" puts every group back', async (t) => {
+  const page = await openPaymentTab(t);
+  if (!page) return;
+  await setField(page, 'B_Text', 'Ignored');
+  await press(page, 'Set Payment Values To Default', 'BillingAction');
+  const row = payment();
+  assert.equal(row.b_lname, 'LName~Yes~Yes~3~Last Name~30~-1~Arial,Helvetica~~No~No~~');
+  assert.equal(row.b_fname, 'FName~Yes~Yes~2~First Name~30~-1~Arial,Helvetica~~No~No~~');
+  assert.equal(row.visa, 'Visa~Yes~Yes~3~Visa~30~-1~Arial,Helvetica~~No~No~~~Yes~Visa');
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].noinfotxt,
+    '(empty required field)');
+});

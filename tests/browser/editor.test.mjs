@@ -1,20 +1,18 @@
 // The client editor on the demo store: every tab edited, saved and seen again after a reload;
 // switching tabs stores the tab that was on screen; a wrong client password stores nothing.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { after, before } from 'node:test';
 import {
-  field, fieldValue, launchBrowser, openEditor, press, readTable, screenshot, setField,
-  skipUnlessBuilt, snapshot, startInstallation, text,
+  closeBrowser, pageTest, field, fieldValue, openEditor, press, readTable, screenshot, setField,
+  snapshot, startInstallation, text,
 } from './harness.mjs';
 
 let installation;
-let browser;
 before(async () => {
   installation = await startInstallation('editor', { store: true });
-  browser = await launchBrowser();
 });
 after(async () => {
-  await browser?.close();
+  await closeBrowser();
   await installation?.stop();
 });
 
@@ -45,13 +43,11 @@ async function expectEdits(page, tab) {
   }
 }
 
-test('every tab: edit, save, and the values are there after a reload', async (t) => {
-  const page = await browser.newPage();
+pageTest('every tab: edit, save, and the values are there after a reload', async (t, context) => {
+  const page = await context.newPage();
   await openEditor(page, installation, 'DEMO', installation.clientPassword);
-  if (await skipUnlessBuilt(t, page)) return;
   for (const tab of tabs) {
     if (tab.name !== 'General') await press(page, tab.caption, 'TabName');
-    if (await skipUnlessBuilt(t, page)) return;
     await screenshot(page, `tab-${tab.name.replace(' ', '-')}`);
     for (const [name, value] of Object.entries(tab.edits)) await setField(page, name, value);
     await press(page, `Save ${tab.name} Tab`, 'Action');
@@ -59,7 +55,7 @@ test('every tab: edit, save, and the values are there after a reload', async (t)
     await expectEdits(page, tab);
   }
 
-  const again = await browser.newPage();
+  const again = await context.newPage();
   await openEditor(again, installation, 'DEMO', installation.clientPassword);
   for (const tab of tabs) {
     if (tab.name !== 'General') await press(again, tab.caption, 'TabName');
@@ -78,10 +74,9 @@ test('every tab: edit, save, and the values are there after a reload', async (t)
   assert.equal(ground.markupperc, 10);
 });
 
-test('switching tabs stores the tab that was on screen first', async (t) => {
-  const page = await browser.newPage();
+pageTest('switching tabs stores the tab that was on screen first', async (t, context) => {
+  const page = await context.newPage();
   await openEditor(page, installation, 'DEMO', installation.clientPassword);
-  if (await skipUnlessBuilt(t, page)) return;
   await setField(page, 'Phone', '503-555-0199');
   await press(page, tabs[1].caption, 'TabName');
   // The Tulvar tab is drawn, and the General tab's change is already stored.
@@ -93,8 +88,8 @@ test('switching tabs stores the tab that was on screen first', async (t) => {
   assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].titletext, 'Switched');
 });
 
-test('a wrong client password is refused and stores nothing', async () => {
-  const page = await browser.newPage();
+pageTest('a wrong client password is refused and stores nothing', async (t, context) => {
+  const page = await context.newPage();
   const before = snapshot(installation.dataDir);
   await openEditor(page, installation, 'DEMO', 'wrong-one');
   assert.match(await text(page), /Invalid Password/);

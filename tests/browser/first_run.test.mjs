@@ -2,25 +2,23 @@
 // first password, the editor; then a wrong admin password is refused and stores nothing.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { after, before, test } from 'node:test';
+import { after, before } from 'node:test';
 import {
-  field, launchBrowser, press, readTable, screenshot, skipUnlessBuilt, snapshot,
+  closeBrowser, pageTest, field, press, readTable, screenshot, snapshot,
   startInstallation, text,
 } from './harness.mjs';
 
 let installation;
-let browser;
 before(async () => {
   installation = await startInstallation('first-run', { store: false });
-  browser = await launchBrowser();
 });
 after(async () => {
-  await browser?.close();
+  await closeBrowser();
   await installation?.stop();
 });
 
-test('first admin password, a new client, its first password, and the editor opens', async (t) => {
-  const page = await browser.newPage();
+pageTest('first admin password, a new client, its first password, and the editor opens', async (t, context) => {
+  const page = await context.newPage();
   await page.goto(installation.url);
   assert.match(await text(page), /You currently have no clients setup in Tulvar/);
   await press(page, 'Add Client');
@@ -41,7 +39,6 @@ test('first admin password, a new client, its first password, and the editor ope
   await field(page, 'Password1').fill('Tide42');
   await field(page, 'Password2').fill('Tide42');
   await press(page, 'Save Password', 'Action');
-  if (await skipUnlessBuilt(t, page)) return;
   assert.match(await text(page), /Current Client: SHOP1/);
   await screenshot(page, 'first-client-editor');
 
@@ -59,8 +56,8 @@ test('first admin password, a new client, its first password, and the editor ope
   assert.match(await text(page), /Current Client: SHOP1/);
 });
 
-test('a wrong admin password is refused and stores nothing', async () => {
-  const page = await browser.newPage();
+pageTest('a wrong admin password is refused and stores nothing', async (t, context) => {
+  const page = await context.newPage();
   const before = snapshot(installation.dataDir);
   const settingsBefore = fs.readFileSync(installation.ini, 'latin1').replace(/\[Debug\][^[]*/, '');
 

@@ -1,29 +1,25 @@
 // The Tax and Shipping grids: two rows added, one cleared, saved; the table holds exactly the
 // rows the page showed, and a reload shows them again.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { after, before } from 'node:test';
 import {
-  fieldValue, launchBrowser, openEditor, press, readTable, setField, skipUnlessBuilt,
+  closeBrowser, pageTest, fieldValue, openEditor, press, readTable, setField,
   startInstallation,
 } from './harness.mjs';
 
 let installation;
-let browser;
 before(async () => {
   installation = await startInstallation('grids', { store: true });
-  browser = await launchBrowser();
 });
 after(async () => {
-  await browser?.close();
+  await closeBrowser();
   await installation?.stop();
 });
 
-async function openTab(t, caption) {
-  const page = await browser.newPage();
+async function openTab(context, caption) {
+  const page = await context.newPage();
   await openEditor(page, installation, 'DEMO', installation.clientPassword);
-  if (await skipUnlessBuilt(t, page)) return null;
   await press(page, caption, 'TabName');
-  if (await skipUnlessBuilt(t, page)) return null;
   return page;
 }
 
@@ -31,9 +27,8 @@ async function setRow(page, fields) {
   for (const [name, value] of Object.entries(fields)) await setField(page, name, value);
 }
 
-test('tax grid: add two rows, clear one, save', async (t) => {
-  const page = await openTab(t, '        Tax         ');
-  if (!page) return;
+pageTest('tax grid: add two rows, clear one, save', async (t, context) => {
+  const page = await openTab(context, '        Tax         ');
   // The demo store's rows: WA, CA, NY, TX, then five empty rows.
   assert.equal(await fieldValue(page, 'State2'), 'CA');
   assert.equal(await fieldValue(page, 'State5'), '');
@@ -46,7 +41,7 @@ test('tax grid: add two rows, clear one, save', async (t) => {
     .map((r) => [r.state, r.taxrate, r.taxship]);
   assert.deepEqual(rows, [['WA', 0.065, true], ['NY', 0.04, true], ['TX', 0.0625, false],
     ['NV', 0.0685, true], ['IL', 0.0625, false]]);
-  const again = await openTab(t, '        Tax         ');
+  const again = await openTab(context, '        Tax         ');
   const shown = [];
   for (let n = 1; n <= 6; ++n) {
     shown.push([await fieldValue(again, `State${n}`), await fieldValue(again, `TaxRate${n}`),
@@ -56,9 +51,8 @@ test('tax grid: add two rows, clear one, save', async (t) => {
     ['NV', '0.0685', true], ['IL', '0.0625', false], ['', '0', false]]);
 });
 
-test('shipping grid: add two rows, clear one, save', async (t) => {
-  const page = await openTab(t, '    Shipping   ');
-  if (!page) return;
+pageTest('shipping grid: add two rows, clear one, save', async (t, context) => {
+  const page = await openTab(context, '    Shipping   ');
   // The first shipping type, Ground, with its three ranges, then empty rows.
   assert.equal(await fieldValue(page, 'ShipName'), 'Ground');
   assert.equal(await fieldValue(page, 'to2'), '75');
@@ -72,7 +66,7 @@ test('shipping grid: add two rows, clear one, save', async (t) => {
     grid.filter((r) => r.shipname === 'Ground').map((r) => [r.from, r.to, r.value]),
     [[0, 25, 4.95], [75.01, 99999, 9.95], [100000, 200000, 12.95], [200000.01, 300000, 15]]);
   assert.equal(grid.filter((r) => r.shipname === 'Express').length, 2);
-  const again = await openTab(t, '    Shipping   ');
+  const again = await openTab(context, '    Shipping   ');
   assert.equal(await fieldValue(again, 'from2'), '75.01');
   assert.equal(await fieldValue(again, 'value4'), '15');
   assert.equal(await fieldValue(again, 'to5'), '0');

@@ -8,6 +8,7 @@ import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
+import { test } from 'node:test';
 import { chromium } from 'playwright-core';
 
 const sourceDir = process.env.TVR_SOURCE_DIR ?? path.resolve(import.meta.dirname, '../..');
@@ -127,12 +128,39 @@ export function field(page, name) {
   return page.locator(`[name="${name}" i]`);
 }
 
-// Pages of a later stage answer that they are "not part of this build yet": the test that needs
-// one is then skipped, saying which page is missing. True when skipped.
-export async function skipUnlessBuilt(t, page) {
-  const missing = /[^.<>]*is not part of this build yet/.exec(await text(page));
-  if (missing) t.skip(`${missing[0].trim()} (${page.url()})`);
-  return Boolean(missing);
+// The one browser of a test file, started on first use; the file closes it when done.
+let browserStarted;
+export function browser() {
+  browserStarted ??= launchBrowser();
+  return browserStarted;
+}
+export async function closeBrowser() {
+  if (browserStarted) await (await browserStarted).close();
+  browserStarted = undefined;
+}
+
+// A test with a browser context of its own (closed afterwards). Pages of a later stage say that
+// they are "not part of this build yet": when the test fails while one of its pages says so, it
+// is reported as skipped with that sentence, never as passed.
+export function pageTest(name, body) {
+  test(name, async (t) => {
+    const context = await (await browser()).newContext();
+    try {
+      await body(t, context);
+    } catch (error) {
+      for (const page of context.pages()) {
+        const shown = await text(page).catch(() => '');
+        const missing = /[^.<>]*(is|are) not part of this build yet/.exec(shown);
+        if (missing) {
+          t.skip(`${missing[0].trim()} (${page.url()})`);
+          return;
+        }
+      }
+      throw error;
+    } finally {
+      await context.close();
+    }
+  });
 }
 
 // The page's visible text with runs of blanks folded, for matching messages.

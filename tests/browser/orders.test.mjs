@@ -1,36 +1,31 @@
 // The order browser on the demo store: opening a new order takes its new mark away, and the
 // editor's notice counts one fewer.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { after, before } from 'node:test';
 import {
-  launchBrowser, openEditor, press, readTable, screenshot, skipUnlessBuilt, startInstallation,
+  closeBrowser, pageTest, openEditor, press, readTable, screenshot, startInstallation,
   text,
 } from './harness.mjs';
 
 let installation;
-let browser;
 before(async () => {
   installation = await startInstallation('orders', { store: true });
-  browser = await launchBrowser();
 });
 after(async () => {
-  await browser?.close();
+  await closeBrowser();
   await installation?.stop();
 });
 
-test('opening an order takes its new mark away and the notice counts down', async (t) => {
-  const page = await browser.newPage();
+pageTest('opening an order takes its new mark away and the notice counts down', async (t, context) => {
+  const page = await context.newPage();
   await openEditor(page, installation, 'DEMO', installation.clientPassword);
-  if (await skipUnlessBuilt(t, page)) return;
   assert.match(await text(page), /You have 5 new orders\./);
   await press(page, 'Show Orders (Non-Secure)');
-  if (await skipUnlessBuilt(t, page)) return;
   await screenshot(page, 'order-list');
 
   const newest = readTable(installation.dataDir, 'orders', 'DEMO').find((o) => o.orderno === '001035');
   assert.equal(newest.new, true);
   await press(page, '001035', 'OrderNo');
-  if (await skipUnlessBuilt(t, page)) return;
   await screenshot(page, 'order');
   // The order with its item lines and its customer.
   const shown = await text(page);
@@ -45,7 +40,7 @@ test('opening an order takes its new mark away and the notice counts down', asyn
   const orders = readTable(installation.dataDir, 'orders', 'DEMO');
   assert.equal(orders.find((o) => o.orderno === '001035').new, false);
   assert.equal(orders.filter((o) => o.new).length, 4);
-  const editor = await browser.newPage();
+  const editor = await context.newPage();
   await openEditor(editor, installation, 'DEMO', installation.clientPassword);
   assert.match(await text(editor), /You have 4 new orders\./);
 });

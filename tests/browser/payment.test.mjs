@@ -1,31 +1,27 @@
 // The Payment tab's item editor: what the page script composes in the browser must arrive in
 // table payment exactly, field by field; "Set Payment Values To Default" puts the defaults back.
 import assert from 'node:assert/strict';
-import { after, before, test } from 'node:test';
+import { after, before } from 'node:test';
 import {
-  fieldValue, launchBrowser, openEditor, press, readTable, screenshot, setField, skipUnlessBuilt,
+  closeBrowser, pageTest, fieldValue, openEditor, press, readTable, screenshot, setField,
   startInstallation,
 } from './harness.mjs';
 
 let installation;
-let browser;
 before(async () => {
   installation = await startInstallation('payment', { store: true });
-  browser = await launchBrowser();
 });
 after(async () => {
-  await browser?.close();
+  await closeBrowser();
   await installation?.stop();
 });
 
 const payment = () => readTable(installation.dataDir, 'payment', 'DEMO')[0];
 
-async function openPaymentTab(t) {
-  const page = await browser.newPage();
+async function openPaymentTab(context) {
+  const page = await context.newPage();
   await openEditor(page, installation, 'DEMO', installation.clientPassword);
-  if (await skipUnlessBuilt(t, page)) return null;
   await press(page, '   Payment    ', 'TabName');
-  if (await skipUnlessBuilt(t, page)) return null;
   return page;
 }
 
@@ -35,9 +31,8 @@ async function chooseItem(page, list, column) {
   await page.locator(`select[name="${list}"]`).selectOption(column);
 }
 
-test('a billing item edited in the browser is stored exactly as defined', async (t) => {
-  const page = await openPaymentTab(t);
-  if (!page) return;
+pageTest('a billing item edited in the browser is stored exactly as defined', async (t, context) => {
+  const page = await openPaymentTab(context);
   await screenshot(page, 'tab-Payment-Billing');
   await chooseItem(page, 'BillingItems', 'B_LName');
   assert.equal(await fieldValue(page, 'B_Text'), 'Last Name');
@@ -60,9 +55,8 @@ test('a billing item edited in the browser is stored exactly as defined', async 
   assert.equal(await fieldValue(page, 'B_Type'), 'Drop Down List');
 });
 
-test('a payment item keeps its two extra fields, pay method and card validation', async (t) => {
-  const page = await openPaymentTab(t);
-  if (!page) return;
+pageTest('a payment item keeps its two extra fields, pay method and card validation', async (t, context) => {
+  const page = await openPaymentTab(context);
   await press(page, 'Payment Information', 'PaymentTab');
   await screenshot(page, 'tab-Payment-Payment');
   await chooseItem(page, 'PaymentItems', 'Visa');
@@ -86,9 +80,8 @@ test('a payment item keeps its two extra fields, pay method and card validation'
   assert.match(row.b_lname, /~Surname~/);
 });
 
-test('"Set Payment Values To Default" puts every group back', async (t) => {
-  const page = await openPaymentTab(t);
-  if (!page) return;
+pageTest('"Set Payment Values To Default" puts every group back', async (t, context) => {
+  const page = await openPaymentTab(context);
   await setField(page, 'B_Text', 'Ignored');
   await press(page, 'Set Payment Values To Default', 'BillingAction');
   const row = payment();

@@ -1,0 +1,374 @@
+// Times whole CGI requests of the installed administration program next to a trivial CGI
+// program (the floor), interleaved, and prints each page's median, its ratio to the floor's and
+// its peak resident memory. scripts/bench-pages drives it; see the README, "Benchmarks".
+//
+//   page_bench build DIR ORDERS     lays down DIR: cgi-bin/tulvar.ini (AdminDir = DIR/data/),
+//                                   data/ with 100 clients (C000 ... C099, password "bench"),
+//                                   their payment, tax, shipping type and grid rows, and ORDERS
+//                                   orders spread evenly over the clients, then the index tags;
+//                                   requests/<page>.{path,body} for the load tool
+//   page_bench measure DIR ROUNDS   runs DIR/cgi-bin/tvrweb.exe and DIR/cgi-bin/floor.exe as CGI
+//                                   processes, ROUNDS times each page, interleaved, and prints
+//
+// Every answer is checked for the text its page must hold, so an error page never passes for
+// a fast page.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cart/cart_schema.h"
+#include "cart/client_defaults.h"
+#include "cart/installation.h"
+#include "cart/password_encoding.h"
+#include "cart/session.h"
+#include "engine/dbf_format.h"
+#include "engine/directory_reindex.h"
+#include "platform/failure.h"
+#include "platform/file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tvr::engine::Value;
+
+constexpr int kClients = 100;
+// The client whose pages are timed.
+constexpr char kClient[] = "C042";
+constexpr char kPassword[] = "bench";
+
+std::string ClientCode(int i) {
+  char code[8];
+  std::snprintf(code, sizeof code, "C%03d", i);
+  return code;
+}
+
+// One row of the orders table, written straight into the file: far quicker than appending a
+// million rows one by one through the engine.
+class OrderRecords {
+ public:
+  OrderRecords() {
+    const tvr::cart::TableDef* table = tvr::cart::FindCartTable("orders");
+    int offset = 1;
+    for (const tvr::cart::ColumnDef& column : table->columns) {
+      columns_.push_back({column, offset});
+      offset += column.width;
+    }
+    record_.assign(static_cast<std::size_t>(offset), ' ');
+  }
+
+  void Set(std::string_view name, const std::string& text) {
+    for (const auto& [column, offset] : columns_) {
+      if (!EqualNames(column.name, name)) continue;
+      std::string cell(static_cast<std::size_t>(column.width), ' ');
+      if (column.type == 'N') {
+        // Numbers are right-aligned.
+        cell.replace(cell.size() - std::min(cell.size(), text.size()), text.size(), text);
+      } else {
+        cell.replace(0, std::min(cell.size(), text.size()), text.substr(0, cell.size()));
+      }
+      record_.replace(static_cast<std::size_t>(offset), cell.size(), cell);
+      return;
+    }
+    throw tvr::Failure(91, "orders has no column " + std::string(name));
+  }
+  const std::string& record() const { return record_; }
+
+ private:
+  static bool EqualNames(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return std::toupper(static_cast<unsigned char>(x)) ==
+                    std::toupper(static_cast<unsigned char>(y));
+           });
+  }
+
+  std::vector<std::pair<tvr::cart::ColumnDef, int>> columns_;
+  std::string record_;
+};
+
+void AppendOrders(const std::string& path, long count) {
+  std::string file = tvr::platform::ReadWholeFile(path);
+  const unsigned header = static_cast<unsigned char>(file[8]) | static_cast<unsigned char>(file[9])
+                                                                    << 8;
+  file.resize(header);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(file.data(), static_cast<std::streamsize>(file.size()));
+  OrderRecords row;
+  std::string chunk;
+  char text[32];
+  for (long i = 0; i < count; ++i) {
+    row.Set("code", ClientCode(static_cast<int>(i % kClients)));
+    std::snprintf(text, sizeof text, "%06ld", 1000 + i);
+    row.Set("OrderNo", text);
+    std::snprintf(text, sizeof text, "K%07ld", i);
+    row.Set("custcode", text);
+    std::snprintf(text, sizeof text, "2026%02ld%02ld", i % 12 + 1, i % 28 + 1);
+    row.Set("orderdate", text);
+    std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", i % 24, i % 60, (i * 7) % 60);
+    row.Set("OrderTime", text);
+    row.Set("New", i % 7 == 0 ? "T" : "F");
+    row.Set("PayMethod", i % 3 == 0 ? "Visa" : "Check/Money Order");
+    row.Set("ShipType", "Ground");
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(i % 997) + 0.5);
+    row.Set("SubTotal", text);
+    row.Set("Shipping", "4.95");
+    row.Set("Tax", "0.00");
+    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(i % 997) + 5.45);
+    row.Set("Total", text);
+    chunk += row.record();
+    if (chunk.size() > (1 << 20)) {
+      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+      chunk.clear();
+    }
+  }
+  chunk += tvr::engine::dbf::kEndOfFile;
+  out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+  out.close();
+  tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
+  unsigned char bytes[4];
+  tvr::engine::dbf::PutU32(bytes, static_cast<std::uint32_t>(count));
+  f.WriteAt(tvr::engine::dbf::kCountOffset, bytes, 4);
+}
+
+void AddClients(const std::string& data_dir) {
+  tvr::cart::DatabaseSession session;
+  session.OpenDatabases(data_dir);
+  tvr::engine::DBF& dbf = session.Database();
+  auto client = dbf.OpenRecordset("client");
+  auto payment = dbf.OpenRecordset("payment");
+  auto tax = dbf.OpenRecordset("tax");
+  auto shiptype = dbf.OpenRecordset("shiptype");
+  auto shipping = dbf.OpenRecordset("shipping");
+  const std::string password = tvr::cart::EncodePassword(kPassword);
+  for (int i = 0; i < kClients; ++i) {
+    const std::string code = ClientCode(i);
+    client.AddNew();
+    for (const tvr::cart::DefaultValue& value : tvr::cart::ClientCreationDefaults()) {
+      using Kind = tvr::cart::DefaultValue::Kind;
+      client.Fields(value.column, value.kind == Kind::kText      ? Value(value.text)
+                                  : value.kind == Kind::kLogical ? Value::Boolean(value.logical)
+                                                                 : Value(value.number));
+    }
+    client.Fields("code", Value(code));
+    client.Fields("password", Value(password));
+    client.Fields("CGIBINDir", Value("/cgi-bin/"));
+    client.Fields("OutputDir", Value(tvr::cart::OrdersOutputFile(code)));
+    client.Fields("Name", Value("Store " + code));
+    client.Fields("City", Value("Portland"));
+    client.Fields("taxtype", Value("G"));
+    client.Update();
+    payment.AddNew();
+    payment.Fields("code", Value(code));
+    for (const auto& [column, definition] : tvr::cart::PaymentDefaultDefinitions()) {
+      payment.Fields(column, Value(definition));
+    }
+    payment.Update();
+    for (const char* state : {"CA", "NY", "TX", "WA"}) {
+      tax.AddNew();
+      tax.Fields("code", Value(code));
+      tax.Fields("state", Value(state));
+      tax.Fields("taxrate", Value(0.0625));
+      tax.Update();
+    }
+    shiptype.AddNew();
+    shiptype.Fields("code", Value(code));
+    shiptype.Fields("shipname", Value("Ground"));
+    shiptype.Update();
+    for (int r = 0; r < 3; ++r) {
+      shipping.AddNew();
+      shipping.Fields("code", Value(code));
+      shipping.Fields("shipname", Value("Ground"));
+      shipping.Fields("From", Value(r * 50));
+      shipping.Fields("To", Value(r * 50 + 49.99));
+      shipping.Fields("Value", Value(4.95 + r));
+      shipping.Update();
+    }
+  }
+  for (auto* rs : {&client, &payment, &tax, &shiptype, &shipping}) rs->DBClose();
+}
+
+// One timed page: the request and the text its answer must hold.
+struct Page {
+  std::string name;
+  std::string path;  // PATH_INFO
+  std::string body;  // the POST body; empty for a GET
+  std::string must_hold;
+};
+
+std::vector<Page> Pages() {
+  const std::string client = std::string("Client=") + kClient + "&ClientPassword=" + kPassword +
+                             "&ClientPasswordNotEncrypted=Y";
+  return {
+      {"client list", "", "", "<option value=\"C099\""},
+      {"General tab", "/LoadTab", client + "&TabName=General", "name=\"Addr1\""},
+      {"Payment tab", "/LoadTab", client + "&TabName=Payment", "name=\"BillingItems\""},
+      {"Tax tab", "/LoadTab", client + "&TabName=Tax", "name=\"TaxGridSize\""},
+      {"save of General", "/LoadTab",
+       client + "&SaveTab=General&TabName=General&Action=Save+General+Tab&Name=Store+C042&Addr1="
+                "1+Main+Street&City=Portland&State=OR&Zip=97205&Phone=503-555-0100&Email=c42%40"
+                "shop.example",
+       "value=\"1 Main Street\""},
+      {"order list", "", client + "&Action=LoadOrders", "name=\"OrderNo\""},
+  };
+}
+
+int Build(const std::string& dir, long orders) {
+  const std::string data = dir + "/data/";
+  fs::create_directories(dir + "/cgi-bin");
+  fs::create_directories(dir + "/requests");
+  {
+    std::ofstream ini(dir + "/cgi-bin/tulvar.ini", std::ios::binary);
+    ini << "[Main]\r\nAdminDir=" << data << "\r\nCurrentVersion=Tulvar v2.6\r\n";
+  }
+  tvr::cart::InstallOptions install;
+  install.system_dir = data;
+  install.settings_file = dir + "/cgi-bin/tulvar.ini";
+  tvr::cart::InstallSystemDirectory(install);
+  AddClients(data);
+  AppendOrders(data + "orders.dbf", orders);
+  for (const auto& outcome : tvr::engine::ReindexDirectory(data, false)) {
+    if (!outcome.problem.empty()) {
+      std::fprintf(stderr, "%s: %s\n", outcome.table.c_str(), outcome.problem.c_str());
+      return 1;
+    }
+  }
+  for (const Page& page : Pages()) {
+    std::string file = page.name;
+    std::replace(file.begin(), file.end(), ' ', '-');
+    std::ofstream(dir + "/requests/" + file + ".path") << page.path;
+    std::ofstream(dir + "/requests/" + file + ".body") << page.body;
+  }
+  std::printf("%s: %d clients, %ld orders (%ld of client %s)\n", dir.c_str(), kClients, orders,
+              orders / kClients, kClient);
+  return 0;
+}
+
+struct Run {
+  double ms = 0;
+  long peak_kb = 0;
+  std::string output;
+};
+
+// Runs `program` as the web server would for one request and waits for it.
+Run RunCgi(const std::string& program, const Page& page) {
+  const std::string length = std::to_string(page.body.size());
+  std::vector<std::string> env = {
+      "GATEWAY_INTERFACE=CGI/1.1",
+      "SERVER_PROTOCOL=HTTP/1.1",
+      "SERVER_NAME=127.0.0.1",
+      "SERVER_PORT=80",
+      "REMOTE_ADDR=127.0.0.1",
+      "SCRIPT_NAME=/cgi-bin/" + fs::path(program).filename().string(),
+      "PATH_INFO=" + page.path,
+      "QUERY_STRING=",
+      std::string("REQUEST_METHOD=") + (page.body.empty() ? "GET" : "POST"),
+      "CONTENT_LENGTH=" + (page.body.empty() ? std::string() : length),
+      "CONTENT_TYPE=application/x-www-form-urlencoded",
+      "PATH=/usr/bin:/bin",
+  };
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  int in[2], out[2];
+  if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) throw tvr::Failure(5, "pipe");
+  Run run;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(out[1], 1);
+    const std::string dir = fs::path(program).parent_path().string();
+    if (::chdir(dir.c_str()) != 0) ::_exit(126);
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    ::execve(program.c_str(), argv, envp.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(out[1]);
+  // A request body is small: it fits in the pipe at once.
+  if (!page.body.empty() && ::write(in[1], page.body.data(), page.body.size()) < 0) {
+    std::perror("write");
+  }
+  ::close(in[1]);
+  char buffer[65536];
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) run.output.append(buffer, n);
+  ::close(out[0]);
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  run.ms =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  run.peak_kb = usage.ru_maxrss;
+  return run;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+int Measure(const std::string& dir, int rounds) {
+  const std::string program = dir + "/cgi-bin/tvrweb.exe";
+  const std::string floor = dir + "/cgi-bin/floor.exe";
+  const Page floor_page{"floor", "", "Client=C042&TabName=General", "<html>"};
+  std::vector<Page> pages = Pages();
+  std::vector<std::vector<double>> times(pages.size());
+  std::vector<long> peaks(pages.size(), 0);
+  std::vector<std::size_t> sizes(pages.size(), 0);
+  std::vector<double> floor_times;
+  long floor_peak = 0;
+  for (int round = 0; round < rounds; ++round) {
+    // The floor between every two pages, so that both see the same machine.
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+      Run base = RunCgi(floor, floor_page);
+      floor_times.push_back(base.ms);
+      floor_peak = std::max(floor_peak, base.peak_kb);
+      Run run = RunCgi(program, pages[i]);
+      if (run.output.find(pages[i].must_hold) == std::string::npos) {
+        std::fprintf(stderr, "%s: the answer lacks %s:\n%.2000s\n", pages[i].name.c_str(),
+                     pages[i].must_hold.c_str(), run.output.c_str());
+        return 1;
+      }
+      times[i].push_back(run.ms);
+      peaks[i] = std::max(peaks[i], run.peak_kb);
+      sizes[i] = run.output.size();
+    }
+  }
+  const double floor_median = Median(floor_times);
+  std::printf("%-28s %10s %8s %9s %10s\n", "page", "median ms", "x floor", "peak kB", "bytes");
+  std::printf("%-28s %10.2f %8.2f %9ld %10s\n", "floor (C program, 2 KB page)", floor_median, 1.0,
+              floor_peak, "2048");
+  for (std::size_t i = 0; i < pages.size(); ++i) {
+    const double median = Median(times[i]);
+    std::printf("%-28s %10.2f %8.2f %9ld %10zu\n", pages[i].name.c_str(), median,
+                median / floor_median, peaks[i], sizes[i]);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc == 4 && std::strcmp(argv[1], "build") == 0) return Build(argv[2], std::atol(argv[3]));
+    if (argc == 4 && std::strcmp(argv[1], "measure") == 0) {
+      return Measure(argv[2], std::atoi(argv[3]));
+    }
+  } catch (const tvr::Failure& failure) {
+    std::fprintf(stderr, "page_bench: %s (error %d)\n", failure.description().c_str(),
+                 failure.number());
+    return 1;
+  }
+  std::fprintf(stderr, "usage: page_bench build DIR ORDERS | page_bench measure DIR ROUNDS\n");
+  return 2;
+}

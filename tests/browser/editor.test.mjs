@@ -90,6 +90,8 @@ pageTest('switching tabs stores the tab that was on screen first', async (t, con
 
 pageTest('a wrong client password is refused and stores nothing', async (t, context) => {
   const page = await context.newPage();
+  // After the installation's first request, which gives the empty client code its payment row.
+  await page.goto(installation.url);
   const before = snapshot(installation.dataDir);
   await openEditor(page, installation, 'DEMO', 'wrong-one');
   assert.match(await text(page), /Invalid Password/);

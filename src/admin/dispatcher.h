@@ -1,4 +1,10 @@
 // The request dispatcher: turns the extra path and the pressed button into one page.
+//
+// The routes are tables (dispatcher.cpp): the Action table, examined first; the path table of
+// the pages that need no database; the path table of an empty database; and the final path
+// table, after the standing recordsets are open and the submitted tab is saved. The dispatcher
+// itself checks a password only before it stores a submitted tab (the client password for a
+// client tab, the admin password for the configuration); every page checks its own.
 #ifndef TVR_ADMIN_DISPATCHER_H_
 #define TVR_ADMIN_DISPATCHER_H_
 

@@ -3,6 +3,7 @@
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
+#include "tabs/configuration_tab.h"
 #include "tabs/payment_items.h"
 #include "tabs/payment_setup.h"
 #include "tabs/payment_tab.h"
@@ -137,6 +138,8 @@ void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
     SavePlus(ctx);
   } else if (Is(tab_name, "Payment-Old")) {
     SavePaymentOld(ctx);
+  } else if (Is(tab_name, "Configuration")) {
+    SaveConfigurationTab(ctx);
   }
 }
 

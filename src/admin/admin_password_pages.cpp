@@ -1,0 +1,159 @@
+#include "admin/admin_password_pages.h"
+
+#include <string>
+
+#include "admin/page_frame.h"
+#include "admin/page_text.h"
+#include "admin/passwords.h"
+#include "cart/password_encoding.h"
+#include "gateway/form.h"
+#include "gateway/output.h"
+#include "gateway/request.h"
+#include "platform/code_page.h"
+#include "settings/settings.h"
+#include "settings/text.h"
+
+namespace tvr::admin {
+
+using gateway::GetFormField;
+using gateway::SendLine;
+using platform::EqualsIgnoringCase;
+
+namespace {
+
+bool IsBlank(std::string_view text) { return settings::TrimBlanks(text).empty(); }
+
+}  // namespace
+
+void ShowAdminPasswordPrompt(cart::RequestContext& ctx) {
+  if (StoredAdminPassword().empty()) {
+    ShowAdminPasswordForm(ctx);
+    return;
+  }
+  const std::string& path = gateway::Request().CGI_PathInfo;
+  ShowPageHeader(ctx);
+  SendLine("<center>");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/SaveAdminPassword\">");
+  SendLine(Wrapped("Enter Admin Password: <input type=password maxlength=15 "
+                   "name=\"AdminPassword\">") +
+           " ");
+  SendLine("<input type=submit value=\" OK \">");
+  if (EqualsIgnoringCase(path, "/Configuration") ||
+      EqualsIgnoringCase(ctx.Action, "Configuration")) {
+    SendLine("<input type=hidden name=\"Command\" value=\"Configuration\">");
+  } else if (EqualsIgnoringCase(path, "/AddClient")) {
+    SendLine("<input type=hidden name=\"Command\" value=\"AddClient\">");
+  }
+  SendLine("</form></center>");
+  ShowPageFooter(ctx);
+}
+
+void ShowAdminPasswordForm(cart::RequestContext& ctx) {
+  const bool stored = !StoredAdminPassword().empty();
+  const bool proved = stored && AdminPasswordProved(ctx);
+  ShowPageHeader(ctx);
+  SendLine("<center>");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/SaveAdminPassword\">");
+  SendLine("<table border=0 cellspacing=3 cellpadding=3>");
+  SendLine("<tr><td align=center colspan=2><b>" +
+           Wrapped(stored ? "Change Admin Password" : "Enter New Admin Password") + "</b></td>");
+  if (stored && !proved) {
+    SendLine("<tr><td>" + Wrapped("Old Password") +
+             "</td><td><input type=password maxlength=15 name=\"OldPassword\">");
+  }
+  SendLine("<tr><td>" + Wrapped("New Password") +
+           "</td><td><input type=password maxlength=15 name=\"NewPassword\">");
+  SendLine("<tr><td>" + Wrapped("Confirm Password") +
+           "</td><td><input type=password maxlength=15 name=\"ConfirmPassword\">");
+  SendLine("<tr><td colspan=2 align=center><input type=submit value=\" Save Password \"></td>");
+  SendLine("</table>");
+  if (EqualsIgnoringCase(ctx.Action, "Configuration") ||
+      !EqualsIgnoringCase(gateway::Request().CGI_PathInfo, "/AddClient")) {
+    SendLine("<input type=hidden name=\"Command\" value=\"Configuration\">");
+  } else {
+    SendLine("<input type=hidden name=\"Command\" value=\"AddClient\">");
+  }
+  if (proved) SendLine(HiddenAdminPasswordField(StoredAdminPassword()));
+  SendLine("</form></center>");
+  ShowPageFooter(ctx);
+}
+
+void SaveAdminPassword(cart::RequestContext& ctx) {
+  ShowPageHeader(ctx);
+  SendLine("<center>");
+  const std::string stored_encoded = StoredAdminPassword();
+  std::string stored = cart::DecodePassword(stored_encoded);
+  std::string old = GetFormField("OldPassword");
+  const std::string typed = GetFormField("AdminPassword");
+  const std::string fresh = GetFormField("NewPassword");
+  const std::string confirm = GetFormField("ConfirmPassword");
+
+  auto finish = [&] {
+    SendLine("</center>");
+    ShowPageFooter(ctx);
+  };
+
+  if (stored.empty()) {
+    if (!EqualsIgnoringCase(fresh, confirm)) {
+      SendWrappedTwoLines("<b>Passwords did not match.   Please click your web<br>",
+                          "browser back button and re-enter the passwords.");
+      return finish();
+    }
+    if (IsBlank(fresh)) {
+      SendWrappedTwoLines("<b>You entered a blank password.   Please click your web<br>",
+                          "browser back button and re-enter the passwords.");
+      return finish();
+    }
+  }
+
+  bool store = false;
+  if (EqualsIgnoringCase(fresh, confirm) && !IsBlank(fresh)) {
+    // A new password replaces the stored one only while none is stored or when the request
+    // proves the current one: the hidden encoded field the configuration page carried into the
+    // change form, or the old password typed on it.
+    const bool proved = stored.empty() || EqualsIgnoringCase(typed, stored_encoded) ||
+                        (!old.empty() && EqualsIgnoringCase(old, stored));
+    if (proved) {
+      old = fresh;
+      stored = fresh;
+      store = true;
+    }
+  } else if (!typed.empty()) {
+    old = typed;
+  }
+
+  if (!EqualsIgnoringCase(fresh, confirm)) {
+    SendWrappedTwoLines("<b>New passwords did not match.   Please click your web<br>",
+                        "browser back button and reenter the passwords.");
+    return finish();
+  }
+  if (!store && !EqualsIgnoringCase(old, stored)) {
+    SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
+    SendLine("Please press your browser back button and enter a");
+    SendLine("valid password to continue." + std::string(cart::kFontClose));
+    return finish();
+  }
+  const std::string encoded = cart::EncodePassword(old);
+  if (store) settings::SaveSetting(settings::kSectionMain, "AdminPassword", encoded);
+  SendLine(Wrapped("<b>Password Accepted</b><br>"));
+
+  const std::string command = GetFormField("Command");
+  if (EqualsIgnoringCase(command, "AddClient")) {
+    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/AddClient\">");
+    SendLine(HiddenAdminPasswordField(encoded));
+    SendLine("<input type=submit value=\"Click Here To Continue Add A Client\">");
+  } else if (EqualsIgnoringCase(command, "Configuration")) {
+    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/Configuration\">");
+    SendLine(HiddenAdminPasswordField(encoded));
+    SendLine("<input type=hidden name=\"Action\" value=\"Configuration\">");
+    SendLine("<input type=submit value=\"Click Here To Go To Tulvar Configuration\">");
+  } else {
+    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/ChooseClient\">");
+    SendLine(HiddenAdminPasswordField(encoded));
+    SendLine("<input type=submit value=\"Click Here To Continue\">");
+  }
+  SendLine("</form>");
+  finish();
+}
+
+}  // namespace tvr::admin

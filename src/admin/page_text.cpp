@@ -1,0 +1,28 @@
+#include "admin/page_text.h"
+
+#include "cart/request_context.h"
+#include "gateway/html_escape.h"
+#include "gateway/output.h"
+#include "gateway/request.h"
+
+namespace tvr::admin {
+
+std::string Wrapped(std::string_view text) {
+  return std::string(cart::kFontOpen) + std::string(text) + std::string(cart::kFontClose);
+}
+
+std::string ScriptPathAttribute() {
+  return gateway::EscapeHtmlAttribute(gateway::Request().CGI_ScriptName);
+}
+
+void SendWrappedTwoLines(std::string_view first, std::string_view second) {
+  gateway::SendLine(std::string(cart::kFontOpen) + std::string(first));
+  gateway::SendLine(std::string(second) + std::string(cart::kFontClose));
+}
+
+std::string HiddenField(std::string_view name, std::string_view value) {
+  return "<input type=hidden name=\"" + std::string(name) + "\" value=\"" +
+         gateway::EscapeHtmlAttribute(value) + "\">";
+}
+
+}  // namespace tvr::admin

@@ -1,0 +1,25 @@
+// Small text pieces the administration pages share: the wrapped message, the script path and
+// the two-line refusal messages that ask the user to go back.
+#ifndef TVR_ADMIN_PAGE_TEXT_H_
+#define TVR_ADMIN_PAGE_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace tvr::admin {
+
+// The font wrapper's opening text + `text` + its closing text.
+std::string Wrapped(std::string_view text);
+
+// The program's URL path (CGI SCRIPT_NAME), escaped for an attribute value.
+std::string ScriptPathAttribute();
+
+// A two-line message: the first line opens the font wrapper, the second closes it.
+void SendWrappedTwoLines(std::string_view first, std::string_view second);
+
+// "<input type=hidden name="<name>" value="<value>">", the value escaped.
+std::string HiddenField(std::string_view name, std::string_view value);
+
+}  // namespace tvr::admin
+
+#endif  // TVR_ADMIN_PAGE_TEXT_H_

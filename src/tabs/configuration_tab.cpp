@@ -1,0 +1,45 @@
+#include "tabs/configuration_tab.h"
+
+#include <array>
+
+#include "gateway/form.h"
+#include "settings/product.h"
+#include "settings/settings.h"
+
+namespace tvr::tabs {
+namespace {
+
+constexpr std::array<ConfigurationKey, 13> kKeys{{
+    {"MailServer", "Mail Server", false, ""},
+    {"DefaultEmail", "Default E-mail Address", false, settings::kVendorSupportEmail},
+    {"HoursToHold", "Hours To Hold Carts", false, ""},
+    {"Log", "Log Activity", true, "1"},
+    {"LogFile", "Log File Name", false, "tulvar.log"},
+    {"LogFileLocation", "Log File Directory", false, ""},
+    {"TempDirectory", "Temporary Directory", false, ""},
+    {"CleanCartFrequency", "Clean Cart Frequency", false, ""},
+    {"SuppressErrorOutput", "Suppress Error Output", true, "0"},
+    {"WebAdminBackground", "Web Admin Background Image", false, ""},
+    {"LogEmail", "Log E-mail", true, "0"},
+    {"LogCyberCash", "Log CyberCash", true, "0"},
+    {"HideList", "Hide Client List", true, "0"},
+}};
+
+}  // namespace
+
+std::span<const ConfigurationKey> ConfigurationKeys() { return kKeys; }
+
+std::string ConfigurationValue(const ConfigurationKey& key) {
+  return settings::GetSetting(settings::kSectionMain, key.key, key.unset_value);
+}
+
+void SaveConfigurationTab(cart::RequestContext&) {
+  for (const ConfigurationKey& key : kKeys) {
+    std::string value = gateway::GetFormField(key.key);
+    if (key.check_box) value = value == "1" ? "1" : "0";
+    if (settings::GetSetting(settings::kSectionMain, key.key) == value) continue;
+    settings::SaveSetting(settings::kSectionMain, key.key, value);
+  }
+}
+
+}  // namespace tvr::tabs

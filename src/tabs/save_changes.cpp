@@ -1,5 +1,6 @@
 #include "tabs/save_changes.h"
 
+#include "engine/query_text.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
@@ -86,8 +87,17 @@ void SavePayment(cart::RequestContext& ctx) {
 void SavePlus(cart::RequestContext& ctx) {
   const auto fields = PlusTabFields(GetFormField("PlusTabToSave"));
   if (fields.empty()) return;
-  CBRecordset& plus = ctx.session.PlusRS();
-  UpdateRow(plus, FieldValues(plus, fields));
+  CBRecordset& standing = ctx.session.PlusRS();
+  // The payment-gateway test saves before the standing recordsets are narrowed to the client;
+  // then the standing plus row may be another client's, and the client's own row is opened.
+  if (!standing.Eof() && Is(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
+    UpdateRow(standing, FieldValues(standing, fields));
+    return;
+  }
+  CBRecordset own = ctx.session.Database().OpenRecordset("select * from plus where code = " +
+                                                         engine::QuoteText(ctx.ClientCode));
+  if (!ctx.ClientCode.empty()) UpdateRow(own, FieldValues(own, fields));
+  own.DBClose();
 }
 
 // The old payment layout: its 58 client columns, then the free fields "1other" ... "10other",

@@ -88,8 +88,7 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   const std::string notice = CountNewOrders(ctx);
   SendLine("<center>");
   SendLine("<font color=#000080>" + std::string(cart::kFontOpen) + "<b>Current Client: " +
-           EscapeHtmlText(TextOf(ctx.session.ClientRS(), "code")) + "</b>" + "</font>" +
-           "</font>");
+           EscapeHtmlText(TextOf(ctx.session.ClientRS(), "code")) + "</b>" + "</font>" + "</font>");
   if (!notice.empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");
   }
@@ -105,9 +104,10 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   for (std::size_t i = 0; i < count; ++i) {
     const Tab& tab = kTabs[i];
     if (EqualsIgnoringCase(tab.name, tab_name)) {
-      bar += "<table border=0 width=100% cellspacing=1 cellpadding=1><tr><td bgcolor=#ffffff "
-             "align=center><font size=+0 color=#000080><b>" +
-             Wrapped(tab.name) + " </b></font></font></td></table>";
+      bar +=
+          "<table border=0 width=100% cellspacing=1 cellpadding=1><tr><td bgcolor=#ffffff "
+          "align=center><font size=+0 color=#000080><b>" +
+          Wrapped(tab.name) + " </b></font></font></td></table>";
     } else {
       bar += "<input type=submit name=\"TabName\" value=\"" + std::string(tab.caption) +
              "\" OnClick=\"SaveInfo()\"><br>";
@@ -129,8 +129,8 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
   if (!single_client) {
     SendLine("<td><input type=submit name=\"Action\" value=\"Delete Client\"></td>");
   }
-  SendLine("<td><input type=submit name=\"Action\" value=\"Save " +
-           EscapeHtmlAttribute(tab_name) + " Tab\" OnClick=\"SaveInfo()\"></td>");
+  SendLine("<td><input type=submit name=\"Action\" value=\"Save " + EscapeHtmlAttribute(tab_name) +
+           " Tab\" OnClick=\"SaveInfo()\"></td>");
   SendLine(
       "<tr><td colspan=4 align=center><input type=submit name=\"Action\" value=\"Change Client "
       "Password\">");
@@ -138,10 +138,9 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
 
   engine::CBRecordset& client = ctx.session.ClientRS();
   const std::string domain = TextOf(client, "SecDomain");
-  const std::string target = domain.empty()
-                                 ? gateway::Request().CGI_ServerName +
-                                       gateway::Request().CGI_ScriptName
-                                 : domain + TextOf(client, "SecCGIDir") + ctx.ScriptFile;
+  const std::string target =
+      domain.empty() ? gateway::Request().CGI_ServerName + gateway::Request().CGI_ScriptName
+                     : domain + TextOf(client, "SecCGIDir") + ctx.ScriptFile;
   const std::string hidden_fields[] = {
       "   <input type=hidden name=\"Action\" value=\"LoadOrders\">",
       "   " + HiddenField("Client", ctx.ClientCode),
@@ -158,8 +157,9 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
   for (const std::string& line : hidden_fields) SendLine(line);
   SendLine("</td>");
   SendLine("</table>");
-  SendLine(Wrapped("<font size=1>If you don't see any fields using Netscape 3 or higher, "
-                   "choose <u>R</u>efresh from the <u>V</u>iew menu.</font>"));
+  SendLine(
+      Wrapped("<font size=1>If you don't see any fields using Netscape 3 or higher, "
+              "choose <u>R</u>efresh from the <u>V</u>iew menu.</font>"));
   SendLine("</center>");
 }
 
@@ -175,8 +175,8 @@ void ShowPlusTab(cart::RequestContext& ctx) {
       SendLine("<td align=center bgcolor=#dddddd>" + Wrapped("<b>" + std::string(name) + "</b>") +
                "</td>");
     } else {
-      SendLine("<td align=center><input type=submit name=\"PlusTab\" value=\"" +
-               std::string(name) + "\"></td>");
+      SendLine("<td align=center><input type=submit name=\"PlusTab\" value=\"" + std::string(name) +
+               "\"></td>");
     }
   }
   SendLine("<tr><td bgcolor=#dddddd colspan=\"" + std::to_string(names.size()) + "\">");
@@ -206,20 +206,24 @@ void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   RemoveAll(tab_name, ";Shipping");
   RemoveAll(tab_name, "^Shipping");
   tab_name = std::string(settings::TrimBlanks(tab_name));
+  const Tab* tab = nullptr;
+  for (const Tab& t : kTabs) {  // "Tulvar+" too: it can be reached by name when hidden
+    if (EqualsIgnoringCase(t.name, tab_name)) {
+      tab = &t;
+      tab_name = std::string(t.name);
+      break;
+    }
+  }
   ctx.TabName = tab_name;
   settings::LogActivity("In LoadTab()");
 
   ShowPageHeader(ctx);
   ShowTabBar(ctx, tab_name);
-  const std::size_t count = kTabs.size();  // "Tulvar+" can be reached by name when hidden
-  bool shown = false;
-  for (std::size_t i = 0; i < count && !shown; ++i) {
-    if (EqualsIgnoringCase(kTabs[i].name, tab_name)) {
-      kTabs[i].show(ctx);
-      shown = true;
-    }
+  if (tab != nullptr) {
+    tab->show(ctx);
+  } else {
+    SendLine("TabName = " + EscapeHtmlText(tab_name));
   }
-  if (!shown) SendLine("TabName = " + EscapeHtmlText(tab_name));
   ShowTabActions(ctx, tab_name);
   ShowPageFooter(ctx);
 }

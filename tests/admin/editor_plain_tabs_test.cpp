@@ -11,8 +11,13 @@ namespace tvr::admin::testing {
 namespace {
 
 TEST_F(EditorTest, GeneralTabShowsItsFieldsInTheirCells) {
-  Save("General", {{"Name", "Acme \"Best\" <Shop>"}, {"City", "Springfield"}, {"State", "IL"},
-                   {"Zip", "62701"}, {"Phone", "555-1"}, {"Fax", "555-2"}, {"Local", "Y"}});
+  Save("General", {{"Name", "Acme \"Best\" <Shop>"},
+                   {"City", "Springfield"},
+                   {"State", "IL"},
+                   {"Zip", "62701"},
+                   {"Phone", "555-1"},
+                   {"Fax", "555-2"},
+                   {"Local", "Y"}});
   const std::string page = Open("    General     ");
   EXPECT_TRUE(Has(page, "<table border=0 cellspacing=1 cellpadding=0>\r\n"));
   EXPECT_TRUE(Has(page,
@@ -25,19 +30,22 @@ TEST_F(EditorTest, GeneralTabShowsItsFieldsInTheirCells) {
                   "value=\"Springfield\" maxlength=\"40\"> <input type=text size=4 "
                   "name=\"State\" value=\"IL\" maxlength=\"20\"> <input type=text size=10 "
                   "name=\"Zip\" value=\"62701\" maxlength=\"15\"></td>"));
-  EXPECT_TRUE(Has(page, "value=\"555-1\" maxlength=\"25\"> <font size=-1 "
-                        "face=\"Arial,Helvetica\">Fax</font> <input type=text size=15 "
-                        "name=\"Fax\""));
-  EXPECT_TRUE(Has(page, "<tr><td>&nbsp;</td><td><input type=checkbox name=\"Local\" value=\"Y\" "
-                        "CHECKED><font size=-1 face=\"Arial,Helvetica\">Local Numbers</font>"));
+  EXPECT_TRUE(Has(page,
+                  "value=\"555-1\" maxlength=\"25\"> <font size=-1 "
+                  "face=\"Arial,Helvetica\">Fax</font> <input type=text size=15 "
+                  "name=\"Fax\""));
+  EXPECT_TRUE(Has(page,
+                  "<tr><td>&nbsp;</td><td><input type=checkbox name=\"Local\" value=\"Y\" "
+                  "CHECKED><font size=-1 face=\"Arial,Helvetica\">Local Numbers</font>"));
   EXPECT_FALSE(Has(page, "<Shop>"));
 }
 
 TEST_F(EditorTest, TulvarTabShowsTheSecureBoxAndAnOrderNumberOfSixDigits) {
   const std::string page = Open("Tulvar");
-  EXPECT_TRUE(Has(page, "<font size=-1 face=\"Arial,Helvetica\">\"Send Secure\" Button "
-                        "Text</font></td><td colspan=2><input type=text size=40 "
-                        "name=\"SENDSECBT\" value=\"Send Order (Secure)\""));
+  EXPECT_TRUE(Has(page,
+                  "<font size=-1 face=\"Arial,Helvetica\">\"Send Secure\" Button "
+                  "Text</font></td><td colspan=2><input type=text size=40 "
+                  "name=\"SENDSECBT\" value=\"Send Order (Secure)\""));
   EXPECT_TRUE(Has(page, "name=\"ORDERNO\" value=\"001000\" maxlength=\"10\">"));
   EXPECT_TRUE(Has(page, "<input type=checkbox name=\"UseOptions\" value=\"Y\" CHECKED>"));
   EXPECT_TRUE(Has(page, "  <tr><td><input type=checkbox name=\"SECURE\" value=\"Y\">"));
@@ -75,10 +83,9 @@ Posted ValueFor(const cart::ColumnDef& column, int i) {
   }
 }
 
-class PlainTabRoundTrip
-    : public EditorTest,
-      public ::testing::WithParamInterface<std::pair<const char*, std::span<const tabs::TabField>>> {
-};
+class PlainTabRoundTrip : public EditorTest,
+                          public ::testing::WithParamInterface<
+                              std::pair<const char*, std::span<const tabs::TabField>>> {};
 
 TEST_P(PlainTabRoundTrip, WhatWasPostedIsStoredAndShown) {
   const auto& [tab, fields] = GetParam();
@@ -103,8 +110,8 @@ TEST_P(PlainTabRoundTrip, WhatWasPostedIsStoredAndShown) {
     // The column's own widget on the next page shows the stored value.
     const std::size_t at = page.find("name=\"" + c + "\"");
     ASSERT_NE(at, std::string::npos) << c;
-    const std::size_t end = client->Find(c)->type == 'M' ? page.find("</textarea>", at) + 11
-                                                         : page.find("\r\n", at);
+    const std::size_t end =
+        client->Find(c)->type == 'M' ? page.find("</textarea>", at) + 11 : page.find("\r\n", at);
     const std::string widget = page.substr(at, end - at);
     if (client->Find(c)->type == 'C' && client->Find(c)->width == 1 &&
         expected[k].form.size() == 1) {
@@ -114,18 +121,17 @@ TEST_P(PlainTabRoundTrip, WhatWasPostedIsStoredAndShown) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tabs, PlainTabRoundTrip,
-    ::testing::Values(std::pair{"General", tabs::GeneralFields()},
-                      std::pair{"Tulvar", tabs::TulvarFields()},
-                      std::pair{"Customize", tabs::CustomizeFields()},
-                      std::pair{"Customize 2", tabs::Customize2Fields()},
-                      std::pair{"Orders", tabs::OrdersFields()}),
-    [](const auto& info) {
-      std::string name = info.param.first;
-      std::erase(name, ' ');
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Tabs, PlainTabRoundTrip,
+                         ::testing::Values(std::pair{"General", tabs::GeneralFields()},
+                                           std::pair{"Tulvar", tabs::TulvarFields()},
+                                           std::pair{"Customize", tabs::CustomizeFields()},
+                                           std::pair{"Customize 2", tabs::Customize2Fields()},
+                                           std::pair{"Orders", tabs::OrdersFields()}),
+                         [](const auto& info) {
+                           std::string name = info.param.first;
+                           std::erase(name, ' ');
+                           return name;
+                         });
 
 TEST_F(EditorTest, OrdersTabMarksTheStoredChoices) {
   Save("Orders", {{"OutputDir", "acme.txt"}, {"OFLocation", "F"}, {"OFType", "M"}});

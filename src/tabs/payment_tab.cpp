@@ -199,7 +199,8 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
     const std::string column = group.Column(item);
     const std::string posted = gateway::GetFormField(column);
     const std::string stored = StoredText(payment, column);
-    if (posted == stored) continue;
+    // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
+    if (posted == stored || posted.empty()) continue;
     const std::size_t width = static_cast<std::size_t>(payment.Fields(column).Size);
     if (!DefinitionFits(group, item, posted) || posted.size() > width) {
       refused.emplace_back(item.list_text);

@@ -21,7 +21,7 @@ void ShowPaymentTab(cart::RequestContext& ctx);
 // definition whose field count is wrong for its item (a "~" typed into a label, a cut or
 // forged text), or that is longer than its column, is not stored: that item keeps its stored
 // definition and its list text is returned, so the page can say so. Definitions posted back
-// unchanged are never reported.
+// unchanged, and empty ones (not posted), are left alone.
 std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const PaymentGroup& group);
 
 }  // namespace tvr::tabs

@@ -1,5 +1,7 @@
 #include "tabs/page_scripts.h"
 
+#include <string>
+
 #include "gateway/output.h"
 #include "platform/code_page.h"
 #include "tabs/plus_tabs.h"
@@ -175,13 +177,15 @@ constexpr std::string_view kAppendToCommandScript = R"js(   function AppendToCom
    document.Form.CMDLine.value=document.Form.CMDLine.value+document.Form.List.options[i].text;
    })js";
 
+// The script's lines in one write: the same bytes as one SendLine per line.
 void SendLines(std::string_view text) {
-  while (true) {
-    const std::size_t end = text.find('\n');
-    gateway::SendLine(text.substr(0, end));
-    if (end == std::string_view::npos) break;
-    text.remove_prefix(end + 1);
+  std::string lines;
+  lines.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') lines += '\r';
+    lines += c;
   }
+  gateway::SendLine(lines);
 }
 
 }  // namespace

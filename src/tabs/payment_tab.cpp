@@ -153,12 +153,16 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
     SendLine("</td></table>");
     return;
   }
+  // Every definition of every group, one line each, written at once.
+  std::string hidden;
   for (const PaymentGroup& g : PaymentGroups()) {
     for (const PaymentItem& item : g.items) {
-      SendLine("  <input type=hidden name=\"" + g.Column(item) + "\" value=\"" +
-               EscapeHtmlAttribute(StoredText(payment, g.Column(item))) + "\">");
+      if (!hidden.empty()) hidden += "\r\n";
+      hidden += "  <input type=hidden name=\"" + g.Column(item) + "\" value=\"" +
+                EscapeHtmlAttribute(StoredText(payment, g.Column(item))) + "\">";
     }
   }
+  SendLine(hidden);
 
   // The item on screen: the one chosen in the list, else the group's first.
   std::string chosen = gateway::GetFormField(group->list_field);

@@ -1,5 +1,7 @@
 #include "tabs/save_changes.h"
 
+#include <utility>
+
 #include "engine/query_text.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
@@ -127,18 +129,21 @@ const std::string& SaveNotice() { return g_notice; }
 
 void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
   g_notice.clear();
-  CBRecordset& client = ctx.session.ClientRS();
-  if (Is(tab_name, "General")) {
-    UpdateRow(client, FieldValues(client, GeneralFields()));
-  } else if (Is(tab_name, "Tulvar")) {
-    UpdateRow(client, FieldValues(client, TulvarFields()));
-  } else if (Is(tab_name, "Customize")) {
-    UpdateRow(client, FieldValues(client, CustomizeFields()));
-  } else if (Is(tab_name, "Customize 2")) {
-    UpdateRow(client, FieldValues(client, Customize2Fields()));
-  } else if (Is(tab_name, "Orders")) {
-    UpdateRow(client, FieldValues(client, OrdersFields()));
-  } else if (Is(tab_name, "Tax")) {
+  // The plain tabs store their field tables into the client's row. ("Configuration" comes
+  // before any table is open, so nothing here is touched before the tab is known.)
+  const std::pair<std::string_view, std::span<const TabField>> plain_tabs[] = {
+      {"General", GeneralFields()},     {"Tulvar", TulvarFields()},
+      {"Customize", CustomizeFields()}, {"Customize 2", Customize2Fields()},
+      {"Orders", OrdersFields()},
+  };
+  for (const auto& [name, fields] : plain_tabs) {
+    if (Is(tab_name, name)) {
+      CBRecordset& client = ctx.session.ClientRS();
+      UpdateRow(client, FieldValues(client, fields));
+      return;
+    }
+  }
+  if (Is(tab_name, "Tax")) {
     SaveTax(ctx);
   } else if (Is(tab_name, "Payment")) {
     SavePayment(ctx);

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "admin/editor_fixture.h"
+#include "support/db_test_support.h"
 
 namespace tvr::admin::testing {
 namespace {
@@ -45,6 +46,14 @@ TEST_F(EditorTest, AMemoOfAMegabyteSavesWhole) {
   const std::string page = Save("Customize 2", {{"HTMLFOOTER", memo}});
   EXPECT_EQ(ClientRow("client", {"HTMLFOOTER"})["HTMLFOOTER"], memo);
   EXPECT_TRUE(Has(page, "cols=60>" + memo + "</textarea>"));
+  // An independent reader of the table and memo files agrees.
+  const std::string read = engine::testing::RunPython(
+      "import sys, dbfread\n"
+      "for r in dbfread.DBF(sys.argv[1], encoding='cp1252'):\n"
+      "    if r['CODE'] == 'ACME': sys.stdout.write(str(len(r['HTMLFOOTER'])) + ' ' +\n"
+      "                                             r['HTMLFOOTER'][-12:].strip())\n",
+      {DataDir() + "client.dbf"});
+  EXPECT_EQ(read, std::to_string(memo.size()) + " " + memo.substr(memo.size() - 12, 10));
 }
 
 TEST_F(EditorTest, TheOldPaymentLayoutIsStillAccepted) {

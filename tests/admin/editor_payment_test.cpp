@@ -55,6 +55,10 @@ TEST_F(PaymentTabTest, BillingSubTabCarriesEveryDefinitionAndShowsTheChosenItem)
                   "<input type=submit name=\"BillingAction\" value=\"Save\" "
                   "OnClick=\"LoadAll3()\">"));
   EXPECT_TRUE(Has(page, "value=\"Set Payment Values To Default\">"));
+  // The page head carries the item editor's script, which the Save buttons run.
+  EXPECT_TRUE(
+      Has(page, "  function SaveInfo(){\r\n     LoadAll3();\r\n  }\r\n   var Delim = \"~\";"));
+  EXPECT_TRUE(Has(page, "   function LoadBilling() { LoadGroup(PaymentGroups[0]); }\r\n"));
 }
 
 TEST_F(PaymentTabTest, PaymentSubTabShowsThePaymentFieldsOfTheChosenItem) {

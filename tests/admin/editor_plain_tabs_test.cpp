@@ -1,5 +1,6 @@
 // The plain tabs of the client editor (General, Tulvar, Customize, Customize 2, Orders): their
 // pages and the round trip of every field through the save.
+#include <ostream>
 #include <string>
 
 #include "admin/editor_fixture.h"
@@ -83,12 +84,17 @@ Posted ValueFor(const cart::ColumnDef& column, int i) {
   }
 }
 
-class PlainTabRoundTrip : public EditorTest,
-                          public ::testing::WithParamInterface<
-                              std::pair<const char*, std::span<const tabs::TabField>>> {};
+// A plain tab and its field table.
+struct PlainTab {
+  const char* tab;
+  std::span<const tabs::TabField> fields;
+  friend void PrintTo(const PlainTab& t, std::ostream* os) { *os << t.tab; }
+};
+
+class PlainTabRoundTrip : public EditorTest, public ::testing::WithParamInterface<PlainTab> {};
 
 TEST_P(PlainTabRoundTrip, WhatWasPostedIsStoredAndShown) {
-  const auto& [tab, fields] = GetParam();
+  const auto [tab, fields] = GetParam();
   const cart::TableDef* client = cart::FindCartTable("client");
   Form form;
   std::vector<std::string> columns;
@@ -122,13 +128,13 @@ TEST_P(PlainTabRoundTrip, WhatWasPostedIsStoredAndShown) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tabs, PlainTabRoundTrip,
-                         ::testing::Values(std::pair{"General", tabs::GeneralFields()},
-                                           std::pair{"Tulvar", tabs::TulvarFields()},
-                                           std::pair{"Customize", tabs::CustomizeFields()},
-                                           std::pair{"Customize 2", tabs::Customize2Fields()},
-                                           std::pair{"Orders", tabs::OrdersFields()}),
+                         ::testing::Values(PlainTab{"General", tabs::GeneralFields()},
+                                           PlainTab{"Tulvar", tabs::TulvarFields()},
+                                           PlainTab{"Customize", tabs::CustomizeFields()},
+                                           PlainTab{"Customize 2", tabs::Customize2Fields()},
+                                           PlainTab{"Orders", tabs::OrdersFields()}),
                          [](const auto& info) {
-                           std::string name = info.param.first;
+                           std::string name = info.param.tab;
                            std::erase(name, ' ');
                            return name;
                          });

@@ -61,7 +61,9 @@ TEST_F(PlusTabTest, EverySubTabSavesItsFields) {
     // Unticked boxes store false.
     SaveSubTab(std::string(sub_tab), {});
     for (const std::string& c : columns) {
-      if (plus->Find(c)->type == 'L') EXPECT_EQ(ClientRow("plus", {c})[c], "False") << c;
+      if (plus->Find(c)->type == 'L') {
+        EXPECT_EQ(ClientRow("plus", {c})[c], "False") << c;
+      }
     }
   }
 }

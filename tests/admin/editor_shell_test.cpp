@@ -121,7 +121,9 @@ TEST_F(EditorTest, TheAddOnTabIsShownForAnActivePlusRowOnly) {
   form.emplace_back("TabName", "General");
   page = Post("/LoadTab", form);
   for (const char* caption : kCaptions) {
-    if (std::string(caption) != kCaptions[0]) EXPECT_TRUE(Has(page, Button(caption))) << caption;
+    if (std::string(caption) != kCaptions[0]) {
+      EXPECT_TRUE(Has(page, Button(caption))) << caption;
+    }
   }
 }
 

@@ -1,0 +1,198 @@
+// Adding, listing, opening and deleting clients, and client passwords.
+#include <string>
+
+#include "admin/admin_cgi_fixture.h"
+
+namespace tvr::admin::testing {
+namespace {
+
+class ClientPagesTest : public AdminCgiTest {
+ protected:
+  ClientPagesTest() { SetAdminPassword("admin"); }
+  std::string Proof() { return Setting("AdminPassword"); }
+  // The payment rows of one client. (A request without a client code makes one payment row
+  // with an empty code; it is no client's.)
+  std::vector<Row> ClientPayments(const std::string& code,
+                                  std::vector<std::string> columns = {"code"}) {
+    std::vector<Row> rows;
+    for (Row& row : Rows("payment", columns)) {
+      if (row["code"] == code) rows.push_back(row);
+    }
+    return rows;
+  }
+};
+
+TEST_F(ClientPagesTest, AddClientStoresTheDefaultsAndAsksForTheFirstPassword) {
+  std::string page = Post("/AddClient", {{"Command", "AddClient"}});
+  EXPECT_TRUE(Has(page, "name=\"AdminPassword\"")) << page;  // the prompt
+  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Command\" value=\"AddClient\">"));
+
+  page = Post("/AddClient", {{"AdminPassword", Proof()}});
+  EXPECT_TRUE(Has(page, "name=\"NewClient\"")) << page;
+
+  page =
+      Post("/AddClient", {{"AdminPassword", Proof()}, {"Step", "Create"}, {"NewClient", "ab-c 1"}});
+  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Client\" value=\"ABC1\">")) << page;
+  EXPECT_TRUE(Has(page, "<input type=submit name=\"Action\" value=\"Save Password\">"));
+  EXPECT_TRUE(Has(page, "<form method=post action=\"/cgi-bin/tvrweb.exe/AddClient\">"));
+
+  auto clients = Rows("client", {"code", "password", "OutputDir", "OrderNo", "CGIBINDir",
+                                 "TitleText", "NoInfoTxt", "SeperShip", "Cellpaddin"});
+  ASSERT_EQ(clients.size(), 1u);
+  EXPECT_EQ(clients[0], (Row{{"code", "ABC1"},
+                             {"password", ""},
+                             {"OutputDir", "abc1-orders.txt"},
+                             {"OrderNo", "001000"},
+                             {"CGIBINDir", "/cgi-bin/"},
+                             {"TitleText", "Shopping Cart System"},
+                             {"NoInfoTxt", "(empty required field)"},
+                             {"SeperShip", "False"},
+                             {"Cellpaddin", "3"}}));
+  auto payments = ClientPayments("ABC1", {"code", "B_All", "Amex"});
+  ASSERT_EQ(payments.size(), 1u);
+  EXPECT_EQ(payments[0]["code"], "ABC1");
+  EXPECT_EQ(payments[0]["B_All"],
+            "All~~~0~Billing Information~~-1~Arial,Helvetica~~Yes~No~(empty required field)~");
+  EXPECT_EQ(payments[0]["Amex"],
+            "Amex~Yes~Yes~5~American Express~30~-1~Arial,Helvetica~~No~No~~~Yes~AMEX");
+
+  // The first password: mismatched and blank ones are refused, then it is stored and the
+  // editor opens.
+  const Form first = {
+      {"Client", "ABC1"}, {"TabName", "General"}, {"Step", "2"}, {"Action", "Save Password"}};
+  auto with = [&](const std::string& p1, const std::string& p2) {
+    Form form = first;
+    form.push_back({"Password1", p1});
+    form.push_back({"Password2", p2});
+    return Post("/AddClient", form);
+  };
+  EXPECT_TRUE(Has(with("a", "b"), "Passwords did not match."));
+  EXPECT_TRUE(Has(with(" ", " "), "You entered a blank password."));
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], "");
+  page = with("pw1", "PW1");
+  EXPECT_FALSE(Has(page, "Invalid Password")) << page;
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], Encoded("pw1"));
+  // Posted again the same password proves itself; another one is refused.
+  EXPECT_FALSE(Has(with("pw1", "pw1"), "Invalid Password"));
+  EXPECT_TRUE(Has(with("other", "other"), "<b>Invalid Password</b>"));
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], Encoded("pw1"));
+}
+
+TEST_F(ClientPagesTest, RefusedClientCodesStoreNothing) {
+  AddClient("ACME", "pw");
+  const struct {
+    int line;
+    std::string entered, why;
+  } cases[] = {
+      {__LINE__, "", "You entered an empty client code."},
+      {__LINE__, " -/\\,^ ", "You entered an empty client code."},
+      {__LINE__, "acme", "Client ACME already exists."},
+      {__LINE__, "a-c-m-e", "Client ACME already exists."},
+      {__LINE__, "AB\"C", "cannot contain a double quote"},
+      {__LINE__, "ABCDEFGHIJKLMNOPQRSTU", "at most 20 characters"},
+  };
+  for (const auto& c : cases) {
+    std::string page = Post(
+        "/AddClient", {{"AdminPassword", Proof()}, {"Step", "Create"}, {"NewClient", c.entered}});
+    EXPECT_TRUE(Has(page, c.why)) << c.line << page;
+    EXPECT_TRUE(Has(page, "back button")) << c.line;
+  }
+  EXPECT_EQ(Rows("client", {"code"}).size(), 1u);
+  EXPECT_EQ(ClientPayments("ACME").size(), 1u);
+  // Twenty characters fit.
+  AddClient("ABCDEFGHIJKLMNOPQRST", "");
+  EXPECT_EQ(Rows("client", {"code"}).size(), 2u);
+}
+
+TEST_F(ClientPagesTest, ClientListAndTheWayIntoTheEditor) {
+  AddClient("ZED", "pw");
+  AddClient("A<B&C", "pw");
+  AppendRow("client", {{"code", ""}});  // an empty code is deleted when the list is shown
+
+  std::string list = Post("/ChooseClient", {});
+  EXPECT_TRUE(Has(list, "<select name=\"Client\" multiple>")) << list;
+  EXPECT_TRUE(Has(list,
+                  "<option value=\"A&lt;B&amp;C\" SELECTED>A&lt;B&amp;C\r\n"
+                  "<option value=\"ZED\">ZED\r\n"));
+  EXPECT_TRUE(Has(list, "<form method=post action=\"/cgi-bin/tvrweb.exe/LoadTab\">"));
+  EXPECT_EQ(Rows("client", {"code"}).size(), 2u);
+  EXPECT_EQ(Setting("CurrentVersion"), "Tulvar v2.6");
+
+  // 16 clients make the list scroll; 15 do not.
+  for (int i = 3; i <= 15; ++i) AppendRow("client", {{"code", "C" + std::to_string(i)}});
+  EXPECT_TRUE(Has(Post("", {}), "<select name=\"Client\" multiple>"));
+  AppendRow("client", {{"code", "C16"}});
+  EXPECT_TRUE(Has(Post("", {}), "<select name=\"Client\" multiple size=15>"));
+
+  SetSetting("HideList", "1");
+  list = Post("/ChooseClient", {});
+  EXPECT_TRUE(Has(list,
+                  "Enter Client Code: <input type=text name=\"Client\" size=20 "
+                  "maxlength=20>"));
+}
+
+TEST_F(ClientPagesTest, ChangeClientPassword) {
+  AddClient("ACME", "old");
+  std::string form = Post("", {{"Action", "Change Client Password"},
+                               {"Client", "ACME"},
+                               {"ClientPassword", Encoded("old")}});
+  EXPECT_TRUE(Has(form, "action=\"/cgi-bin/tvrweb.exe/SaveClientPassword\"")) << form;
+  EXPECT_TRUE(Has(form, "name=\"ClientPassword\" value=\""));
+
+  const Form proof = {{"Client", "ACME"}, {"ClientPassword", Encoded("old")}};
+  auto save = [&](const std::string& fresh, const std::string& confirm) {
+    Form f = proof;
+    f.push_back({"NewPassword", fresh});
+    f.push_back({"ConfirmPassword", confirm});
+    return Post("/SaveClientPassword", f);
+  };
+  EXPECT_TRUE(Has(save("a", "b"), "Passwords did not match."));
+  EXPECT_TRUE(Has(save("", ""), "You entered a blank password."));
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], Encoded("old"));
+  std::string page = save("new", "NEW");
+  EXPECT_TRUE(Has(page, "Password Accepted")) << page;
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], Encoded("new"));
+
+  // The admin password is proof as well.
+  page = Post("/SaveClientPassword", {{"Client", "ACME"},
+                                      {"AdminPassword", Proof()},
+                                      {"NewPassword", "third"},
+                                      {"ConfirmPassword", "third"}});
+  EXPECT_TRUE(Has(page, "Password Accepted")) << page;
+  EXPECT_EQ(Rows("client", {"password"})[0]["password"], Encoded("third"));
+}
+
+TEST_F(ClientPagesTest, DeleteClientMarksItsRowsDeletedButKeepsThePaymentRow) {
+  AddClient("ACME", "pw");
+  AddClient("OTHER", "pw");
+  for (const char* table : {"tax", "shiptype", "orders", "orditems", "customer", "plus"}) {
+    AppendRow(table, {{"code", "ACME"}});
+    AppendRow(table, {{"code", "OTHER"}});
+  }
+
+  // From the editor: a confirmation that asks for the admin password.
+  std::string page = Post(
+      "", {{"Action", "Delete Client"}, {"Client", "ACME"}, {"ClientPassword", Encoded("pw")}});
+  EXPECT_TRUE(Has(page, "Delete client ACME?")) << page;
+  EXPECT_TRUE(Has(page, "<input type=password maxlength=15 name=\"AdminPassword\">"));
+  EXPECT_EQ(Rows("client", {"code"}).size(), 2u);
+
+  page = Post("", {{"Action", "Delete Client"},
+                   {"Client", "ACME"},
+                   {"ConfirmDelete", "Y"},
+                   {"AdminPassword", "Admin"},
+                   {"AdminPasswordNotEncrypted", "Y"}});
+  EXPECT_TRUE(Has(page, "Client ACME has been deleted.")) << page;
+  EXPECT_EQ(Rows("client", {"code"}), (std::vector<Row>{{{"code", "OTHER"}}}));
+  for (const char* table : {"tax", "shiptype", "orders", "orditems", "customer", "plus"}) {
+    EXPECT_EQ(Rows(table, {"code"}), (std::vector<Row>{{{"code", "OTHER"}}})) << table;
+  }
+  EXPECT_EQ(ClientPayments("ACME").size(), 1u);
+
+  // Created again, it gets a second payment row.
+  AddClient("ACME", "pw");
+  EXPECT_EQ(ClientPayments("ACME").size(), 2u);
+}
+
+}  // namespace
+}  // namespace tvr::admin::testing

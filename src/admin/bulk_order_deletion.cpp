@@ -15,6 +15,7 @@
 // written between "#" signs. An order without a date is deleted only with "every order": its
 // date is unknown, so no date range holds it.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -77,8 +78,11 @@ std::string DateCondition(const Choice& choice) {
   return condition;
 }
 
-std::string OrdersOf(const Choice& choice, std::string_view client) {
+// The condition of the orders chosen, of `client` or of the client chosen; empty for every
+// order of every client.
+std::string OrdersCondition(const Choice& choice, const std::string& client) {
   std::string condition = DateCondition(choice);
+  if (client.empty()) return condition;
   if (!condition.empty()) condition += " and ";
   return condition + "code = " + QuoteText(client);
 }
@@ -86,24 +90,22 @@ std::string OrdersOf(const Choice& choice, std::string_view client) {
 // The orders that match, as order numbers by client code.
 using OrderSet = std::map<std::string, std::multiset<std::string>>;
 
-OrderSet MatchingOrders(cart::RequestContext& ctx, const Choice& choice,
-                        const std::string* only_client = nullptr) {
-  std::string query;
-  const std::string* client = only_client ? only_client : &choice.client;
-  if (!client->empty() || only_client) {
-    query = "select * from orders.dbf where " + OrdersOf(choice, *client);
-  } else if (!choice.all_dates) {
-    query = "select * from orders.dbf where " + DateCondition(choice);
-  } else {
-    query = "orders.dbf";
-  }
+OrderSet MatchingOrders(cart::RequestContext& ctx, const Choice& choice) {
+  const std::string condition = OrdersCondition(choice, choice.client);
   OrderSet orders;
-  CBRecordset rs = ctx.session.Database().OpenRecordset(query);
+  CBRecordset rs = ctx.session.Database().OpenRecordset(
+      condition.empty() ? std::string("orders.dbf")
+                        : "select * from orders.dbf where " + condition);
   for (; !rs.Eof(); rs.MoveNext()) {
     orders[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
   }
   rs.DBClose();
   return orders;
+}
+
+bool Holds(const OrderSet& orders, const std::string& client, const std::string& number) {
+  const auto it = orders.find(client);
+  return it != orders.end() && it->second.count(number) > 0;
 }
 
 std::size_t CountOf(const OrderSet& orders) {
@@ -112,15 +114,25 @@ std::size_t CountOf(const OrderSet& orders) {
   return count;
 }
 
-// Marks deleted the rows of `table` (item lines or customer data) that belong to the given
-// orders of one client. A statement cannot name a set of order numbers, so the client's rows
-// are walked once.
+// Marks deleted the rows of `table` (item lines or customer data) that belong to `orders`:
+// the rows of the chosen client, or the whole table for every client. A statement cannot name
+// a set of order numbers, so the rows are read once for the record numbers of those rows, and
+// each is then visited and marked (checked again there, in case another program changed it in
+// between).
 void DeleteRowsOfOrders(cart::RequestContext& ctx, std::string_view table,
-                        const std::string& client, const std::set<std::string>& order_numbers) {
-  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from " + std::string(table) +
-                                                        " where code = " + QuoteText(client));
+                        const std::string& client, const OrderSet& orders) {
+  CBRecordset rs = ctx.session.Database().OpenRecordset(
+      client.empty()
+          ? std::string(table)
+          : "select * from " + std::string(table) + " where code = " + QuoteText(client));
+  auto belongs = [&] { return Holds(orders, ColumnText(rs, "code"), ColumnText(rs, "orderno")); };
+  std::vector<std::int32_t> rows;
   for (; !rs.Eof(); rs.MoveNext()) {
-    if (order_numbers.count(ColumnText(rs, "orderno"))) rs.Delete();
+    if (belongs()) rows.push_back(rs.Bookmark());
+  }
+  for (std::int32_t row : rows) {
+    rs.Bookmark(row);
+    if (!rs.Deleted() && belongs()) rs.Delete();
   }
   rs.DBClose();
 }
@@ -212,28 +224,32 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
 void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
   const OrderSet before = MatchingOrders(ctx, choice);
   engine::DBF& dbf = ctx.session.Database();
+  const std::string condition = OrdersCondition(choice, choice.client);
+  if (!condition.empty()) {
+    dbf.Execute("delete * from orders.dbf where " + condition);
+  } else {
+    // Every order of every client: client by client.
+    for (const auto& [client, numbers] : before) {
+      dbf.Execute("delete * from orders.dbf where " + OrdersCondition(choice, client));
+    }
+  }
+  // An order still there was held by another program and stays, with its lines.
+  const OrderSet after = MatchingOrders(ctx, choice);
+  OrderSet gone;
   std::size_t deleted = 0, left = 0;
   for (const auto& [client, numbers] : before) {
-    dbf.Execute("delete * from orders.dbf where " + OrdersOf(choice, client));
-    // What is still there was held by another program and stays; the lines of those orders
-    // stay with them.
-    const OrderSet after = MatchingOrders(ctx, choice, &client);
-    const auto still = after.find(client);
-    std::set<std::string> gone;
-    std::size_t remaining = 0;
     for (const std::string& number : numbers) {
-      if (still != after.end() && still->second.count(number)) {
-        ++remaining;
+      if (Holds(after, client, number)) {
+        ++left;
       } else {
-        gone.insert(number);
+        gone[client].insert(number);
+        ++deleted;
       }
     }
-    deleted += numbers.size() - remaining;
-    left += remaining;
-    if (!gone.empty()) {
-      DeleteRowsOfOrders(ctx, "orditems.dbf", client, gone);
-      DeleteRowsOfOrders(ctx, "customer.dbf", client, gone);
-    }
+  }
+  if (!gone.empty()) {
+    DeleteRowsOfOrders(ctx, "orditems.dbf", choice.client, gone);
+    DeleteRowsOfOrders(ctx, "customer.dbf", choice.client, gone);
   }
   settings::LogActivity("Deleted " + std::to_string(deleted) + " orders: " + Describe(choice));
 

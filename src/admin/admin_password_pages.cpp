@@ -128,9 +128,7 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
     return finish();
   }
   if (!store && !EqualsIgnoringCase(old, stored)) {
-    SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
-    SendLine("Please press your browser back button and enter a");
-    SendLine("valid password to continue." + std::string(cart::kFontClose));
+    SendInvalidAdminPassword();
     return finish();
   }
   const std::string encoded = cart::EncodePassword(old);

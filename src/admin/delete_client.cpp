@@ -78,9 +78,7 @@ void ShowDeleteClientPage(cart::RequestContext& ctx) {
   const bool confirmed = gateway::GetFormField(kConfirmDeleteField) == "Y";
   if (confirmed && !proved && !gateway::GetFormField("AdminPassword").empty()) {
     ShowPageHeader(ctx);
-    SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
-    SendLine("Please press your browser back button and enter a");
-    SendLine("valid password to continue." + std::string(cart::kFontClose));
+    SendInvalidAdminPassword();
     ShowPageFooter(ctx);
     return;
   }

@@ -20,6 +20,12 @@ void SendWrappedTwoLines(std::string_view first, std::string_view second) {
   gateway::SendLine(std::string(second) + std::string(cart::kFontClose));
 }
 
+void SendInvalidAdminPassword() {
+  gateway::SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
+  gateway::SendLine("Please press your browser back button and enter a");
+  gateway::SendLine("valid password to continue." + std::string(cart::kFontClose));
+}
+
 std::string HiddenField(std::string_view name, std::string_view value) {
   return "<input type=hidden name=\"" + std::string(name) + "\" value=\"" +
          gateway::EscapeHtmlAttribute(value) + "\">";

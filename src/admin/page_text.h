@@ -17,6 +17,9 @@ std::string ScriptPathAttribute();
 // A two-line message: the first line opens the font wrapper, the second closes it.
 void SendWrappedTwoLines(std::string_view first, std::string_view second);
 
+// The three lines that refuse a wrong admin password (the page frame is the caller's).
+void SendInvalidAdminPassword();
+
 // "<input type=hidden name="<name>" value="<value>">", the value escaped.
 std::string HiddenField(std::string_view name, std::string_view value);
 

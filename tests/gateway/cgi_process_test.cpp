@@ -54,7 +54,7 @@ TEST_F(CgiProcessTest, AnswersWithOnePage) {
   auto result = Run(tvr::testing::CgiEnvironment());
   EXPECT_EQ(result.output.rfind("Content-type: text/html\r\n\r\n<HTML><HEAD><TITLE>Tulvar v2.6", 0),
             0u);
-  EXPECT_TRUE(Has(result.output, "tvrwebadmin 2.05.0344 answered this request."));
+  EXPECT_EQ(result.output.find("Content-type:", 1), std::string::npos);
   EXPECT_EQ(result.output.substr(result.output.size() - 16), "</BODY></HTML>\r\n");
 }
 
@@ -149,7 +149,8 @@ TEST_F(CgiProcessTest, ReplayOfTheRecordedRequest) {
     if (c.replays) {
       EXPECT_EQ(result.output, original.output) << "case at line " << c.line;
     } else {
-      EXPECT_TRUE(Has(result.output, "answered this request")) << "case at line " << c.line;
+      EXPECT_NE(result.output, original.output) << "case at line " << c.line;
+      EXPECT_FALSE(Has(result.output, "Index file damaged")) << "case at line " << c.line;
     }
   }
   // A replay records nothing; the last normal run above recorded an empty request.

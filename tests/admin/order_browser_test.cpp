@@ -1,6 +1,7 @@
 // The order browser: a client's orders as the cart programs left them, one order with its lines
 // and customer, the deletion of one order, and the client password every request must prove.
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,31 @@ TEST_F(OrderBrowserTest, DeletingAnOrderAsksFirstThenMarksItsRowsDeleted) {
   EXPECT_EQ(Column("customer", "B_FName"), (std::vector<std::string>{"Bob"}));
 
   EXPECT_TRUE(Has(Show("001000", "Delete Order Now"), "Order 001000 was not found"));
+}
+
+TEST_F(OrderBrowserTest, ShowsALongListAHundredOrdersAtATime) {
+  std::vector<ForeignRow> more;
+  for (int day = 1; day <= 97; ++day) {
+    char date[16];
+    std::snprintf(date, sizeof date, "2026%02d%02d", (day - 1) / 28 + 1, (day - 1) % 28 + 1);
+    more.push_back(
+        {{"code", "ACME"}, {"OrderNo", "2" + std::to_string(1000 + day)}, {"orderdate", date}});
+  }
+  Append("orders", more);  // 101 orders of ACME now, the oldest 000999 and 001002 (no date)
+  std::string page = OrdersPost("ACME", "acme1");
+  EXPECT_TRUE(Has(page, "101 orders, 2 new. Showing 1 to 100.")) << page;
+  EXPECT_TRUE(Has(page, "value=\"21097\""));
+  EXPECT_TRUE(Has(page, "value=\"000999\""));
+  EXPECT_FALSE(Has(page, "value=\"001002\""));
+  EXPECT_FALSE(Has(page, "value=\"Newer Orders\""));
+  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Start\" value=\"100\">"));
+
+  page = OrdersPost("ACME", "acme1", {{"Start", "100"}});
+  EXPECT_TRUE(Has(page, "Showing 101 to 101.")) << page;
+  EXPECT_TRUE(Has(page, "value=\"001002\""));
+  EXPECT_FALSE(Has(page, "value=\"000999\""));
+  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Start\" value=\"0\">"));
+  EXPECT_FALSE(Has(page, "value=\"Older Orders\""));
 }
 
 // Without the client's own password nothing is shown and nothing changes.

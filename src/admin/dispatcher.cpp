@@ -98,8 +98,13 @@ void ShowReindexPage(Ctx& ctx) {
 
 void ShowEditor(Ctx& ctx) { LoadTab(ctx, ctx.TabName); }
 
-// "/SaveChanges": the tab was saved before the routes; nothing is written.
-void WriteNothing(Ctx&) {}
+// "/SaveChanges": the tab was saved before the routes; the answer is a page with an empty
+// body (the header alone, so the web server sees a complete answer rather than a failed
+// program).
+void WriteNothing(Ctx&) {
+  SendLine("Content-type: text/html");
+  SendLine("");
+}
 
 void RaiseInvalidCall(Ctx&) { throw Failure(err::kInvalidCall); }
 

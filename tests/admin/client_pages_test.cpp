@@ -189,6 +189,13 @@ TEST_F(ClientPagesTest, DeleteClientMarksItsRowsDeletedButKeepsThePaymentRow) {
   }
   EXPECT_EQ(ClientPayments("ACME").size(), 1u);
 
+  // Without clients every page is the empty list again.
+  Post("", {{"Action", "Delete Client"},
+            {"Client", "OTHER"},
+            {"ConfirmDelete", "Y"},
+            {"AdminPassword", Proof()}});
+  EXPECT_TRUE(Has(Post("/LoadTab", {}), "You currently have no clients setup in Tulvar."));
+
   // Created again, it gets a second payment row.
   AddClient("ACME", "pw");
   EXPECT_EQ(ClientPayments("ACME").size(), 2u);

@@ -59,6 +59,7 @@ struct OrderLine {
   std::string order_no;
   std::optional<engine::Date> date;
   std::string time;
+  int seconds = -1;  // the time as seconds of the day; -1 when it holds none
   std::string pay_method;
   std::string total;
   bool is_new = false;
@@ -80,8 +81,7 @@ bool OrderNumberBefore(std::string_view a, std::string_view b) {
 bool NewerFirst(const OrderLine& x, const OrderLine& y) {
   if (x.date.has_value() != y.date.has_value()) return x.date.has_value();
   if (x.date && x.date->serial != y.date->serial) return x.date->serial > y.date->serial;
-  const int tx = TimeOfDaySeconds(x.time), ty = TimeOfDaySeconds(y.time);
-  if (tx != ty) return tx > ty;
+  if (x.seconds != y.seconds) return x.seconds > y.seconds;
   return OrderNumberBefore(y.order_no, x.order_no);
 }
 
@@ -94,6 +94,7 @@ std::vector<OrderLine> ReadOrders(cart::RequestContext& ctx) {
     line.order_no = ColumnText(rs, "OrderNo");
     line.date = ColumnDate(rs, "orderdate");
     line.time = ColumnText(rs, "OrderTime");
+    line.seconds = TimeOfDaySeconds(line.time);
     line.pay_method = ColumnText(rs, "PayMethod");
     line.total = MoneyText(rs, "Total");
     line.is_new = ColumnFlag(rs, "New");

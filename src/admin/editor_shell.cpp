@@ -1,17 +1,231 @@
-// Placeholder until the editor is built: says so plainly.
 #include "admin/editor_shell.h"
 
+#include <array>
+
+#include "admin/page_frame.h"
+#include "admin/page_text.h"
+#include "admin/passwords.h"
+#include "engine/query_text.h"
+#include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
+#include "gateway/request.h"
+#include "platform/code_page.h"
+#include "settings/activity_log.h"
+#include "settings/text.h"
+#include "tabs/client_tabs.h"
+#include "tabs/payment_tab.h"
+#include "tabs/plus_tabs.h"
+#include "tabs/save_changes.h"
+#include "tabs/shipping_tab.h"
+#include "tabs/tax_tab.h"
 
 namespace tvr::admin {
 
+namespace {
+
+using gateway::EscapeHtmlAttribute;
+using gateway::EscapeHtmlText;
+using gateway::SendLine;
+using platform::EqualsIgnoringCase;
+
+struct Tab {
+  std::string_view name;
+  std::string_view caption;  // padded so that the buttons come out about equally wide
+  void (*show)(cart::RequestContext&);
+};
+
+constexpr std::array kTabs{
+    Tab{"General", "    General     ", tabs::ShowGeneralTab},
+    Tab{"Tulvar", "      Tulvar      ", tabs::ShowTulvarTab},
+    Tab{"Customize", "  Customize  ", tabs::ShowCustomizeTab},
+    Tab{"Customize 2", "Customize 2 ", tabs::ShowCustomize2Tab},
+    Tab{"Payment", "   Payment    ", tabs::ShowPaymentTab},
+    Tab{"Tax", "        Tax         ", tabs::ShowTaxTab},
+    Tab{"Shipping", "    Shipping   ", tabs::ShowShippingTab},
+    Tab{"Orders", "     Orders      ", tabs::ShowOrdersTab},
+    Tab{"Tulvar+", "     Tulvar+     ", ShowPlusTab},
+};
+
+std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
+  if (rs.Eof()) return {};
+  const engine::Value& v = rs.Fields(column).Value;
+  return v.is_null() ? "" : v.ToText();
+}
+
+// 9 tabs when the client's plus row exists and is active, else 8 (no "Tulvar+").
+std::size_t TabCount(cart::RequestContext& ctx) {
+  engine::CBRecordset& plus = ctx.session.PlusRS();
+  const bool active = !plus.Eof() && !plus.Bof() && plus.Fields("Active").Value.ToBoolean();
+  return active ? kTabs.size() : kTabs.size() - 1;
+}
+
+void RemoveAll(std::string& text, std::string_view part) {
+  for (std::size_t p; (p = platform::FindIgnoringCase(text, part)) != std::string::npos;) {
+    text.erase(p, part.size());
+  }
+}
+
+std::string EncodedClientPassword(cart::RequestContext& ctx) {
+  return HiddenClientPasswordField(ctx.ClientPassword);
+}
+
+}  // namespace
+
+std::string CountNewOrders(cart::RequestContext& ctx) {
+  engine::CBRecordset orders = ctx.session.Database().OpenRecordset(
+      "select * from orders.dbf where code = " + engine::QuoteText(ctx.ClientCode));
+  long count = 0;
+  for (; !orders.Eof(); orders.MoveNext()) {
+    if (orders.Fields("New").Value.ToBoolean()) ++count;
+  }
+  orders.DBClose();
+  return count > 0 ? "You have " + std::to_string(count) + " new orders." : "";
+}
+
+void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
+  const std::size_t count = TabCount(ctx);
+  const std::string notice = CountNewOrders(ctx);
+  SendLine("<center>");
+  SendLine("<font color=#000080>" + std::string(cart::kFontOpen) + "<b>Current Client: " +
+           EscapeHtmlText(TextOf(ctx.session.ClientRS(), "code")) + "</b>" + "</font>" + "</font>");
+  if (!notice.empty()) {
+    SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");
+  }
+  if (!tabs::SaveNotice().empty()) {
+    SendLine("<br><font color=#ff0000><b>" + Wrapped(tabs::SaveNotice()) + "</b></font>");
+  }
+  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\" name=\"Form\">");
+  SendLine(HiddenField("SaveTab", tab_name));
+  SendLine(HiddenField("Client", ctx.ClientCode));
+  SendLine(EncodedClientPassword(ctx));
+  SendLine("<table border=1 cellspacing=2 cellpadding=6><tr><td valign=top align=center>");
+  std::string bar;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Tab& tab = kTabs[i];
+    if (EqualsIgnoringCase(tab.name, tab_name)) {
+      bar +=
+          "<table border=0 width=100% cellspacing=1 cellpadding=1><tr><td bgcolor=#ffffff "
+          "align=center><font size=+0 color=#000080><b>" +
+          Wrapped(tab.name) + " </b></font></font></td></table>";
+    } else {
+      bar += "<input type=submit name=\"TabName\" value=\"" + std::string(tab.caption) +
+             "\" OnClick=\"SaveInfo()\"><br>";
+    }
+  }
+  bar += "</td><td valign=top bgcolor=#ffffff>";
+  SendLine(bar);
+}
+
+void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
+  const bool single_client = !ctx.FixedClient.empty();
+  SendLine("</td>");
+  SendLine("</table><p>");
+  SendLine("<table border=0 cellspacing=2 cellpadding=2><tr>");
+  if (!single_client) {
+    SendLine("<td><input type=submit name=\"Action\" value=\"Configuration\"></td>");
+  }
+  SendLine("<td><input type=submit name=\"Action\" value=\"Choose Client\"></td>");
+  if (!single_client) {
+    SendLine("<td><input type=submit name=\"Action\" value=\"Delete Client\"></td>");
+  }
+  SendLine("<td><input type=submit name=\"Action\" value=\"Save " + EscapeHtmlAttribute(tab_name) +
+           " Tab\" OnClick=\"SaveInfo()\"></td>");
+  SendLine(
+      "<tr><td colspan=4 align=center><input type=submit name=\"Action\" value=\"Change Client "
+      "Password\">");
+  SendLine("</table></form><table border=0 cellspacing=2 cellpadding=2>");
+
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  const std::string domain = TextOf(client, "SecDomain");
+  const std::string target =
+      domain.empty() ? gateway::Request().CGI_ServerName + gateway::Request().CGI_ScriptName
+                     : domain + TextOf(client, "SecCGIDir") + ctx.ScriptFile;
+  const std::string hidden_fields[] = {
+      "   <input type=hidden name=\"Action\" value=\"LoadOrders\">",
+      "   " + HiddenField("Client", ctx.ClientCode),
+      "   " + EncodedClientPassword(ctx),
+      "   </form></td>",
+  };
+  SendLine("<tr><td colspan=2 align=right>");
+  SendLine("<form method=post action=\"https://" + EscapeHtmlAttribute(target) + "\">");
+  SendLine("   <input type=submit value=\"Show Orders (Secure)\">");
+  for (const std::string& line : hidden_fields) SendLine(line);
+  SendLine("<td colspan=2 align=left>");
+  SendLine("   <form method=post action=\"" + ScriptPathAttribute() + "\">");
+  SendLine("   <input type=submit value=\"Show Orders (Non-Secure)\">");
+  for (const std::string& line : hidden_fields) SendLine(line);
+  SendLine("</td>");
+  SendLine("</table>");
+  SendLine(
+      Wrapped("<font size=1>If you don't see any fields using Netscape 3 or higher, "
+              "choose <u>R</u>efresh from the <u>V</u>iew menu.</font>"));
+  SendLine("</center>");
+}
+
+void ShowPlusTab(cart::RequestContext& ctx) {
+  settings::LogActivity("In ShowPlusTab()");
+  const auto names = tabs::PlusTabNames();
+  const std::string current = tabs::CurrentPlusTab(ctx);
+  bool known = false;
+  SendLine("<table border=1 cellspacing=2 cellpadding=2><tr>");
+  for (std::string_view name : names) {
+    if (EqualsIgnoringCase(name, current)) {
+      known = true;
+      SendLine("<td align=center bgcolor=#dddddd>" + Wrapped("<b>" + std::string(name) + "</b>") +
+               "</td>");
+    } else {
+      SendLine("<td align=center><input type=submit name=\"PlusTab\" value=\"" + std::string(name) +
+               "\"></td>");
+    }
+  }
+  SendLine("<tr><td bgcolor=#dddddd colspan=\"" + std::to_string(names.size()) + "\">");
+  SendLine("<input type=hidden name=\"TabToSave\" value=\"Tulvar+\">");
+  SendLine(HiddenField("PlusTabToSave", current));
+  if (known) {
+    tabs::ShowPlusSubTab(ctx, current);
+  } else {
+    SendLine(Wrapped("PlusTab = " + EscapeHtmlText(current)));
+  }
+  settings::LogActivity("Back in ShowPlusTab()");
+  SendLine("</td>");
+  SendLine("</table>");
+}
+
 void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
-  gateway::SendPlainHeader("Tulvar Web Administration");
-  gateway::SendLine("<p>The client editor (client " + gateway::EscapeHtmlText(ctx.ClientCode) +
-                    ", tab " + gateway::EscapeHtmlText(tab_name) +
-                    ") is not part of this build yet.</p>");
-  gateway::SendPlainFooter();
+  if (EqualsIgnoringCase(ctx.Action, "Save Password")) {
+    if (!SaveFirstClientPassword(ctx)) return;
+  } else if (gateway::GetFormField("ClientPassword").empty()) {
+    ShowClientPasswordPrompt(ctx);
+    return;
+  }
+  if (!ClientPasswordProved(ctx)) {
+    ShowInvalidClientPassword(ctx);
+    return;
+  }
+  RemoveAll(tab_name, ";Shipping");
+  RemoveAll(tab_name, "^Shipping");
+  tab_name = std::string(settings::TrimBlanks(tab_name));
+  const Tab* tab = nullptr;
+  for (const Tab& t : kTabs) {  // "Tulvar+" too: it can be reached by name when hidden
+    if (EqualsIgnoringCase(t.name, tab_name)) {
+      tab = &t;
+      tab_name = std::string(t.name);
+      break;
+    }
+  }
+  ctx.TabName = tab_name;
+  settings::LogActivity("In LoadTab()");
+
+  ShowPageHeader(ctx);
+  ShowTabBar(ctx, tab_name);
+  if (tab != nullptr) {
+    tab->show(ctx);
+  } else {
+    SendLine("TabName = " + EscapeHtmlText(tab_name));
+  }
+  ShowTabActions(ctx, tab_name);
+  ShowPageFooter(ctx);
 }
 
 }  // namespace tvr::admin

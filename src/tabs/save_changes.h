@@ -3,11 +3,15 @@
 //
 // The caller has proved the password the tab needs (the client password for a client tab, the
 // admin password for "Configuration") before calling. Writes nothing to the page. An unknown
-// tab name stores nothing. Failures: a value that does not convert to its column's type is the
-// engine's failure (13 and the like) and leaves the rows as they were.
+// tab name (or an unknown payment or add-on sub-tab) stores nothing.
+//
+// Failures: a value its column cannot hold (a number too wide for its column, a memo holding
+// the memo end mark) is the engine's failure (6, 5 and the like); every value of the save is
+// checked before the first is written, so the rows stay as they were.
 #ifndef TVR_TABS_SAVE_CHANGES_H_
 #define TVR_TABS_SAVE_CHANGES_H_
 
+#include <string>
 #include <string_view>
 
 #include "cart/request_context.h"
@@ -15,6 +19,10 @@
 namespace tvr::tabs {
 
 void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
+
+// What the last SaveChanges of this run left unstored and the editor should say (the payment
+// items whose posted definitions were refused), or the empty text.
+const std::string& SaveNotice();
 
 }  // namespace tvr::tabs
 

@@ -1,0 +1,133 @@
+#include "tabs/client_tabs.h"
+
+#include <string>
+
+#include "gateway/html_escape.h"
+#include "gateway/output.h"
+#include "tabs/widgets.h"
+
+namespace tvr::tabs {
+
+namespace {
+
+using gateway::SendLine;
+
+const TabField& FieldNamed(std::span<const TabField> fields, std::string_view column) {
+  for (const TabField& f : fields) {
+    if (f.column == column) return f;
+  }
+  return fields.front();
+}
+
+std::string Radios(engine::CBRecordset& rs, const TabField& field) {
+  engine::Fields& stored = rs.Fields(field.column);
+  std::string value = stored.Value.is_null() ? "" : stored.Value.ToText();
+  std::string cell;
+  for (const Choice& choice : field.choices) {
+    cell += "<input type=radio name=\"" + std::string(field.column) + "\" value=\"" +
+            std::string(choice.value) + "\" " + CheckedIf(value, choice.value) + ">" +
+            Wrapped(choice.label) + "<br>";
+  }
+  return cell;
+}
+
+}  // namespace
+
+std::string Wrapped(std::string_view text) {
+  return std::string(cart::kFontOpen) + std::string(text) + std::string(cart::kFontClose);
+}
+
+void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
+                   std::string_view widget_cell) {
+  std::string row;
+  auto flush = [&] {
+    if (!row.empty()) SendLine(row + "</td>");
+    row.clear();
+  };
+  for (const TabField& f : fields) {
+    switch (f.place) {
+      case Place::kRow:
+        flush();
+        row = "<tr><td>" + Wrapped(f.label) + "</td>" + std::string(widget_cell) +
+              FieldWidget(rs, f.column, f.size, f.cols);
+        break;
+      case Place::kInCell:
+        row += " ";
+        if (!f.label.empty()) row += Wrapped(f.label) + " ";
+        row += FieldWidget(rs, f.column, f.size, f.cols);
+        break;
+      case Place::kCheckRow:
+        flush();
+        row = "<tr><td>&nbsp;</td><td>" + FieldWidget(rs, f.column, f.label);
+        break;
+      case Place::kInCheckCell:
+        row += " " + FieldWidget(rs, f.column, f.label);
+        break;
+      case Place::kRadios:
+        flush();
+        row = "<tr><td>" + Wrapped(f.label) + "</td>" + std::string(widget_cell) + Radios(rs, f);
+        break;
+      case Place::kSecureBox:
+        break;
+    }
+  }
+  flush();
+}
+
+void ShowGeneralTab(cart::RequestContext& ctx) {
+  SendLine("<table border=0 cellspacing=1 cellpadding=0>");
+  ShowFieldRows(ctx.session.ClientRS(), GeneralFields(), "<td>");
+  SendLine("</table>");
+}
+
+void ShowTulvarTab(cart::RequestContext& ctx) {
+  engine::CBRecordset& rs = ctx.session.ClientRS();
+  const auto fields = TulvarFields();
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  ShowFieldRows(rs, fields, "<td colspan=2>");
+  SendLine("</table>");
+
+  const TabField& secure = FieldNamed(fields, "SECURE");
+  const TabField& domain = FieldNamed(fields, "SecDomain");
+  const TabField& directory = FieldNamed(fields, "SecCGIDir");
+  SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td>");
+  SendLine(Wrapped("<b>Secure Transactions</b>"));
+  SendLine("  <table border=0 cellspacing=1 cellpadding=1>");
+  SendLine("  <tr><td>" + FieldWidget(rs, secure.column, secure.label) + "</td>");
+  SendLine("  <td rowspan=6>" +
+           Wrapped("Leave these fields blank to have Tulvar automatically find your secure "
+                   "domain (recommended).<br>"
+                   "The secure domain name must not start with http:// or https:// "
+                   "(Ex. secure.example.com or www.example.com).<br>"
+                   "Also make sure the CGI "
+                   "  directory starts and ends with a forward slash (/).  "
+                   "(Ex. /cgi-bin/ or /scripts/)") +
+           "</td>");
+  for (const TabField* f : {&domain, &directory}) {
+    SendLine("  <tr><td>" + Wrapped(f->label) + "</td>");
+    SendLine("  <tr><td>" + FieldWidget(rs, f->column, f->size) + "</td>");
+  }
+  SendLine("  <tr><td>&nbsp;<p>&nbsp;<p></td>");
+  SendLine("  </table>");
+  SendLine("</td></table>");
+}
+
+void ShowCustomizeTab(cart::RequestContext& ctx) {
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  ShowFieldRows(ctx.session.ClientRS(), CustomizeFields(), "<td>");
+  SendLine("</table>");
+}
+
+void ShowCustomize2Tab(cart::RequestContext& ctx) {
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  ShowFieldRows(ctx.session.ClientRS(), Customize2Fields(), "<td>");
+  SendLine("</table>");
+}
+
+void ShowOrdersTab(cart::RequestContext& ctx) {
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  ShowFieldRows(ctx.session.ClientRS(), OrdersFields(), "<td>");
+  SendLine("</table>");
+}
+
+}  // namespace tvr::tabs

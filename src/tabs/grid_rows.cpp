@@ -1,0 +1,42 @@
+#include "tabs/grid_rows.h"
+
+#include <cmath>
+
+#include "gateway/form.h"
+#include "tabs/widgets.h"
+
+namespace tvr::tabs {
+
+int GridSize(std::string_view size_field) {
+  double n = std::round(LeadingNumber(gateway::GetFormField(size_field)));
+  // Every grid row the form carries has at least one field of its own.
+  const double most = static_cast<double>(gateway::PairCount());
+  if (!(n > 0)) return 0;
+  return static_cast<int>(std::min(n, most));
+}
+
+void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows) {
+  for (const GridRow& row : rows) {
+    if (row) CheckRowValues(rs, *row);
+  }
+  bool appended = false;
+  for (const GridRow& row : rows) {
+    if (!rs.Eof() && !appended) {
+      if (row) {
+        rs.Edit();
+        AssignRowValues(rs, *row);
+        rs.Update();
+      } else {
+        rs.Delete();
+      }
+      rs.MoveNext();
+    } else if (row) {
+      rs.AddNew();
+      AssignRowValues(rs, *row);
+      rs.Update();
+      appended = true;
+    }
+  }
+}
+
+}  // namespace tvr::tabs

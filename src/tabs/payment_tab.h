@@ -1,0 +1,29 @@
+// The Payment tab: the sub-tabs "Billing Information", "Shipping Information" and
+// "Payment Information", each with its "(All)" heading editor, its own settings, the list of
+// its items and the item editor. The item definitions of all three groups travel as hidden
+// fields; the page script (page_scripts.h) moves them in and out of the editors.
+#ifndef TVR_TABS_PAYMENT_TAB_H_
+#define TVR_TABS_PAYMENT_TAB_H_
+
+#include <string>
+#include <vector>
+
+#include "cart/request_context.h"
+#include "tabs/payment_items.h"
+
+namespace tvr::tabs {
+
+// The inside of the editor's right-hand cell. A sub-tab name the program does not know is
+// shown (escaped) in place of the sub-tab's fields.
+void ShowPaymentTab(cart::RequestContext& ctx);
+
+// Stores the posted definitions of `group`'s items into the client's payment row. A posted
+// definition whose field count is wrong for its item (a "~" typed into a label, a cut or
+// forged text), or that is longer than its column, is not stored: that item keeps its stored
+// definition and its list text is returned, so the page can say so. Definitions posted back
+// unchanged, and empty ones (not posted), are left alone.
+std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const PaymentGroup& group);
+
+}  // namespace tvr::tabs
+
+#endif  // TVR_TABS_PAYMENT_TAB_H_

@@ -1,0 +1,48 @@
+// Writing one row of a tab's save: the new values of its columns are gathered first, every
+// value is checked against its column (type, width, the engine's limits), and only then is the
+// row edited. A value the column cannot hold ends the request on the error page with nothing of
+// that save written, instead of leaving half the columns changed in the row buffer.
+#ifndef TVR_TABS_ROW_VALUES_H_
+#define TVR_TABS_ROW_VALUES_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/cb_recordset.h"
+#include "engine/value.h"
+
+namespace tvr::tabs {
+
+struct ColumnValue {
+  std::string column;
+  engine::Value value;
+};
+using RowValues = std::vector<ColumnValue>;
+
+// The dBASE type letter of a column of `rs`'s table ('C', 'N', 'F', 'L', 'M', 'D'). Throws 91
+// when the table lacks the column.
+char ColumnType(engine::CBRecordset& rs, std::string_view column);
+
+// The value a form text stores into a column of that type: C and M the text as it is, L true
+// when the text is not empty, N and F the number the text starts with. Any other type: null
+// (the column is left alone).
+engine::Value FormValueFor(char type, std::string_view text);
+
+// Throws the failure the engine would throw when storing the values: 91 for a missing column,
+// 6 for a number that does not fit its column, 13 for a value that does not convert, 5 for a
+// memo holding the memo end mark, 7 for a memo beyond the engine's limit. Texts longer than a
+// character column are not refused: the column keeps what fits.
+void CheckRowValues(engine::CBRecordset& rs, const RowValues& values);
+
+// Stores the values into the row being edited or appended (no Edit, no Update). Call
+// CheckRowValues first.
+void AssignRowValues(engine::CBRecordset& rs, const RowValues& values);
+
+// Edit, assign, Update: the current row of `rs` gets `values` (checked first). Nothing is
+// written when `rs` stands on no row.
+void UpdateRow(engine::CBRecordset& rs, const RowValues& values);
+
+}  // namespace tvr::tabs
+
+#endif  // TVR_TABS_ROW_VALUES_H_

@@ -1,0 +1,221 @@
+#include "tabs/shipping_tab.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/query_text.h"
+#include "gateway/form.h"
+#include "gateway/html_escape.h"
+#include "gateway/output.h"
+#include "platform/code_page.h"
+#include "settings/text.h"
+#include "tabs/client_tabs.h"
+#include "tabs/grid_rows.h"
+#include "tabs/widgets.h"
+
+namespace tvr::tabs {
+
+namespace {
+
+using engine::CBRecordset;
+using engine::Value;
+using gateway::EscapeHtmlAttribute;
+using gateway::GetFormField;
+using gateway::SendLine;
+
+constexpr int kEmptyShippingRows = 5;
+
+std::string TextOf(CBRecordset& rs, std::string_view column) {
+  const Value& v = rs.Fields(column).Value;
+  return v.is_null() ? "" : v.ToText();
+}
+
+CBRecordset OpenTypes(cart::RequestContext& ctx) {
+  return ctx.session.Database().OpenRecordset("select * from shiptype where code = " +
+                                              engine::QuoteText(ctx.ClientCode));
+}
+
+CBRecordset OpenGrid(cart::RequestContext& ctx, std::string_view type) {
+  return ctx.session.Database().OpenRecordset(
+      "select * from shipping where code = " + engine::QuoteText(ctx.ClientCode) +
+      " and shipname = " + engine::QuoteText(type));
+}
+
+// Moves `types` to the type named `name` (letter case ignored); false when there is none.
+bool FindType(CBRecordset& types, std::string_view name) {
+  for (; !types.Eof(); types.MoveNext()) {
+    if (platform::EqualsIgnoringCase(TextOf(types, "shipname"), name)) return true;
+  }
+  return false;
+}
+
+// A type name as typed for a new type: trimmed, without double quotes (a query text could not
+// select it).
+std::string NewTypeName() {
+  std::string name(settings::TrimBlanks(GetFormField("NewShipType")));
+  std::erase(name, '"');
+  return name;
+}
+
+bool AddTypePressed() {
+  return platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Add Type");
+}
+
+std::string TypeToShow(const std::vector<std::string>& names) {
+  std::string wanted;
+  if (AddTypePressed()) {
+    wanted = NewTypeName();
+  } else if (platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Show Type")) {
+    wanted = GetFormField("ShowShipType");
+  } else {
+    wanted = GetFormField("ShipName");
+  }
+  for (const std::string& n : names) {
+    if (platform::EqualsIgnoringCase(n, wanted)) return n;
+  }
+  return names.empty() ? std::string() : names.front();
+}
+
+void GridRowLine(int n, const std::string& from, const std::string& to, const std::string& value) {
+  const std::string s = std::to_string(n);
+  SendLine("<tr><td><input type=text size=10 name=\"from" + s + "\" value=\"" + from +
+           "\"></td><td><input type=text size=10 name=\"to" + s + "\" value=\"" + to +
+           "\"></td><td><input type=text size=10 name=\"value" + s + "\" value=\"" + value +
+           "\"></td>");
+}
+
+}  // namespace
+
+void ShowShippingTab(cart::RequestContext& ctx) {
+  SendLine("<input type=hidden name=\"TabToSave\" value=\"Shipping\">");
+  SendLine("<input type=hidden name=\"TabName\" value=\"Shipping\">");
+
+  std::vector<std::string> names;
+  CBRecordset types = OpenTypes(ctx);
+  for (; !types.Eof(); types.MoveNext()) names.push_back(TextOf(types, "shipname"));
+  const std::string shown = TypeToShow(names);
+
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  if (!names.empty()) {
+    std::string list = "<select name=\"ShowShipType\">";
+    for (const std::string& n : names) {
+      list += "<option " + SelectedIf(n, shown) + "value=\"" + EscapeHtmlAttribute(n) + "\">" +
+              gateway::EscapeHtmlText(n);
+    }
+    SendLine("<tr><td>" + Wrapped("Shipping Type") + "</td><td>" + list +
+             "</select> <input type=submit name=\"ShipTypeAction\" value=\"Show Type\"></td>");
+  }
+  SendLine("<tr><td>" + Wrapped("New Shipping Type") +
+           "</td><td><input type=text size=20 name=\"NewShipType\" maxlength=\"40\"> "
+           "<input type=submit name=\"ShipTypeAction\" value=\"Add Type\"></td>");
+  SendLine("</table>");
+  if (names.empty()) {
+    SendLine(Wrapped("This client has no shipping types yet."));
+    types.DBClose();
+    return;
+  }
+
+  types.DBClose();
+  types = OpenTypes(ctx);
+  FindType(types, shown);
+  SendLine("<input type=hidden name=\"LastType\" value=\"" + EscapeHtmlAttribute(shown) + "\">");
+  SendLine("<table border=0 cellspacing=1 cellpadding=1>");
+  SendLine("<tr><td>" + Wrapped("Name") + "</td><td>" + FieldWidget(types, "ShipName", "30") +
+           "</td>");
+  SendLine("<tr><td>" + Wrapped("Description") + "</td><td>" + FieldWidget(types, "Desc", "40") +
+           "</td>");
+  SendLine("<tr><td>" + Wrapped("Charge Based On") + "</td><td>" +
+           FieldWidget(types, "ShipType", "20") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Unit") + "</td><td>" + FieldWidget(types, "Unit", "20") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Other Charge") + "</td><td>" +
+           FieldWidget(types, "OtherValue", "10") + " " + FieldWidget(types, "OtherType", "20") +
+           "</td>");
+  SendLine("<tr><td>" + Wrapped("UPS Product") + "</td><td>" +
+           FieldWidget(types, "UPSProduct", "20") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Mark Up %") + "</td><td>" +
+           FieldWidget(types, "MarkUpPerc", "10") + "</td>");
+  SendLine("</table>");
+  types.DBClose();
+
+  SendLine(Wrapped("<b>Shipping Grid</b><br>"));
+  SendLine("<table border=0 cellspacing=3 cellpadding=1>");
+  SendLine("<tr><td>" + Wrapped("From") + "</td><td>" + Wrapped("To") + "</td><td>" +
+           Wrapped("Charge") + "</td>");
+  int n = 0;
+  CBRecordset grid = OpenGrid(ctx, shown);
+  auto number = [&](std::string_view column) {
+    const Value& v = grid.Fields(column).Value;
+    return GeneralNumber(v.is_null() ? 0 : v.ToNumber());
+  };
+  for (; !grid.Eof(); grid.MoveNext()) {
+    GridRowLine(++n, number("From"), number("To"), number("Value"));
+  }
+  grid.DBClose();
+  for (int i = 0; i < kEmptyShippingRows; ++i) GridRowLine(++n, "0", "0", "0");
+  SendLine("<input type=hidden name=\"ShippingGridSize\" value=\"" + std::to_string(n) + "\">");
+  SendLine("</table>");
+}
+
+void SaveShippingTab(cart::RequestContext& ctx) {
+  const std::string last_type = GetFormField("LastType");
+  const std::string ship_name = GetFormField("ShipName");
+  const Value code(ctx.ClientCode);
+
+  CBRecordset types = OpenTypes(ctx);
+  const bool found = FindType(types, last_type);
+  const RowValues type_row{
+      {"code", code},
+      {"shipname", Value(ship_name)},
+      {"ShipType", Value(GetFormField("ShipType"))},
+      {"unit", Value(GetFormField("Unit"))},
+      {"OtherValue", Value(LeadingNumber(GetFormField("OtherValue")))},
+      {"OtherType", Value(GetFormField("OtherType"))},
+      {"Desc", Value(GetFormField("Desc"))},
+      {"UPSProduct", Value(GetFormField("UPSProduct"))},
+      {"MarkUpPerc", Value(LeadingNumber(GetFormField("MarkUpPerc")))},
+  };
+
+  std::vector<GridRow> rows;
+  const int n = GridSize("ShippingGridSize");
+  for (int i = 1; i <= n; ++i) {
+    const std::string s = std::to_string(i);
+    const double from = LeadingNumber(GetFormField("from" + s));
+    const double to = LeadingNumber(GetFormField("to" + s));
+    const double value = LeadingNumber(GetFormField("value" + s));
+    if (from == 0 && to == 0 && value == 0) {
+      rows.emplace_back();
+    } else {
+      rows.emplace_back(RowValues{{"code", code},
+                                  {"From", Value(from)},
+                                  {"To", Value(to)},
+                                  {"Value", Value(value)},
+                                  {"shipname", Value(ship_name)}});
+    }
+  }
+  CBRecordset grid = OpenGrid(ctx, last_type);
+  // Nothing is written until every value is known to fit.
+  if (found) CheckRowValues(types, type_row);
+  for (const GridRow& row : rows) {
+    if (row) CheckRowValues(grid, *row);
+  }
+  if (found) UpdateRow(types, type_row);
+  types.DBClose();
+  SaveGrid(grid, rows);
+  grid.DBClose();
+
+  if (AddTypePressed()) {
+    const std::string name = NewTypeName();
+    CBRecordset all = OpenTypes(ctx);
+    if (!name.empty() && !FindType(all, name)) {
+      const RowValues new_type{{"code", code}, {"shipname", Value(name)}};
+      CheckRowValues(all, new_type);
+      all.AddNew();
+      AssignRowValues(all, new_type);
+      all.Update();
+    }
+    all.DBClose();
+  }
+}
+
+}  // namespace tvr::tabs

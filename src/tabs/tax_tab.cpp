@@ -1,0 +1,148 @@
+#include "tabs/tax_tab.h"
+
+#include <array>
+#include <string>
+
+#include "engine/query_text.h"
+#include "gateway/form.h"
+#include "gateway/html_escape.h"
+#include "gateway/output.h"
+#include "platform/code_page.h"
+#include "tabs/client_tabs.h"
+#include "tabs/widgets.h"
+
+namespace tvr::tabs {
+
+namespace {
+
+using gateway::SendLine;
+
+struct TaxType {
+  std::string_view value;
+  std::string_view label;
+};
+constexpr std::array kTaxTypes{
+    TaxType{"G", "Use Tax Grid Only"},       TaxType{"F", "Use Flat Tax Only"},
+    TaxType{"B", "Use Tax Grid + Flat Tax"}, TaxType{"I", "Built Into Item Cost"},
+    TaxType{"N", "Don't Charge Tax"},
+};
+
+// Blank rows offered below the stored ones for new regions.
+constexpr int kEmptyTaxRows = 5;
+
+std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
+  const engine::Value& v = rs.Fields(column).Value;
+  return v.is_null() ? "" : v.ToText();
+}
+
+}  // namespace
+
+engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx) {
+  return ctx.session.Database().OpenRecordset("select * from tax where code = " +
+                                              engine::QuoteText(ctx.ClientCode));
+}
+
+void ShowTaxTab(cart::RequestContext& ctx) {
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  const std::string tax_type = TextOf(client, "taxtype");
+  std::string types = "<b>Tax Type</b><br>";
+  for (const TaxType& t : kTaxTypes) {
+    types += "<input type=radio name=\"TaxType\" value=\"" + std::string(t.value) + "\"" +
+             (platform::EqualsIgnoringCase(tax_type, t.value) ? "CHECKED" : "") + ">" +
+             std::string(t.label) + "<br>";
+  }
+  SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td valign=top>");
+  SendLine(Wrapped(types));
+
+  const std::string base = TextOf(client, "BaseTaxOn");
+  std::string settings = "Flat Tax Rate " + FieldWidget(client, "TaxRate", "10") + "<br>";
+  settings += "Base Tax On <select name=\"BaseTaxOn\">";
+  for (std::string_view choice : {"State", "Country"}) {
+    settings += "<option value=\"" + std::string(choice) + "\"" +
+                (platform::EqualsIgnoringCase(base, choice) ? " SELECTED" : "") + ">" +
+                std::string(choice);
+  }
+  settings += "</select><br>";
+  settings += FieldWidget(client, "DefaultTax",
+                          "Use flat tax as default value if <br>there is no grid match") +
+              "<br>";
+  settings += FieldWidget(client, "TaxShip", "Tax shipping in all cases") + "<p>";
+  settings +=
+      "All tax rates should be entered in<br>decimal form.  (Ex. 5.975% should<br>"
+      "be entered as 0.05975)";
+  SendLine("</td><td>");
+  SendLine(Wrapped(settings));
+
+  SendLine("</td><tr><td colspan=2>");
+  SendLine(Wrapped("<b>Tax Grid</b><br>"));
+  SendLine("<table border=0 cellspacing=3 cellpadding=1>");
+  SendLine("<tr><td>" + Wrapped("State/Province/Country") + "</td><td>" + Wrapped("Tax Rate") +
+           "</td><td>" + Wrapped("Tax Shipping") + "</td>");
+
+  int n = 0;
+  engine::CBRecordset rows = OpenTaxRows(ctx);
+  for (; !rows.Eof(); rows.MoveNext()) {
+    const std::string state = TextOf(rows, "state");
+    if (state.empty()) continue;
+    ++n;
+    const std::string s = std::to_string(n);
+    const int state_width = rows.Fields("state").Size;
+    engine::Fields& rate = rows.Fields("taxrate");
+    const std::string rate_text = GeneralNumber(rate.Value.is_null() ? 0 : rate.Value.ToNumber());
+    const int rate_width = rate.Size;
+    const bool ship = rows.Fields("TaxShip").Value.ToBoolean();
+    SendLine("<tr><td><input type=text size=20 name=\"State" + s + "\" value=\"" +
+             gateway::EscapeHtmlAttribute(state) + "\" maxlength=\"" + std::to_string(state_width) +
+             "\"></td>");
+    SendLine("<td><input type=text size=10 name=\"TaxRate" + s + "\" value=\"" + rate_text +
+             "\" maxlength=\"" + std::to_string(rate_width) + "\"></td>");
+    SendLine(std::string("<td><input ") + (ship ? "checked " : "") +
+             "type=checkbox name=\"TaxShip" + s + "\" value=\"Y\"></td>");
+    if (n == 1) {
+      SendLine("<td rowspan=50 valign=top><font size=-1 face=Arial,Helvetica>");
+      SendLine("To add or edit items to the <br>");
+      SendLine("grid, simply fill in the fields <br>");
+      SendLine("with the appropriate values.<p>");
+      SendLine("To delete values, delete<br>");
+      SendLine("the value in the state column<br>");
+      SendLine("for the item you with to delete.");
+      SendLine("</font>");
+    }
+  }
+  rows.DBClose();
+  for (int i = 0; i < kEmptyTaxRows; ++i) {
+    const std::string s = std::to_string(++n);
+    SendLine("<tr><td><input type=text size=20 name=\"State" + s +
+             "\" value=\"\" maxlength=\"30\"></td>");
+    SendLine("<td><input type=text size=10 name=\"TaxRate" + s +
+             "\" value=\"0\" maxlength=\"8\"></td>");
+    SendLine("<td><input type=checkbox name=\"TaxShip" + s + "\" value=\"Y\"></td>");
+  }
+  SendLine("<input type=hidden name=\"TaxGridSize\" value=\"" + std::to_string(n) + "\">");
+  SendLine("</table>");
+  SendLine("</td></table>");
+}
+
+std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
+  std::vector<GridRow> rows;
+  const int n = GridSize("TaxGridSize");
+  for (int i = 1; i <= n; ++i) {
+    const std::string s = std::to_string(i);
+    const std::string state = gateway::GetFormField("state" + s);
+    const std::string rate = gateway::GetFormField("taxrate" + s);
+    if (state.empty() || rate == "0") {
+      rows.emplace_back();
+      continue;
+    }
+    rows.emplace_back(RowValues{
+        {"code", engine::Value(ctx.ClientCode)},
+        {"taxrate", engine::Value(LeadingNumber(rate))},
+        {"state", engine::Value(state)},
+        {"TaxShip", engine::Value::Boolean(
+                        platform::EqualsIgnoringCase(gateway::GetFormField("TaxShip" + s), "Y"))},
+    });
+  }
+  return rows;
+}
+
+}  // namespace tvr::tabs

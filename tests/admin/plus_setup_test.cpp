@@ -11,6 +11,13 @@ namespace {
 
 class PlusSetupTest : public MaintenanceTest {
  protected:
+  // The editor's tab button of the add-on module, shown to active clients only.
+  static constexpr const char* kPlusTab = "value=\"     Tulvar+     \"";
+  std::string Editor(const std::string& client, const std::string& password) {
+    return Post(
+        "/LoadTab",
+        {{"Client", client}, {"ClientPassword", Encoded(password)}, {"TabName", "General"}});
+  }
   // The plus rows as "code=Active", in code order.
   std::vector<std::string> PlusRows() {
     std::vector<std::string> rows;
@@ -45,9 +52,14 @@ TEST_F(PlusSetupTest, ListsEveryClientAndStoresItsActiveBox) {
   EXPECT_EQ(PlusRows(), (std::vector<std::string>{"ACME=True", "BETA=False"}));
   EXPECT_EQ(Column("plus", "CCHost"), (std::vector<std::string>{"gw.example", ""}));
 
+  EXPECT_TRUE(Has(Editor("ACME", "acme1"), kPlusTab));
+  EXPECT_FALSE(Has(Editor("BETA", "beta1"), kPlusTab));
+
   // Saved again: the rows change, none is added.
   Save({"ACME", "BETA"}, {"BETA"}, Setting("AdminPassword"));
   EXPECT_EQ(PlusRows(), (std::vector<std::string>{"ACME=False", "BETA=True"}));
+  EXPECT_FALSE(Has(Editor("ACME", "acme1"), kPlusTab));
+  EXPECT_TRUE(Has(Editor("BETA", "beta1"), kPlusTab));
 }
 
 TEST_F(PlusSetupTest, ChangesNothingWithoutTheAdminPassword) {

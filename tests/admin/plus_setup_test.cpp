@@ -71,10 +71,16 @@ TEST_F(PlusSetupTest, ChangesNothingWithoutTheAdminPassword) {
   EXPECT_TRUE(PlusRows().empty());
 }
 
-TEST_F(PlusSetupTest, CyberCashTestNamesTheConfiguredGatewayAndSendsNothing) {
-  Append("plus",
-         {{{"code", "ACME"}, {"Active", "T"}, {"CCHost", "pay.<example>"}, {"CCPort", "8000"}}});
-  const Form test = {{"Action", "Test CyberCash"}, {"Client", "ACME"}};
+// The button on the client's CyberCash(TM) sub-tab: its fields are saved to the client's own
+// row first, then the page names them.
+TEST_F(PlusSetupTest, CyberCashTestSavesTheSettingsAndNamesTheGatewayWithoutSendingAnything) {
+  Append("plus", {{{"code", "BETA"}, {"Active", "T"}, {"CCHost", "beta.example"}},
+                  {{"code", "ACME"}, {"Active", "T"}, {"CCHost", "old.example"}}});
+  const Form test = {{"Action", "Test CyberCash"},
+                     {"Client", "ACME"},
+                     {"PlusTabToSave", "CyberCash(TM)"},
+                     {"CCHost", "pay.<example>"},
+                     {"CCPort", "8000"}};
   Form form = test;
   form.push_back({"ClientPassword", Encoded("acme1")});
   std::string page = Post("", form);
@@ -82,12 +88,15 @@ TEST_F(PlusSetupTest, CyberCashTestNamesTheConfiguredGatewayAndSendsNothing) {
   EXPECT_TRUE(Has(page, "pay.&lt;example&gt;"));
   EXPECT_TRUE(Has(page, "8000"));
   EXPECT_TRUE(Has(page, "name=\"PlusTab\" value=\"CyberCash(TM)\""));
+  EXPECT_EQ(Column("plus", "CCHost"), (std::vector<std::string>{"beta.example", "pay.<example>"}));
 
   form = test;
   form.push_back({"ClientPassword", Encoded("beta1")});
+  form[3].second = "evil.example";
   page = Post("", form);
   EXPECT_TRUE(Has(page, "<b>Invalid Password</b>"));
   EXPECT_FALSE(Has(page, "8000"));
+  EXPECT_EQ(Column("plus", "CCHost"), (std::vector<std::string>{"beta.example", "pay.<example>"}));
 }
 
 }  // namespace

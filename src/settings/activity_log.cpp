@@ -12,14 +12,18 @@
 
 namespace tvr::settings {
 
-namespace {
-
-std::string LogFilePath() {
+std::string LogDirectory() {
   std::string dir = GetSetting(kSectionMain, "LogFileLocation");
   if (dir.empty()) dir = GetSetting(kSectionMain, "AdminDir", kDefaultAdminDir);
   if (!dir.empty() && dir.back() != '/') dir += '/';
-  return dir + GetSetting(kSectionMain, "LogFile", "tulvar.log");
+  return dir;
 }
+
+std::string ActivityLogPath() {
+  return LogDirectory() + GetSetting(kSectionMain, "LogFile", "tulvar.log");
+}
+
+namespace {
 
 std::string TimeStamp() {
   std::time_t now = std::time(nullptr);
@@ -40,7 +44,7 @@ void LogActivity(std::string_view line) {
     // One entry is one line: line breaks inside the text would look like further entries.
     for (char c : line) entry += (c == '\r' || c == '\n') ? ' ' : c;
     entry += "\r\n";
-    platform::AppendToFile(LogFilePath(), entry);
+    platform::AppendToFile(ActivityLogPath(), entry);
   } catch (...) {
     // A log that cannot be written is skipped.
   }

@@ -48,7 +48,10 @@ TEST_F(DispatcherTest, Routes) {
       {__LINE__, "/Nowhere", {}, "<hr width=75%>\r\ndidn't make the case statement \r\n<hr"},
       {__LINE__, "/Error", {}, "<b>Invalid procedure call or argument Error Number =  5</b>"},
       {__LINE__, "/Reindex", {}, "Reindex Complete.<p>"},
-      {__LINE__, "", {{"Action", "Show Log File"}}, "is not part of this build yet"},
+      {__LINE__,
+       "",
+       {{"Action", "Show Log File"}, {"AdminPassword", proof}},
+       "<b>Activity Log</b>"},
       // "Client" sent twice: the first one counts.
       {__LINE__,
        "",

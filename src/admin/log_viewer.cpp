@@ -1,0 +1,95 @@
+// The log viewer (Actions "Show Log File" and "Show E-mail Log"; admin password): the end of the
+// activity log or of the e-mail log, with the file's name and size.
+//
+// The e-mail log is written by the cart programs that send the order mails (while setting
+// "LogEmail" is on): file kEmailLogFile in the directory of the logs.
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+#include "admin/maintenance_pages.h"
+#include "admin/maintenance_support.h"
+#include "admin/page_frame.h"
+#include "admin/passwords.h"
+#include "gateway/html_escape.h"
+#include "gateway/output.h"
+#include "platform/failure.h"
+#include "platform/file.h"
+#include "settings/activity_log.h"
+#include "settings/settings.h"
+
+namespace tvr::admin {
+namespace {
+
+using gateway::EscapeHtmlText;
+using gateway::SendLine;
+
+constexpr std::string_view kEmailLogFile = "email.log";
+// The most of a log the page shows: its last 64 KiB, from the first whole line on.
+constexpr std::uint64_t kShownBytes = 64 * 1024;
+
+std::string SizeText(std::uint64_t bytes) {
+  return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+}
+
+}  // namespace
+
+void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
+  if (!AdminPasswordProved(ctx)) {
+    ShowAdminPasswordPrompt(ctx);
+    return;
+  }
+  const bool activity = kind == LogKind::kActivity;
+  const std::string title = activity ? "Activity Log" : "E-mail Log";
+  const std::string path = activity ? settings::ActivityLogPath()
+                                    : settings::LogDirectory() + std::string(kEmailLogFile);
+
+  // Read everything before the page starts, so a file that fails to read cannot leave half a
+  // page; a log that cannot be read is told on the page.
+  std::string problem, text;
+  std::uint64_t size = 0;
+  bool cut = false;
+  try {
+    platform::File file = platform::File::OpenIfExists(path, platform::File::Mode::kReadOnly);
+    if (!file.is_open()) {
+      problem = "The " + title + " " + path + " does not exist.";
+    } else {
+      size = file.Size();
+      const std::uint64_t start = size > kShownBytes ? size - kShownBytes : 0;
+      text.resize(static_cast<std::size_t>(size - start));
+      text.resize(file.ReadAt(start, text.data(), text.size()));
+      if (start > 0) {
+        // Begin with the first whole line.
+        const std::size_t line_end = text.find('\n');
+        text.erase(0, line_end == std::string::npos ? 0 : line_end + 1);
+        cut = true;
+      }
+    }
+  } catch (const Failure& failure) {
+    problem = "The " + title + " " + path + " cannot be read: " + failure.description();
+  }
+
+  ShowPageHeader(ctx);
+  SendLine("<center>" + Wrapped("<b>" + title + "</b>") + "</center>");
+  if (activity && !settings::LogSwitch()) {
+    SendLine("<p><center>" +
+             Wrapped("Logging is off: nothing is written to the activity log until \"Log\" is "
+                     "ticked on the configuration page.") +
+             "</center>");
+  }
+  if (!problem.empty()) {
+    SendLine("<p><center>" + Wrapped(EscapeHtmlText(problem)) + "</center>");
+  } else {
+    std::string about = "File " + EscapeHtmlText(path) + ", " + SizeText(size) + ".";
+    if (cut) about += " Showing its last " + SizeText(text.size()) + ".";
+    if (size == 0) about += " The log is empty.";
+    SendLine("<p><center>" + Wrapped(about) + "</center>");
+    if (!text.empty()) SendLine("<pre>" + EscapeHtmlText(text) + "</pre>");
+  }
+  SendLine("<center>");
+  SendBackToConfiguration();
+  SendLine("</center>");
+  ShowPageFooter(ctx);
+}
+
+}  // namespace tvr::admin

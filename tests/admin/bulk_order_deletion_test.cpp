@@ -1,0 +1,147 @@
+// The bulk order deletion: which orders a choice of client and dates deletes (with their lines
+// and customer data), the count it reports, the confirmation before it, and the admin password.
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "admin/maintenance_fixture.h"
+
+namespace tvr::admin::testing {
+namespace {
+
+struct Order {
+  std::string code, number, date;  // date yyyymmdd, "" for none
+};
+const std::vector<Order> kOrders = {
+    {"ACME", "1", "20241215"}, {"ACME", "2", "20250105"}, {"ACME", "3", "20250120"},
+    {"ACME", "4", ""},         {"ACME", "5", "20600101"}, {"BETA", "1", "20250105"},
+    {"BETA", "2", "20241201"},
+};
+
+struct Case {
+  const char* name;
+  Form choice;
+  int count;
+  std::vector<std::string> left;  // "code/number" of the orders that stay
+};
+
+const Case kCases[] = {
+    {"OneClientBetweenTwoDates",
+     {{"DeleteClient", "acme"}, {"DeleteFrom", "01/01/2025"}, {"DeleteTo", "1/31/2025"}},
+     2,
+     {"ACME/1", "ACME/4", "ACME/5", "BETA/1", "BETA/2"}},
+    // The configuration page's form: every client's orders dated before a day. An order
+    // without a date has no known age and stays.
+    {"AllClientsBeforeADay",
+     {{"DeleteDate", "01/01/2025"}},
+     2,
+     {"ACME/2", "ACME/3", "ACME/4", "ACME/5", "BETA/1"}},
+    // A year that a two-digit "#mm/dd/yy#" would place a century off.
+    {"FromADayOnBeyond2049",
+     {{"DeleteClient", "ACME"}, {"DeleteFrom", "01/01/2050"}},
+     1,
+     {"ACME/1", "ACME/2", "ACME/3", "ACME/4", "BETA/1", "BETA/2"}},
+    {"EveryOrderOfOneClient",
+     {{"DeleteClient", "BETA"}, {"DeleteAll", "Y"}},
+     2,
+     {"ACME/1", "ACME/2", "ACME/3", "ACME/4", "ACME/5"}},
+    {"EveryOrderOfEveryClient", {{"DeleteAll", "Y"}}, 7, {}},
+};
+
+class BulkOrderDeletionTest : public MaintenanceTest, public ::testing::WithParamInterface<Case> {
+ protected:
+  BulkOrderDeletionTest() {
+    std::vector<ForeignRow> orders, items, customers;
+    for (const Order& o : kOrders) {
+      ForeignRow order = {{"code", o.code}, {"OrderNo", o.number}, {"New", "T"}};
+      if (!o.date.empty()) order["orderdate"] = o.date;
+      orders.push_back(order);
+      items.push_back({{"code", o.code}, {"orderno", o.number}, {"Item", o.code + "/" + o.number}});
+      customers.push_back(
+          {{"code", o.code}, {"orderno", o.number}, {"B_FName", o.code + "/" + o.number}});
+    }
+    Append("orders", orders);
+    Append("orditems", items);
+    Append("customer", customers);
+  }
+  std::vector<std::string> Left(const std::string& table, const std::string& number_column,
+                                const std::string& own_column = "") {
+    std::vector<std::string> left;
+    for (Row& row :
+         Rows(table, {"code", number_column, own_column.empty() ? "code" : own_column})) {
+      std::string key = row["code"] + "/" + row[number_column];
+      if (!own_column.empty()) {
+        EXPECT_EQ(row[own_column], key);
+      }
+      left.push_back(key);
+    }
+    std::sort(left.begin(), left.end());
+    return left;
+  }
+  std::string DeleteOrders(Form choice) {
+    choice.push_back({"Action", "Delete Orders Now"});
+    return AdminPost(choice);
+  }
+};
+
+TEST_P(BulkOrderDeletionTest, DeletesTheChosenOrdersAfterAConfirmation) {
+  const Case& c = GetParam();
+  const std::vector<std::string> all = Left("orders.dbf", "OrderNo");
+  std::string page = DeleteOrders(c.choice);
+  const std::string matching = std::to_string(c.count) + (c.count == 1 ? " order " : " orders ");
+  EXPECT_TRUE(Has(page, matching + "with their item lines")) << page;
+  EXPECT_TRUE(Has(page, "name=\"ConfirmDelete\" value=\"Y\""));
+  EXPECT_EQ(Left("orders.dbf", "OrderNo"), all);
+
+  // The confirmation carries the choice on.
+  Form confirmed = c.choice;
+  confirmed.push_back({"ConfirmDelete", "Y"});
+  page = DeleteOrders(confirmed);
+  EXPECT_TRUE(Has(page, "-- " + std::to_string(c.count) + (c.count == 1 ? " Order" : " Orders") +
+                            " Deleted --"))
+      << page;
+  EXPECT_EQ(Left("orders.dbf", "OrderNo"), c.left);
+  EXPECT_EQ(Left("orditems", "orderno", "Item"), c.left);
+  EXPECT_EQ(Left("customer", "orderno", "B_FName"), c.left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, BulkOrderDeletionTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+using BulkOrderDeletionRefusalTest = BulkOrderDeletionTest;
+
+TEST_F(BulkOrderDeletionRefusalTest, DeletesNothingWithoutTheAdminPasswordOrAClearChoice) {
+  const std::vector<std::string> all = Left("orders.dbf", "OrderNo");
+  const Form everything = {
+      {"Action", "Delete Orders Now"}, {"DeleteAll", "Y"}, {"ConfirmDelete", "Y"}};
+  for (const std::string& proof : {std::string(), Encoded("wrong"), Encoded("acme1")}) {
+    Form form = everything;
+    form.push_back({"AdminPassword", proof});
+    form.push_back({"Client", "ACME"});
+    form.push_back({"ClientPassword", Encoded("acme1")});
+    const std::string page = Post("", form);
+    EXPECT_TRUE(Has(page, "Enter Admin Password")) << page;
+    EXPECT_FALSE(Has(page, "Deleted"));
+  }
+
+  struct Bad {
+    Form choice;
+    std::string says;
+  };
+  const Bad bad[] = {
+      {{}, "name=\"DeleteFrom\""},
+      {{{"DeleteFrom", "13/45/2025"}, {"DeleteTo", "01/01/2026"}}, "Please enter the dates"},
+      {{{"DeleteFrom", "02/01/2025"}, {"DeleteTo", "01/01/2025"}}, "lies after the last date"},
+  };
+  for (const Bad& b : bad) {
+    Form form = b.choice;
+    form.push_back({"ConfirmDelete", "Y"});
+    const std::string page = DeleteOrders(form);
+    EXPECT_TRUE(Has(page, b.says)) << page;
+    EXPECT_FALSE(Has(page, "Deleted --"));
+  }
+  EXPECT_EQ(Left("orders.dbf", "OrderNo"), all);
+}
+
+}  // namespace
+}  // namespace tvr::admin::testing

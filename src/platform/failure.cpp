@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace tvr {
@@ -117,6 +120,34 @@ Failure FileFailure(int number, std::string_view file) {
   text += ": ";
   text += file;
   return Failure(number, std::move(text));
+}
+
+Failure CurrentFailure() {
+  try {
+    throw;
+  } catch (const Failure& failure) {
+    return failure;
+  } catch (const std::filesystem::filesystem_error& error) {
+    const std::error_code& code = error.code();
+    if (code.category() == std::system_category() || code.category() == std::generic_category()) {
+      return FailureFromErrno(code.value(), error.path1().string());
+    }
+    return FileFailure(err::kPathFileAccess, error.path1().string());
+  } catch (const std::bad_alloc&) {
+    return Failure(err::kOutOfMemory);
+  } catch (const std::length_error&) {
+    return Failure(err::kOutOfMemory);
+  } catch (const std::out_of_range&) {
+    return Failure(err::kSubscriptOutOfRange);
+  } catch (const std::overflow_error&) {
+    return Failure(err::kOverflow);
+  } catch (const std::underflow_error&) {
+    return Failure(err::kOverflow);
+  } catch (const std::range_error&) {
+    return Failure(err::kOverflow);
+  } catch (...) {
+    return Failure(err::kInvalidCall);
+  }
 }
 
 void ThrowErrno(int error_number) { throw FailureFromErrno(error_number); }

@@ -78,6 +78,13 @@ Failure FailureFromErrno(int error_number, std::string_view file);
 // A failure with the standard text of `number` followed by ": " and `file`.
 Failure FileFailure(int number, std::string_view file);
 
+// The Failure that stands for the exception being handled; call it only inside a catch block.
+// A Failure is itself; std::filesystem::filesystem_error the failure of its system error naming
+// its file; std::bad_alloc and std::length_error 7 "Out of memory"; std::out_of_range 9
+// "Subscript out of range"; std::overflow_error, std::underflow_error and std::range_error 6
+// "Overflow"; anything else 5 "Invalid procedure call or argument".
+Failure CurrentFailure();
+
 }  // namespace tvr
 
 #endif  // TVR_PLATFORM_FAILURE_H_

@@ -15,6 +15,7 @@
 #include "engine/ndx_index.h"
 #include "gtest/gtest.h"
 #include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "platform/profile.h"
 #include "support/child_process.h"
 #include "support/temp_dir.h"
@@ -232,6 +233,32 @@ TEST_F(InstallationTest, InstallerProgram) {
 
   run_install.args = {"--bogus"};
   EXPECT_NE(testing::RunChild(run_install).exit_code, 0);
+}
+
+// Root lays the files down; the web server's user must own them, or it can only read them.
+TEST_F(InstallationTest, InstallerGivesTheOwnerTheFilesAndWarnsRootWithoutOne) {
+  if (!testing::RunsAsRoot()) GTEST_SKIP() << "giving files away needs root";
+  const std::string settings = temp_.File("cgi-bin/tulvar.ini");
+  testing::ChildRun run_install;
+  run_install.program = kInstaller;
+  run_install.args = {"--settings", settings, dir_};
+  testing::ChildResult install = testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0);
+  EXPECT_NE(install.errors.find("must own them"), std::string::npos) << install.errors;
+  EXPECT_NE(install.errors.find("--owner"), std::string::npos) << install.errors;
+
+  run_install.args = {"--owner", "nobody", "--settings", settings, dir_};
+  install = testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0) << install.errors;
+  EXPECT_EQ(install.errors, "");
+  EXPECT_EQ(install.output, "gave nobody " + dir_ + "/\ngave nobody " + settings + "\n");
+  std::vector<std::string> files{dir_, settings, settings + ".lock"};
+  for (const auto& entry : fs::directory_iterator(dir_)) files.push_back(entry.path().string());
+  for (const std::string& file : files) {
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+    EXPECT_EQ(st.st_uid, platform::FindUser("nobody").uid) << file;
+  }
 }
 
 // A client made with the creation defaults reads every one of them back, and its payment

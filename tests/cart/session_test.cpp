@@ -127,7 +127,10 @@ TEST_F(SessionTest, OpenDatabasesTwiceKeepsTheOneQueryTranslator) {
 TEST(SessionInstalledTest, OpensTheTablesOfAFreshInstallation) {
   TempDir dir;
   const std::string admin_dir = dir.File("tulvar") + "/";
-  InstallSystemDirectory({admin_dir, "", std::string(TVR_BINARY_DIR) + "/cartreindex"});
+  InstallOptions options;
+  options.system_dir = admin_dir;
+  options.cart_program = std::string(TVR_BINARY_DIR) + "/cartreindex";
+  InstallSystemDirectory(options);
 
   DatabaseSession session;
   session.OpenStandingRecordsets(admin_dir);

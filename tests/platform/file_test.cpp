@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "platform/failure.h"
@@ -111,8 +112,7 @@ TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
        plain + "/x"},
       {__LINE__, [&] { File(dir.path(), File::Mode::kReadWrite); }, err::kPathFileAccess,
        dir.path()},
-      {__LINE__, [&] { ChangeOwner(plain, "no-such-user-here"); }, err::kInvalidCall,
-       "no-such-user-here"},
+      {__LINE__, [&] { FindUser("no-such-user-here"); }, err::kInvalidCall, "no-such-user-here"},
   };
   for (const Case& c : cases) {
     try {
@@ -122,6 +122,36 @@ TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
       EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
       EXPECT_NE(failure.description().find(c.names), std::string::npos)
           << failure.description() << ", case at line " << c.line;
+    }
+  }
+}
+
+TEST(CurrentFailure, StandsForTheExceptionBeingHandled) {
+  struct Case {
+    int line;
+    std::function<void()> thrower;
+    int number;
+    std::string description;
+  };
+  const Case cases[] = {
+      {__LINE__, [] { throw Failure(err::kLockFailed, "locked"); }, err::kLockFailed, "locked"},
+      {__LINE__,
+       [] {
+         throw fs::filesystem_error("copy", "/srv/t.dbf",
+                                    std::make_error_code(std::errc::permission_denied));
+       },
+       err::kPermissionDenied, "Permission denied: /srv/t.dbf"},
+      {__LINE__, [] { throw std::bad_alloc(); }, err::kOutOfMemory, "Out of memory"},
+      {__LINE__, [] { std::string().at(1); }, err::kSubscriptOutOfRange, "Subscript out of range"},
+      {__LINE__, [] { throw 42; }, err::kInvalidCall, "Invalid procedure call or argument"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.thrower();
+    } catch (...) {
+      const Failure failure = CurrentFailure();
+      EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
+      EXPECT_EQ(failure.description(), c.description) << "case at line " << c.line;
     }
   }
 }

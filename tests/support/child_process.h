@@ -19,7 +19,13 @@ struct ChildRun {
   std::string output_file;         // when set, standard output goes to this file, kept as is
                                    // (the child writes from position 0 over its content)
   std::string directory;           // working directory; the test's own when empty
+  std::string user;  // when set, the child runs as this user (and its group, no others); only a
+                     // test running as root can ask for it (see RunsAsRoot)
 };
+
+// True when the tests run as root: then a child may run as another user (ChildRun::user), and
+// permission bits do not stop the test itself.
+bool RunsAsRoot();
 
 struct ChildResult {
   int exit_code = -1;  // -1 when the child did not exit normally

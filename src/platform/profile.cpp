@@ -152,11 +152,12 @@ class WriterLock {
 // Runs `change` on the file's lines under the writers' lock and replaces the file with the
 // result.
 template <typename Change>
-void Rewrite(const std::string& path, Change change) {
+void Rewrite(const std::string& path, Durability durability, Change change) {
   WriterLock lock(path);
+  RemoveStaleTemporaryFiles(path);
   Document doc = Document::Parse(ReadWholeFile(path));
   change(doc);
-  ReplaceFileAtomically(path, doc.Text());
+  ReplaceFileAtomically(path, doc.Text(), durability);
 }
 
 }  // namespace
@@ -181,11 +182,11 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
+                        std::string_view value, Durability durability) {
   if (!StorableSection(section) || !StorableKey(key)) return;
   section = TrimBlanksAndTabs(section);
   key = TrimBlanksAndTabs(key);
-  Rewrite(path, [&](Document& doc) {
+  Rewrite(path, durability, [&](Document& doc) {
     auto range = FindSection(doc, section);
     if (!range) {
       doc.lines.push_back("[" + std::string(section) + "]");
@@ -206,14 +207,14 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
 }
 
 void WriteProfileSection(const std::string& path, std::string_view section,
-                         const std::vector<ProfileEntry>& entries) {
+                         const std::vector<ProfileEntry>& entries, Durability durability) {
   if (!StorableSection(section)) return;
   section = TrimBlanksAndTabs(section);
   std::vector<std::string> key_lines;
   for (const ProfileEntry& e : entries) {
     if (StorableKey(e.key)) key_lines.push_back(KeyLine(e.key, e.value));
   }
-  Rewrite(path, [&](Document& doc) {
+  Rewrite(path, durability, [&](Document& doc) {
     auto range = FindSection(doc, section);
     if (!range) {
       doc.lines.push_back("[" + std::string(section) + "]");

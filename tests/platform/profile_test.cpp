@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -155,7 +156,7 @@ TEST(Profile, ConcurrentWritersLoseNothingAndReadersNeverSeeATornFile) {
 
 // A writer killed at any moment leaves the old or the new file: the keys it wrote are exactly
 // its first ones, each whole, and the rest of the file is intact.
-TEST(Profile, KilledWriterLeavesAWholeFile) {
+TEST(Profile, KilledWriterLeavesAWholeFileAndTheNextWriterRemovesItsTemporaryFile) {
   TempDir dir;
   std::string path = dir.File("shared.ini");
   WriteFile(path, "[Keys]\r\n[Tail]\r\nEnd=1\r\n");
@@ -175,8 +176,16 @@ TEST(Profile, KilledWriterLeavesAWholeFile) {
               "value-7-" + std::to_string(i) + "-" + std::string(40, 'h'));
   }
   EXPECT_EQ(ReadProfileString(path, "Tail", "End"), "1");
+  // Whether or not the kill came between create and rename, the writer's temporary file is
+  // there now (a copy of every setting); a running process's stays.
+  const std::string killed = path + ".tmp." + std::to_string(pid);
+  const std::string running = path + ".tmp." + std::to_string(::getppid());
+  WriteFile(killed, "[Main]\r\nPassword=secret\r\n");
+  WriteFile(running, "");
   WriteProfileString(path, "Tail", "After", "1");  // the lock died with the writer
   EXPECT_EQ(ReadProfileString(path, "Tail", "After"), "1");
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_TRUE(std::filesystem::exists(running));
 }
 
 }  // namespace

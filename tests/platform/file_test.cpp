@@ -13,12 +13,14 @@
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "support/expect_failure.h"
 #include "support/temp_dir.h"
 
 namespace tvr::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using tvr::testing::FailureOf;
 using tvr::testing::ReadFile;
 using tvr::testing::TempDir;
 using tvr::testing::WriteFile;
@@ -47,18 +49,14 @@ TEST(ReplaceFile, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
       WriteFile(path, "old");
       ::chmod(path.c_str(), 0640);
       InjectWriteFailureForTesting(step, ENOSPC);
-      try {
-        ReplaceFileAtomically(path, "new content", durability);
-      } catch (const Failure& failure) {
-        InjectWriteFailureForTesting(0, 0);
-        EXPECT_EQ(failure.number(), err::kDiskFull);
-        EXPECT_NE(failure.description().find(path), std::string::npos) << failure.description();
-        EXPECT_EQ(ReadFile(path), "old");
-        EXPECT_EQ(EntriesIn(dir.path()), 1) << "a temporary file was left behind";
-        continue;
-      }
+      const auto failure =
+          FailureOf([&] { ReplaceFileAtomically(path, "new content", durability); });
       InjectWriteFailureForTesting(0, 0);
-      break;
+      if (!failure) break;
+      EXPECT_EQ(failure->number(), err::kDiskFull);
+      EXPECT_NE(failure->description().find(path), std::string::npos) << failure->description();
+      EXPECT_EQ(ReadFile(path), "old");
+      EXPECT_EQ(EntriesIn(dir.path()), 1) << "a temporary file was left behind";
     }
     // Write, sync and rename each failed once before the replacement went through.
     EXPECT_EQ(step, 4);
@@ -115,14 +113,11 @@ TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
       {__LINE__, [&] { FindUser("no-such-user-here"); }, err::kInvalidCall, "no-such-user-here"},
   };
   for (const Case& c : cases) {
-    try {
-      c.call();
-      ADD_FAILURE() << "no failure, case at line " << c.line;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
-      EXPECT_NE(failure.description().find(c.names), std::string::npos)
-          << failure.description() << ", case at line " << c.line;
-    }
+    const auto failure = FailureOf(c.call);
+    ASSERT_TRUE(failure) << "no failure, case at line " << c.line;
+    EXPECT_EQ(failure->number(), c.number) << "case at line " << c.line;
+    EXPECT_NE(failure->description().find(c.names), std::string::npos)
+        << failure->description() << ", case at line " << c.line;
   }
 }
 

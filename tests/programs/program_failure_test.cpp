@@ -14,13 +14,12 @@
 namespace tvr::programs {
 namespace {
 
+using tvr::testing::BuiltProgram;
 using tvr::testing::ChildResult;
 using tvr::testing::ChildRun;
 using tvr::testing::RunChild;
 using tvr::testing::TempDir;
 using tvr::testing::WriteFile;
-
-std::string Built(const std::string& name) { return std::string(TVR_BINARY_DIR) + "/" + name; }
 
 TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   TempDir temp;
@@ -34,7 +33,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   const std::string sys = temp.File("sys");
   cart::InstallOptions options;
   options.system_dir = sys;
-  options.cart_program = Built("cartreindex");
+  options.cart_program = BuiltProgram("cartreindex");
   cart::InstallSystemDirectory(options);
   std::filesystem::remove(sys + "/client_code.ndx");
 
@@ -65,7 +64,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
        "no-such-user-here"},
       {__LINE__,
        "tvrinstall",
-       {"--cart-program", Built("cartreindex"), sys},
+       {"--cart-program", BuiltProgram("cartreindex"), sys},
        sys + "/client_code",
        true},
   };
@@ -74,7 +73,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
     if (c.as_other_user && !tvr::testing::RunsAsRoot())
       continue;  // permissions would not stop root
     ChildRun run;
-    run.program = Built(c.program);
+    run.program = BuiltProgram(c.program);
     run.args = c.args;
     if (c.as_other_user) run.user = "nobody";
     const ChildResult result = RunChild(run);

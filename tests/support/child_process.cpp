@@ -66,6 +66,14 @@ int ExitCodeOf(int status, int* signal_number) {
 
 }  // namespace
 
+std::string BuiltProgram(const std::string& name) {
+  for (const char* dir : {"/tests/", "/"}) {
+    std::string path = std::string(TVR_BINARY_DIR) + dir + name;
+    if (::access(path.c_str(), X_OK) == 0) return path;
+  }
+  throw std::runtime_error("program not built: " + name);
+}
+
 bool RunsAsRoot() { return ::geteuid() == 0; }
 
 ChildResult RunChild(const ChildRun& run) {
@@ -184,6 +192,12 @@ int PollChild(int pid) {
     if (errno != EINTR) return -1;
   }
   return r == 0 ? kStillRunning : ExitCodeOf(status, nullptr);
+}
+
+std::vector<std::string> OwnEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+  return env;
 }
 
 std::vector<std::string> CgiEnvironment(const std::vector<std::string>& extra) {

@@ -46,6 +46,13 @@ int WaitChild(int pid);
 inline constexpr int kStillRunning = -2;
 int PollChild(int pid);
 
+// Path of a program of the build: a test tool (tests/<name>) or a product program (<name>).
+// Throws std::runtime_error when it was not built.
+std::string BuiltProgram(const std::string& name);
+
+// This process's own environment, "NAME=value", for a child that should inherit it.
+std::vector<std::string> OwnEnvironment();
+
 // The environment of a CGI request: GATEWAY_INTERFACE, REQUEST_METHOD, SCRIPT_NAME and so on,
 // plus `extra` ("NAME=value", later ones win).
 std::vector<std::string> CgiEnvironment(const std::vector<std::string>& extra = {});

@@ -46,6 +46,20 @@ constexpr Entry kTable[] = {
     {err::kLockFailed, "Couldn't update; currently locked"},
 };
 
+template <typename... Kinds>
+bool IsOneOf(const std::exception& error) {
+  return (... || (dynamic_cast<const Kinds*>(&error) != nullptr));
+}
+
+int NumberOfStandardException(const std::exception& error) {
+  if (IsOneOf<std::bad_alloc, std::length_error>(error)) return err::kOutOfMemory;
+  if (IsOneOf<std::out_of_range>(error)) return err::kSubscriptOutOfRange;
+  if (IsOneOf<std::overflow_error, std::underflow_error, std::range_error>(error)) {
+    return err::kOverflow;
+  }
+  return err::kInvalidCall;
+}
+
 }  // namespace
 
 std::string_view StandardDescription(int number) {
@@ -115,6 +129,13 @@ Failure FailureFromErrno(int error_number, std::string_view file) {
   return FileFailure(number, file);
 }
 
+Failure FailureFromErrorCode(const std::error_code& error, std::string_view file) {
+  if (error.category() == std::system_category() || error.category() == std::generic_category()) {
+    return FailureFromErrno(error.value(), file);
+  }
+  return FileFailure(err::kPathFileAccess, file);
+}
+
 Failure FileFailure(int number, std::string_view file) {
   std::string text(StandardDescription(number));
   text += ": ";
@@ -128,23 +149,9 @@ Failure CurrentFailure() {
   } catch (const Failure& failure) {
     return failure;
   } catch (const std::filesystem::filesystem_error& error) {
-    const std::error_code& code = error.code();
-    if (code.category() == std::system_category() || code.category() == std::generic_category()) {
-      return FailureFromErrno(code.value(), error.path1().string());
-    }
-    return FileFailure(err::kPathFileAccess, error.path1().string());
-  } catch (const std::bad_alloc&) {
-    return Failure(err::kOutOfMemory);
-  } catch (const std::length_error&) {
-    return Failure(err::kOutOfMemory);
-  } catch (const std::out_of_range&) {
-    return Failure(err::kSubscriptOutOfRange);
-  } catch (const std::overflow_error&) {
-    return Failure(err::kOverflow);
-  } catch (const std::underflow_error&) {
-    return Failure(err::kOverflow);
-  } catch (const std::range_error&) {
-    return Failure(err::kOverflow);
+    return FailureFromErrorCode(error.code(), error.path1().string());
+  } catch (const std::exception& error) {
+    return Failure(NumberOfStandardException(error));
   } catch (...) {
     return Failure(err::kInvalidCall);
   }

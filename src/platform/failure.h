@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tvr {
 
@@ -74,6 +75,10 @@ Failure FailureFromErrno(int error_number);
 Failure FailureFromErrno(int error_number, std::string_view file);
 [[noreturn]] void ThrowErrno(int error_number);
 [[noreturn]] void ThrowErrno(int error_number, std::string_view file);
+
+// The same for a std::error_code (of the system or generic category; another is 75
+// "Path/File access error").
+Failure FailureFromErrorCode(const std::error_code& error, std::string_view file);
 
 // A failure with the standard text of `number` followed by ": " and `file`.
 Failure FileFailure(int number, std::string_view file);

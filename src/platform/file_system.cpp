@@ -19,6 +19,15 @@ void Check(const std::error_code& error, const fs::path& file) {
   if (error) ThrowFileError(error, file);
 }
 
+// Calls `call` with an error code and throws the failure it reports, naming `file`.
+template <typename Call>
+auto Checked(const fs::path& file, Call call) {
+  std::error_code error;
+  auto result = call(error);
+  Check(error, file);
+  return result;
+}
+
 void ChangeOwnerOf(const fs::path& path, unsigned uid, unsigned gid) {
   if (::lchown(path.c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(gid)) != 0) {
     ThrowErrno(errno, path.string());
@@ -28,10 +37,7 @@ void ChangeOwnerOf(const fs::path& path, unsigned uid, unsigned gid) {
 }  // namespace
 
 void ThrowFileError(const std::error_code& error, const fs::path& file) {
-  if (error.category() == std::system_category() || error.category() == std::generic_category()) {
-    ThrowErrno(error.value(), file.string());
-  }
-  throw FileFailure(err::kPathFileAccess, file.string());
+  throw FailureFromErrorCode(error, file.string());
 }
 
 bool PathExists(const fs::path& path) {
@@ -55,30 +61,19 @@ bool IsRegularFile(const fs::path& path) {
 }
 
 std::uintmax_t FileSize(const fs::path& path) {
-  std::error_code error;
-  std::uintmax_t size = fs::file_size(path, error);
-  Check(error, path);
-  return size;
+  return Checked(path, [&](std::error_code& error) { return fs::file_size(path, error); });
 }
 
 fs::path AbsolutePath(const fs::path& path) {
-  std::error_code error;
-  fs::path absolute = fs::absolute(path, error);
-  Check(error, path);
-  return absolute;
+  return Checked(path, [&](std::error_code& error) { return fs::absolute(path, error); });
 }
 
 void CreateDirectories(const fs::path& path) {
-  std::error_code error;
-  fs::create_directories(path, error);
-  Check(error, path);
+  Checked(path, [&](std::error_code& error) { return fs::create_directories(path, error); });
 }
 
 bool CreateDirectory(const fs::path& path) {
-  std::error_code error;
-  bool created = fs::create_directory(path, error);
-  Check(error, path);
-  return created;
+  return Checked(path, [&](std::error_code& error) { return fs::create_directory(path, error); });
 }
 
 std::vector<fs::path> ListDirectory(const fs::path& dir) {
@@ -106,16 +101,14 @@ void CopyFile(const fs::path& from, const fs::path& to) {
 }
 
 void SetPermissions(const fs::path& path, fs::perms perms) {
-  std::error_code error;
-  fs::permissions(path, perms, error);
-  Check(error, path);
+  Checked(path, [&](std::error_code& error) {
+    fs::permissions(path, perms, error);
+    return true;
+  });
 }
 
 bool RemoveFile(const fs::path& path) {
-  std::error_code error;
-  bool removed = fs::remove(path, error);
-  Check(error, path);
-  return removed;
+  return Checked(path, [&](std::error_code& error) { return fs::remove(path, error); });
 }
 
 void RemoveAllQuietly(const fs::path& path) noexcept {

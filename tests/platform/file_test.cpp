@@ -85,17 +85,19 @@ TEST(ReplaceFile, TemporaryFilesOfEndedProcessesAreRemovedOthersStay) {
   EXPECT_EQ(RemoveStaleTemporaryFiles(dir.File("missing/tulvar.ini")), 0);
 }
 
+// A call that fails, the number it must fail with and a text its description must hold.
+struct FailureCase {
+  int line;
+  std::function<void()> call;
+  int number;
+  std::string text;
+};
+
 TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
   TempDir dir;
   const std::string plain = dir.File("plain");
   WriteFile(plain, "x");
-  struct Case {
-    int line;
-    std::function<void()> call;
-    int number;
-    std::string names;
-  };
-  const Case cases[] = {
+  const FailureCase cases[] = {
       {__LINE__, [&] { ListDirectory(dir.File("missing")); }, err::kFileNotFound,
        dir.File("missing")},
       {__LINE__, [&] { ListDirectory(dir.File("missing/deeper")); }, err::kPathNotFound,
@@ -112,23 +114,17 @@ TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
        dir.path()},
       {__LINE__, [&] { FindUser("no-such-user-here"); }, err::kInvalidCall, "no-such-user-here"},
   };
-  for (const Case& c : cases) {
+  for (const FailureCase& c : cases) {
     const auto failure = FailureOf(c.call);
     ASSERT_TRUE(failure) << "no failure, case at line " << c.line;
     EXPECT_EQ(failure->number(), c.number) << "case at line " << c.line;
-    EXPECT_NE(failure->description().find(c.names), std::string::npos)
+    EXPECT_NE(failure->description().find(c.text), std::string::npos)
         << failure->description() << ", case at line " << c.line;
   }
 }
 
 TEST(CurrentFailure, StandsForTheExceptionBeingHandled) {
-  struct Case {
-    int line;
-    std::function<void()> thrower;
-    int number;
-    std::string description;
-  };
-  const Case cases[] = {
+  const FailureCase cases[] = {
       {__LINE__, [] { throw Failure(err::kLockFailed, "locked"); }, err::kLockFailed, "locked"},
       {__LINE__,
        [] {
@@ -140,13 +136,14 @@ TEST(CurrentFailure, StandsForTheExceptionBeingHandled) {
       {__LINE__, [] { std::string().at(1); }, err::kSubscriptOutOfRange, "Subscript out of range"},
       {__LINE__, [] { throw 42; }, err::kInvalidCall, "Invalid procedure call or argument"},
   };
-  for (const Case& c : cases) {
+  for (const FailureCase& c : cases) {
     try {
-      c.thrower();
+      c.call();
+      ADD_FAILURE() << "nothing thrown, case at line " << c.line;
     } catch (...) {
       const Failure failure = CurrentFailure();
       EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
-      EXPECT_EQ(failure.description(), c.description) << "case at line " << c.line;
+      EXPECT_EQ(failure.description(), c.text) << "case at line " << c.line;
     }
   }
 }

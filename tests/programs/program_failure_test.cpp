@@ -14,12 +14,7 @@
 namespace tvr::programs {
 namespace {
 
-using tvr::testing::BuiltProgram;
-using tvr::testing::ChildResult;
-using tvr::testing::ChildRun;
-using tvr::testing::RunChild;
-using tvr::testing::TempDir;
-using tvr::testing::WriteFile;
+using namespace tvr::testing;
 
 TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   TempDir temp;
@@ -70,7 +65,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("case at line " + std::to_string(c.line));
-    if (c.as_other_user && !tvr::testing::RunsAsRoot())
+    if (c.as_other_user && !RunsAsRoot())
       continue;  // permissions would not stop root
     ChildRun run;
     run.program = BuiltProgram(c.program);

@@ -65,7 +65,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("case at line " + std::to_string(c.line));
-    if (c.as_other_user && !RunsAsRoot()) continue;  // permissions would not stop root
+    if (c.as_other_user && !RunsAsRoot()) continue;  // only root can start another user
     ChildRun run;
     run.program = BuiltProgram(c.program);
     run.args = c.args;

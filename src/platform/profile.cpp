@@ -150,14 +150,19 @@ class WriterLock {
 };
 
 // Runs `change` on the file's lines under the writers' lock and replaces the file with the
-// result.
+// result. A change that leaves the text as it was writes nothing when it need not be durable
+// (the recording of a request repeated as it was); a durable one is written all the same, so
+// that it is on the disk once the call returns.
 template <typename Change>
 void Rewrite(const std::string& path, Durability durability, Change change) {
   WriterLock lock(path);
   RemoveStaleTemporaryFiles(path);
-  Document doc = Document::Parse(ReadWholeFile(path));
+  const std::string old_text = ReadWholeFile(path);
+  Document doc = Document::Parse(old_text);
   change(doc);
-  ReplaceFileAtomically(path, doc.Text(), durability);
+  std::string new_text = doc.Text();
+  if (durability == Durability::kAtomic && new_text == old_text) return;
+  ReplaceFileAtomically(path, new_text, durability);
 }
 
 }  // namespace

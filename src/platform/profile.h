@@ -13,7 +13,8 @@
 //    beside it, so writers never lose each other's keys, and a writer killed at any point leaves
 //    the old or the new file. The data of the new file always reaches the disk before it takes
 //    the old one's place; whether the write also waits for the directory is the caller's
-//    choice (Durability, platform/file.h).
+//    choice (Durability, platform/file.h). A write with Durability::kAtomic that changes
+//    nothing leaves the file alone.
 //  - A writer killed while it replaced the file leaves its temporary file "<path>.tmp.<pid>"
 //    (a full copy of the settings); the next write removes those of processes that no longer
 //    run, under the same lock.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -156,6 +157,29 @@ TEST(Profile, ConcurrentWritersLoseNothingAndReadersNeverSeeATornFile) {
 
 // A writer killed at any moment leaves the old or the new file: the keys it wrote are exactly
 // its first ones, each whole, and the rest of the file is intact.
+// Every request records itself; a repeated request finds its recording there already and need not
+// wait for the disk. What must be durable is written in any case.
+TEST(Profile, AnAtomicWriteThatChangesNothingLeavesTheFileAlone) {
+  TempDir dir;
+  const std::string path = dir.File("tulvar.ini");
+  auto inode = [&] {
+    struct stat st;
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  const std::vector<ProfileEntry> recording{{"QUERY_STRING", "a=1"}};
+  WriteProfileSection(path, "Debug", recording, Durability::kAtomic);
+  const auto first = inode();
+  WriteProfileSection(path, "Debug", recording, Durability::kAtomic);
+  EXPECT_EQ(inode(), first);
+  WriteProfileSection(path, "Debug", {{"QUERY_STRING", "a=2"}}, Durability::kAtomic);
+  EXPECT_NE(inode(), first);
+  EXPECT_EQ(ReadProfileString(path, "Debug", "QUERY_STRING"), "a=2");
+  const auto second = inode();
+  WriteProfileString(path, "Debug", "QUERY_STRING", "a=2");
+  EXPECT_NE(inode(), second);
+}
+
 TEST(Profile, KilledWriterLeavesAWholeFileAndTheNextWriterRemovesItsTemporaryFile) {
   TempDir dir;
   std::string path = dir.File("shared.ini");

@@ -60,7 +60,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
       {__LINE__,
        "tvrinstall",
        {"--cart-program", BuiltProgram("cartreindex"), sys},
-       sys + "/client_code",
+       sys + "/",
        true},
   };
   for (const Case& c : cases) {

@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
+#include "support/child_process.h"
 #include "support/db_test_support.h"
 
 namespace tvr::engine {
@@ -33,21 +37,32 @@ TEST(DbfReindexTest, RebuildsDamagedTagsAndCreatesMissingCodeTags) {
   testing::WriteBytes(ndx, bytes);
   EXPECT_ANY_THROW(NdxIndex::Open(ndx, false)->Check());
 
-  auto result = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("dbfreindex")) +
-                                    " --create-code-tags " + testing::ShellQuote(dir.path()));
-  EXPECT_EQ(result.exit_code, 0) << result.output;
-  EXPECT_EQ(result.output,
-            "cart.dbf: no tags, 0 rows\n"
-            "client.dbf: rebuilt code from 500 rows\n"
-            "orders.dbf: rebuilt code from 500 rows (created tag code)\n"
-            "3 tables, 0 failed\n");
+  tvr::testing::ChildRun run;
+  run.program = tvr::testing::BuiltProgram("dbfreindex");
+  run.args = {"--create-code-tags", dir.path()};
+  auto result = tvr::testing::RunChild(run);
+  EXPECT_EQ(result.exit_code, 0) << result.output << result.errors;
+  // One line per table, saying what was done (the rebuilder may add more about each table).
+  const std::vector<std::string> expected = {
+      "cart.dbf: no tags, 0 rows",
+      "client.dbf: rebuilt code from 500 rows",
+      "orders.dbf: rebuilt code from 500 rows (created tag code)",
+      "3 tables, 0 failed",
+  };
+  std::istringstream lines(result.output);
+  std::string line;
+  for (const std::string& start : expected) {
+    ASSERT_TRUE(std::getline(lines, line)) << result.output;
+    EXPECT_TRUE(line.starts_with(start)) << line;
+  }
+  EXPECT_FALSE(std::getline(lines, line)) << result.output;
   NdxIndex::Open(ndx, false)->Check();
   NdxIndex::Open(dir.File("orders_code.ndx"), false)->Check();
   EXPECT_EQ(NdxIndex::Open(dir.File("orders_code.ndx"), false)->Equal("C3").size(), 100u);
   EXPECT_EQ(NdxIndex::Open(ndx, false)->Equal("C16").size(), 29u);
 
-  auto bad = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("dbfreindex")));
-  EXPECT_EQ(bad.exit_code, 2);
+  run.args = {};
+  EXPECT_EQ(tvr::testing::RunChild(run).exit_code, 2);
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+#include "platform/file_system.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+
+#include "platform/failure.h"
+
+namespace tvr::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void Check(const std::error_code& error, const fs::path& file) {
+  if (error) ThrowFileError(error, file);
+}
+
+// Calls `call` with an error code and throws the failure it reports, naming `file`.
+template <typename Call>
+auto Checked(const fs::path& file, Call call) {
+  std::error_code error;
+  auto result = call(error);
+  Check(error, file);
+  return result;
+}
+
+void ChangeOwnerOf(const fs::path& path, unsigned uid, unsigned gid) {
+  if (::lchown(path.c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(gid)) != 0) {
+    ThrowErrno(errno, path.string());
+  }
+}
+
+}  // namespace
+
+void ThrowFileError(const std::error_code& error, const fs::path& file) {
+  throw FailureFromErrorCode(error, file.string());
+}
+
+bool PathExists(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::symlink_status(path, error);
+  if (error && error != std::errc::no_such_file_or_directory &&
+      error != std::errc::not_a_directory) {
+    ThrowFileError(error, path);
+  }
+  return fs::exists(status);
+}
+
+bool IsDirectory(const fs::path& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+bool IsRegularFile(const fs::path& path) {
+  std::error_code error;
+  return fs::is_regular_file(path, error);
+}
+
+std::uintmax_t FileSize(const fs::path& path) {
+  return Checked(path, [&](std::error_code& error) { return fs::file_size(path, error); });
+}
+
+fs::path AbsolutePath(const fs::path& path) {
+  return Checked(path, [&](std::error_code& error) { return fs::absolute(path, error); });
+}
+
+void CreateDirectories(const fs::path& path) {
+  Checked(path, [&](std::error_code& error) { return fs::create_directories(path, error); });
+}
+
+bool CreateDirectory(const fs::path& path) {
+  return Checked(path, [&](std::error_code& error) { return fs::create_directory(path, error); });
+}
+
+std::vector<fs::path> ListDirectory(const fs::path& dir) {
+  std::error_code error;
+  std::vector<fs::path> entries;
+  fs::directory_iterator it(dir, error);
+  Check(error, dir);
+  for (; it != fs::directory_iterator(); it.increment(error)) {
+    Check(error, dir);
+    entries.push_back(it->path());
+  }
+  Check(error, dir);
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+void CopyFile(const fs::path& from, const fs::path& to) {
+  std::error_code error;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+  if (error) {
+    // Name the file the copy could not read, else the one it could not write.
+    std::error_code ignored;
+    ThrowFileError(error, fs::exists(from, ignored) ? to : from);
+  }
+}
+
+void SetPermissions(const fs::path& path, fs::perms perms) {
+  Checked(path, [&](std::error_code& error) {
+    fs::permissions(path, perms, error);
+    return true;
+  });
+}
+
+bool RemoveFile(const fs::path& path) {
+  return Checked(path, [&](std::error_code& error) { return fs::remove(path, error); });
+}
+
+void RemoveAllQuietly(const fs::path& path) noexcept {
+  std::error_code ignored;
+  fs::remove_all(path, ignored);
+}
+
+UserIds FindUser(const std::string& user) {
+  if (const passwd* entry = ::getpwnam(user.c_str())) return {entry->pw_uid, entry->pw_gid};
+  unsigned number = 0;
+  auto [end, failed] = std::from_chars(user.data(), user.data() + user.size(), number);
+  if (user.empty() || failed != std::errc() || end != user.data() + user.size()) {
+    throw Failure(err::kInvalidCall, "No such user: " + user);
+  }
+  const passwd* entry = ::getpwuid(static_cast<uid_t>(number));
+  return {number, entry != nullptr ? static_cast<unsigned>(entry->pw_gid) : number};
+}
+
+UserIds CurrentUser() { return {::geteuid(), ::getegid()}; }
+
+void ChangeOwner(const fs::path& path, const UserIds& owner) {
+  ChangeOwnerOf(path, owner.uid, owner.gid);
+  if (!IsDirectory(path)) return;
+  std::error_code error;
+  fs::recursive_directory_iterator it(path, error);
+  Check(error, path);
+  for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
+    Check(error, path);
+    ChangeOwnerOf(it->path(), owner.uid, owner.gid);
+  }
+  Check(error, path);
+}
+
+}  // namespace tvr::platform

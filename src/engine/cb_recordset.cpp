@@ -19,6 +19,71 @@ std::string_view TrimBlanks(std::string_view s) {
 
 }  // namespace
 
+CBRecordset::CBRecordset(CBRecordset&& other) noexcept
+    : DataHandle(other.DataHandle),
+      TagHandle(other.TagHandle),
+      QueryHandle(other.QueryHandle),
+      NoMatch(other.NoMatch),
+      CountValid(other.CountValid),
+      CachedCount(other.CachedCount),
+      LastStatus(other.LastStatus),
+      Adding(other.Adding),
+      Editing(other.Editing),
+      field_handle_(other.field_handle_),
+      field_object_(std::move(other.field_object_)),
+      owner_(std::move(other.owner_)) {
+  other.owner_.reset();
+  other.DataHandle = nullptr;
+  other.TagHandle = nullptr;
+  other.QueryHandle = nullptr;
+  other.field_handle_ = nullptr;
+}
+
+CBRecordset& CBRecordset::operator=(CBRecordset&& other) {
+  if (this == &other) return *this;
+  Release(false);
+  DataHandle = other.DataHandle;
+  TagHandle = other.TagHandle;
+  QueryHandle = other.QueryHandle;
+  NoMatch = other.NoMatch;
+  CountValid = other.CountValid;
+  CachedCount = other.CachedCount;
+  LastStatus = other.LastStatus;
+  Adding = other.Adding;
+  Editing = other.Editing;
+  field_handle_ = other.field_handle_;
+  field_object_ = std::move(other.field_object_);
+  owner_ = std::move(other.owner_);
+  other.owner_.reset();
+  other.DataHandle = nullptr;
+  other.TagHandle = nullptr;
+  other.QueryHandle = nullptr;
+  other.field_handle_ = nullptr;
+  return *this;
+}
+
+CBRecordset::~CBRecordset() { Release(true); }
+
+void CBRecordset::TakeOwnership() {
+  if (DataHandle != nullptr) owner_ = DataHandle->cb->alive;
+}
+
+void CBRecordset::Release(bool quietly) {
+  const bool owned = !owner_.expired() && DataHandle != nullptr;
+  owner_.reset();
+  DATA4* data = DataHandle;
+  DataHandle = nullptr;
+  TagHandle = nullptr;
+  QueryHandle = nullptr;
+  field_handle_ = nullptr;
+  if (!owned) return;
+  try {
+    engine_internal::FreeTable(data);
+  } catch (...) {
+    if (!quietly) throw;
+  }
+}
+
 std::int32_t CBRecordset::Bookmark() { return static_cast<std::int32_t>(d4recNo(DataHandle)); }
 
 void CBRecordset::Bookmark(std::int32_t recno) { d4go(DataHandle, recno); }

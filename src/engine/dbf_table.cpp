@@ -41,9 +41,16 @@ bool ValidWidth(char type, int length, int decimals) {
   }
 }
 
+// Today's date for the header, local time; UTC when the local time cannot be had, and the
+// first day the header's one-byte year can hold (1 January 1900) when neither can.
 void LocalDate(int& year, int& month, int& day) {
   std::time_t now = std::time(nullptr);
-  std::tm parts = *std::localtime(&now);
+  std::tm parts{};
+  if (now == static_cast<std::time_t>(-1) ||
+      (localtime_r(&now, &parts) == nullptr && gmtime_r(&now, &parts) == nullptr)) {
+    parts = std::tm{};
+    parts.tm_mday = 1;
+  }
   year = parts.tm_year + 1900;
   month = parts.tm_mon + 1;
   day = parts.tm_mday;
@@ -52,15 +59,15 @@ void LocalDate(int& year, int& month, int& day) {
 void PutDate(unsigned char* p) {
   int y, m, d;
   LocalDate(y, m, d);
-  p[0] = static_cast<unsigned char>(y - 1900);
+  // The header stores year - 1900 in one byte: years beyond 2155 are kept at 2155.
+  p[0] = static_cast<unsigned char>(std::clamp(y - 1900, 0, 255));
   p[1] = static_cast<unsigned char>(m);
   p[2] = static_cast<unsigned char>(d);
 }
 
 }  // namespace
 
-DbfTable::DbfTable(platform::File file, bool writable)
-    : file_(std::move(file)), writable_(writable), locks_(file_, file_.path()) {}
+DbfTable::DbfTable(platform::File file) : file_(std::move(file)), locks_(file_, file_.path()) {}
 
 DbfTable::~DbfTable() { locks_.ReleaseAll(); }
 
@@ -75,16 +82,8 @@ std::string DbfTable::MemoPathFor(const std::string& table_path) {
 }
 
 std::unique_ptr<DbfTable> DbfTable::Open(const std::string& path) {
-  platform::File file;
-  bool writable = true;
-  try {
-    file = platform::File(path, platform::File::Mode::kReadWrite);
-  } catch (const Failure& f) {
-    if (f.number() != err::kPermissionDenied && f.number() != err::kPathFileAccess) throw;
-    file = platform::File(path, platform::File::Mode::kReadOnly);
-    writable = false;
-  }
-  std::unique_ptr<DbfTable> table(new DbfTable(std::move(file), writable));
+  std::unique_ptr<DbfTable> table(
+      new DbfTable(platform::File(path, platform::File::Mode::kReadOnly)));
   table->ReadHeader();
   return table;
 }
@@ -165,7 +164,7 @@ void DbfTable::ReadHeader() {
   if (memo_column) {
     std::string memo_path = MemoPathFor(path);
     try {
-      memo_ = DbtMemo::Open(memo_path, writable_);
+      memo_ = DbtMemo::Open(memo_path);
     } catch (const Failure& f) {
       if (f.number() != err::kFileNotFound) throw;
       throw Failure(err::kFileNotFound,
@@ -316,26 +315,27 @@ void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
 
 void DbfTable::WriteRecord(std::uint32_t recno, const char* bytes) {
   StampDate();
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes, record_length_);
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes,
+                          record_length_);
 }
 
 void DbfTable::WriteNewRecord(std::uint32_t recno, const char* bytes) {
   std::string data(bytes, record_length_);
   data[0] = dbf::kRecordDeleted;
   data += dbf::kEndOfFile;
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, data.data(),
-                data.size());
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, data.data(),
+                          data.size());
 }
 
 void DbfTable::WriteRecordFlag(std::uint32_t recno, char flag) {
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, &flag, 1);
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, &flag, 1);
 }
 
 void DbfTable::WriteRecordCount(std::uint32_t count) {
   unsigned char bytes[7];
   PutDate(bytes);
   dbf::PutU32(bytes + 3, count);
-  file_.WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
+  locks_.Writer().WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
   int y, m, d;
   LocalDate(y, m, d);
   stamped_day_ = y * 400 + m * 32 + d;
@@ -347,7 +347,7 @@ void DbfTable::StampDate() {
   if (stamped_day_ == y * 400 + m * 32 + d) return;
   unsigned char bytes[3];
   PutDate(bytes);
-  file_.WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
+  locks_.Writer().WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
   stamped_day_ = y * 400 + m * 32 + d;
 }
 

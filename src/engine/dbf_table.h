@@ -28,7 +28,8 @@ namespace tvr::engine {
 
 class DbfTable {
  public:
-  // Opens the file `path` as given: read-write, or read-only when writing is not permitted.
+  // Opens the file `path` as given, for reading; the first write opens it for writing too
+  // (TableLocks::Writer), which throws Failure 70 naming the file when that is not permitted.
   static std::unique_ptr<DbfTable> Open(const std::string& path);
   // Creates a new empty table (and its memo file when a column is M) from the names, types,
   // widths and decimals of `fields` (offsets are computed). Throws 58 when the file exists,
@@ -49,7 +50,8 @@ class DbfTable {
   std::uint32_t record_length() const { return record_length_; }
   std::uint32_t header_length() const { return header_length_; }
   bool has_memo() const { return memo_.is_open(); }
-  bool writable() const { return writable_; }
+  // False once the process was refused write access to the table file.
+  bool writable() const { return locks_.MayWrite(); }
   TableLocks& locks() { return locks_; }
 
   // The record count in the header, read now.
@@ -93,12 +95,11 @@ class DbfTable {
   std::uint32_t MemoBlock(std::string_view pointer) const;
 
  private:
-  explicit DbfTable(platform::File file, bool writable);
+  explicit DbfTable(platform::File file);
   void ReadHeader();
   void ReadStable(std::uint64_t offset, char* out, std::size_t size);
 
-  platform::File file_;
-  bool writable_;
+  platform::File file_;  // read-only; writes go through locks_.Writer()
   TableLocks locks_;
   DbtMemo memo_;
   std::vector<FieldDesc> fields_;

@@ -15,9 +15,8 @@ namespace {
 
 }  // namespace
 
-DbtMemo DbtMemo::Open(const std::string& path, bool writable) {
-  platform::File file(
-      path, writable ? platform::File::Mode::kReadWrite : platform::File::Mode::kReadOnly);
+DbtMemo DbtMemo::Open(const std::string& path) {
+  platform::File file(path, platform::File::Mode::kReadOnly);
   unsigned char header[4];
   if (file.ReadAt(0, header, sizeof header) != sizeof header) Damaged(path, "no header");
   if (dbf::GetU32(header) == 0) Damaged(path, "the free-block pointer is 0");
@@ -63,6 +62,19 @@ std::string DbtMemo::Read(std::uint32_t block) const {
                                        " MB a memo may hold");
 }
 
+platform::File& DbtMemo::Writer() {
+  if (writer_.is_open()) return writer_;
+  try {
+    writer_ = platform::File(file_.path(), platform::File::Mode::kReadWrite);
+  } catch (const Failure& f) {
+    if (f.number() != err::kPermissionDenied && f.number() != err::kPathFileAccess) throw;
+    throw Failure(err::kPermissionDenied,
+                  "Permission denied: the memo file " + file_.path() +
+                      " cannot be changed, as this process lacks write permission to the file");
+  }
+  return writer_;
+}
+
 std::uint32_t DbtMemo::Write(std::string_view text) {
   if (text.empty()) return 0;
   if (text.size() > dbf::kMaxMemoLength) {
@@ -89,9 +101,10 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
   data[text.size()] = dbf::kMemoEnd;
   data[text.size() + 1] = dbf::kMemoEnd;
   // The text first, then the pointer: a crash in between loses only unused blocks.
-  file_.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
+  platform::File& writer = Writer();
+  writer.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
   dbf::PutU32(header, static_cast<std::uint32_t>(next + blocks));
-  file_.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
+  writer.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
   return static_cast<std::uint32_t>(next);
 }
 

@@ -23,8 +23,10 @@ namespace tvr::engine {
 class DbtMemo {
  public:
   DbtMemo() = default;
-  // Opens an existing memo file; throws 53 when it is missing, 3049 when its header is bad.
-  static DbtMemo Open(const std::string& path, bool writable);
+  // Opens an existing memo file for reading; throws 53 when it is missing, 3049 when its
+  // header is bad. The first Write opens it for writing too (70 naming the file when that is
+  // not permitted).
+  static DbtMemo Open(const std::string& path);
   // The content of a new, empty memo file.
   static std::string EmptyFile();
 
@@ -40,7 +42,10 @@ class DbtMemo {
 
  private:
   explicit DbtMemo(platform::File file) : file_(std::move(file)) {}
-  platform::File file_;
+  platform::File& Writer();
+
+  platform::File file_;    // read-only
+  platform::File writer_;  // opened by the first Write
 };
 
 }  // namespace tvr::engine

@@ -7,7 +7,6 @@
 
 #include "engine/engine.h"
 #include "engine/engine_handles.h"
-#include "engine/ndx_index.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 
@@ -20,21 +19,15 @@ struct EngineDeleter {
 };
 
 // Gives an open table the tag "code" when it has a character column CODE and no tag on it;
-// returns the table as reopened with the new tag, or `data` unchanged.
-DATA4* AddCodeTag(CODE4* cb, DATA4* data, const std::filesystem::path& path, bool& created) {
-  const int column = data->table->FindField("CODE");
-  if (column < 0) return data;
-  const FieldDesc& field = data->table->fields()[static_cast<std::size_t>(column)];
-  if (field.type != 'C') return data;
+// true when it made one.
+bool AddCodeTag(DATA4* data) {
+  FIELD4* code = d4field(data, "CODE");
+  if (code == nullptr || f4type(code) != 'C') return false;
   for (const auto& tag : data->tags) {
-    if (tag->column == column) return data;
+    if (platform::EqualsIgnoringCase(tag->expression, "CODE")) return false;
   }
-  // An empty tag stamped out of date: the reopen fills it from the rows.
-  std::filesystem::path ndx = path.parent_path() / (path.stem().string() + "_code.ndx");
-  NdxIndex::Build(ndx.string(), field.name, field.length, {}, 0xFFFFFFFFu);
-  d4close(data);
-  created = true;
-  return d4open(cb, path.c_str());
+  static const TAG4INFO kCodeTag = {"code", "CODE"};
+  return d4tagCreate(data, &kCodeTag) != nullptr;
 }
 
 }  // namespace
@@ -60,7 +53,7 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool 
       const std::filesystem::path path = std::filesystem::path(directory) / table;
       DATA4* data = d4open(engine.get(), path.c_str());
       bool created = false;
-      if (data != nullptr && create_code_tags) data = AddCodeTag(engine.get(), data, path, created);
+      if (data != nullptr && create_code_tags) created = AddCodeTag(data);
       if (data == nullptr) {
         outcome.problem = "it cannot be opened";
       } else {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dbf_table.h"
@@ -99,7 +100,10 @@ struct DATA4 {
 };
 
 struct CODE4 {
-  std::vector<std::unique_ptr<DATA4>> tables;  // closed tables stay until code4initUndo
+  // Closed tables stay until code4initUndo, unless their owner frees them (FreeTable).
+  std::vector<std::unique_ptr<DATA4>> tables;
+  // Expires when the engine is freed: recordsets that own a table hold it weakly.
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
   int lock_attempts = 1;
   int err_off = 0;
   int err_tag_name = 1;
@@ -110,6 +114,9 @@ struct CODE4 {
 namespace engine_internal {
 
 bool IsOpen(const DATA4* data);
+// Closes the table when it is open (writing a changed row; throws when that fails), then
+// frees its handle with its fields, tags and queries.
+void FreeTable(DATA4* data);
 // Writes the current row when it was changed (docs/locking.md); throws on failure.
 void Flush(DATA4& data);
 // Makes `bytes` the current row `recno`.
@@ -122,14 +129,23 @@ const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint3
 void DropReadAhead(DATA4& data);
 
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
-// Calls `use` with each tag opened, after rebuilding every tag that is missing, marked dirty
-// or stamped with another record count than the table's.
-void WithFreshTags(
+// Calls `use` with each tag opened, after bringing every tag up to date: one that lags behind
+// rows appended since its stamp takes them in; one that is missing, marked dirty, stamped
+// beyond the table's record count or far behind it is rebuilt. Returns false, without calling
+// `use`, when a tag is out of date and the process lacks the permission to bring it up to
+// date and `for_change` is false (the caller then reads without the tags); with `for_change`
+// that is Failure 70 naming the file.
+bool WithFreshTags(
     DATA4& data, bool for_change,
     const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
+// The record numbers of the selected tag, in key order, from the first key >= `key` on.
+std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key);
+// Finds the table's tag files beside it and opens them (see WithFreshTags).
 void OpenTags(DATA4& data);
+// Adds the tag `name` kept in the file `path` to the open table's tags.
+TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path);
 
 }  // namespace engine_internal
 

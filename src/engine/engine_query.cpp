@@ -106,13 +106,14 @@ std::optional<std::vector<std::uint32_t>> RowsFromTags(RELATE4& rel) {
       key = rel.filter->RequiredEquality(
           data.table->fields()[static_cast<std::size_t>(tag.column)].name);
     if (!key && data.selected == nullptr) continue;
-    WithFreshTags(
-        data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-          std::vector<std::uint32_t> list = key ? indexes[t]->Equal(*key) : indexes[t]->From("");
-          std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
-          rows = std::move(list);
-        });
-    return rows;
+    if (!key) return TagOrder(data, "");
+    WithFreshTags(data, false,
+                  [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
+                    std::vector<std::uint32_t> list = indexes[t]->Equal(*key);
+                    std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
+                    rows = std::move(list);
+                  });
+    return rows;  // none when the tags could not be used: the walk reads the whole table
   }
   return rows;
 }
@@ -345,8 +346,10 @@ int relate4free(RELATE4* rel) {
   if (rel == nullptr || rel->freed) return kStatusFailed;
   rel->freed = true;
   rel->filter.reset();
-  rel->list.clear();
-  rel->list.shrink_to_fit();
+  std::vector<std::uint32_t>().swap(rel->list);
+  std::string().swap(rel->batch);
+  rel->batch_count = 0;
+  rel->required.clear();
   return kStatusSuccess;
 }
 

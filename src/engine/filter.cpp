@@ -400,6 +400,9 @@ class Parser {
     for (const FieldDesc& field : fields_) {
       if (platform::EqualsIgnoringCase(field.name, name.text)) return field;
     }
+    if (name.text[0] >= '0' && name.text[0] <= '9') {
+      Fail("bad number '" + std::string(name.text) + "'" + At(name.position));
+    }
     Fail("unknown column '" + std::string(name.text) + "'" + At(name.position));
   }
 

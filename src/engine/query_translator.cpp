@@ -62,6 +62,7 @@ CBRecordset DBF::OpenRecordset(std::string_view query_text) {
   }
   CBRecordset rs;
   rs.DataHandle = data;
+  rs.TakeOwnership();
   rs.QueryHandle = relate4init(data);
 
   if (!query.sort.empty()) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,72 @@ TEST_F(QueryTranslatorTest, MissingTableIsFileNotFoundWithItsName) {
     }
   }
   EXPECT_THROW(dbf_.Execute(R"(delete * from nosuch where code = "A")"), Failure);
+}
+
+// The client table's free fields 1OTHER .. 10OTHER can be filtered, sorted and sought on.
+TEST_F(QueryTranslatorTest, ColumnsWhoseNamesStartWithDigitsFilterSortAndSeek) {
+  static const FIELD4INFO kFields[] = {
+      {"CODE", 'C', 20, 0}, {"1OTHER", 'C', 10, 0}, {"10OTHER", 'C', 10, 0}, {nullptr, 0, 0, 0}};
+  static const TAG4INFO kTags[] = {{"1other", "1OTHER"}, {nullptr, nullptr}};
+  DATA4* data = d4create(engine_.get(), dir_.File("free").c_str(), kFields, kTags);
+  const char* const kValues[][3] = {{"A", "x", "3"}, {"B", "y", "1"}, {"C", "x", "2"}};
+  for (const auto& row : kValues) {
+    d4appendStartVB(data, 0);
+    d4blank(data);
+    for (int c = 0; c < 3; ++c) f4assignNVB(d4fieldJ(data, c + 1), row[c], 1);
+    d4append(data);
+  }
+  d4close(data);
+  EXPECT_EQ(Rows(R"(select * from free where 1other = "x")"), "1,3");
+  EXPECT_EQ(Rows(R"(select * from free where 10OTHER >= "2" and 1OTHER = "x")"), "1,3");
+  EXPECT_EQ(Rows(R"(select * from free where code <> "" order by 10other)"), "2,3,1");
+  CBRecordset rs = dbf_.OpenRecordset("free");
+  rs.Index("1other");
+  ASSERT_NE(rs.TagHandle, nullptr);
+  rs.dbSeek("y");
+  EXPECT_FALSE(rs.NoMatch);
+  EXPECT_EQ(rs.Fields("code").Value.ToText(), "B");
+  EXPECT_EQ(rs.Fields("10other").Value.ToText(), "1");
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++n;
+  }
+  return n;
+}
+
+// A page that lists every client or every order opens one recordset after another: each
+// closes its table when it is closed, reopened or destroyed.
+TEST_F(QueryTranslatorTest, RecordsetsCloseTheirTablesSoDescriptorsDoNotRunOut) {
+  const int before = OpenDescriptors();
+  std::optional<CBRecordset> standing;
+  for (int i = 0; i < 10000; ++i) {
+    switch (i % 4) {
+      case 0: {  // destroyed at the end of the scope
+        CBRecordset rs = dbf_.OpenRecordset(R"(select * from client where code = "ACME")");
+        ASSERT_FALSE(rs.Eof());
+        break;
+      }
+      case 1:  // reopened over the last one
+        standing = dbf_.OpenRecordset("select * from orders where code = " + QuoteText("BETA"));
+        ASSERT_EQ(standing->Fields("name").Value.ToText(), "Beta, Inc.");
+        break;
+      case 2: {  // closed, then destroyed
+        CBRecordset rs = dbf_.OpenRecordset("tax");
+        rs.DBClose();
+        rs.MoveNext();
+        EXPECT_TRUE(rs.Eof());
+        break;
+      }
+      case 3:
+        dbf_.Execute(R"(update orditems set total = 3 where code = "BETA")");
+        break;
+    }
+  }
+  standing.reset();
+  EXPECT_EQ(OpenDescriptors(), before);
 }
 
 TEST_F(QueryTranslatorTest, RecordsetWalksBackwardAndSaysHello) {

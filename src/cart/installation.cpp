@@ -4,7 +4,6 @@
 #include <memory>
 #include <random>
 #include <string_view>
-#include <system_error>
 
 #include "cart/cart_schema.h"
 #include "engine/engine.h"
@@ -12,6 +11,7 @@
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "platform/profile.h"
 
 namespace tvr::cart {
@@ -39,16 +39,7 @@ struct EngineDeleter {
 };
 using Engine = std::unique_ptr<CODE4, EngineDeleter>;
 
-void Check(const std::error_code& error) {
-  if (error) ThrowErrno(error.value());
-}
-
-bool Exists(const fs::path& path) {
-  std::error_code error;
-  bool exists = fs::exists(path, error);
-  Check(error);
-  return exists;
-}
+using platform::PathExists;
 
 // A name for a scratch file or directory beside the final one, unlikely to be in use.
 std::string ScratchName(std::string_view base) {
@@ -79,28 +70,23 @@ void CreateTable(CODE4* cb, const fs::path& dir, const TableDef& table) {
   tags.push_back({nullptr, nullptr});
 
   const fs::path scratch = dir / ScratchName(table.name);
-  std::error_code error;
-  fs::create_directory(scratch, error);
-  Check(error);
+  platform::CreateDirectory(scratch);
   try {
-    DATA4* data = d4create(cb, (scratch / table.file).c_str(), fields.data(), tags.data());
-    if (data == nullptr)
-      throw Failure(err::kPathFileAccess, "Cannot create " + std::string(table.file));
+    const fs::path made_table = scratch / table.file;
+    DATA4* data = d4create(cb, made_table.c_str(), fields.data(), tags.data());
+    if (data == nullptr) throw FileFailure(err::kPathFileAccess, made_table.string());
     d4close(data);
-    std::vector<fs::path> made;
-    for (const auto& entry : fs::directory_iterator(scratch)) made.push_back(entry.path());
-    for (const fs::path& file : made) {
-      if (file.filename() != table.file) fs::rename(file, dir / file.filename());
+    for (const fs::path& file : platform::ListDirectory(scratch)) {
+      if (file.filename() != table.file) {
+        platform::RenameFile(file.string(), (dir / file.filename()).string());
+      }
     }
-    fs::rename(scratch / table.file, dir / table.file);
-  } catch (const fs::filesystem_error& failure) {
-    fs::remove_all(scratch, error);
-    ThrowErrno(failure.code().value());
+    platform::RenameFile(made_table.string(), (dir / table.file).string());
   } catch (...) {
-    fs::remove_all(scratch, error);
+    platform::RemoveAllQuietly(scratch);
     throw;
   }
-  fs::remove_all(scratch, error);
+  platform::RemoveAllQuietly(scratch);
 }
 
 // Gives an existing table the tag files it lacks, filled from its rows. Returns the lines for
@@ -110,9 +96,9 @@ std::vector<std::string> AddMissingTags(CODE4* cb, const fs::path& dir, const Ta
   const std::string table_path = (dir / table.file).string();
   for (const TagDef& tag : table.tags) {
     const fs::path tag_path = dir / TagFileName(table.name, tag.name);
-    if (Exists(tag_path)) continue;
+    if (PathExists(tag_path)) continue;
     DATA4* data = d4open(cb, table_path.c_str());
-    if (data == nullptr) throw Failure(err::kFileNotFound, "Cannot open " + table_path);
+    if (data == nullptr) throw FileFailure(err::kFileNotFound, table_path);
     FIELD4* key = d4field(data, std::string(tag.expression).c_str());
     if (key == nullptr || f4type(key) != 'C') {
       d4close(data);
@@ -138,12 +124,8 @@ std::string AdminDirText(const fs::path& dir) {
 
 void InstallSettings(const std::string& file, const std::string& admin_dir,
                      std::vector<std::string>& done) {
-  std::error_code error;
   fs::path parent = fs::path(file).parent_path();
-  if (!parent.empty()) {
-    fs::create_directories(parent, error);
-    Check(error);
-  }
+  if (!parent.empty()) platform::CreateDirectories(parent);
   const std::pair<std::string_view, std::string> defaults[] = {
       {"AdminDir", admin_dir},
       {"Log", "1"},
@@ -162,41 +144,32 @@ void InstallSettings(const std::string& file, const std::string& admin_dir,
 }
 
 void InstallCartProgram(const std::string& program, const fs::path& target) {
-  if (!Exists(program)) {
-    throw Failure(err::kFileNotFound, "The index rebuilder " + program + " is missing");
-  }
+  if (!PathExists(program)) throw FileFailure(err::kFileNotFound, program);
   const fs::path scratch = target.parent_path() / ScratchName(target.filename().string());
-  std::error_code error;
-  fs::copy_file(program, scratch, fs::copy_options::overwrite_existing, error);
-  if (!error) {
-    fs::permissions(scratch,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    error);
-  }
-  if (!error) fs::rename(scratch, target, error);
-  if (error) {
-    std::error_code ignored;
-    fs::remove(scratch, ignored);
-    ThrowErrno(error.value());
+  try {
+    platform::CopyFile(program, scratch);
+    platform::SetPermissions(scratch, fs::perms::owner_all | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read |
+                                          fs::perms::others_exec);
+    platform::RenameFile(scratch.string(), target.string());
+  } catch (...) {
+    platform::RemoveAllQuietly(scratch);
+    throw;
   }
 }
 
 }  // namespace
 
 std::vector<std::string> InstallSystemDirectory(const InstallOptions& options) {
-  std::error_code error;
-  fs::path dir = fs::absolute(options.system_dir, error);
-  Check(error);
-  fs::create_directories(dir, error);
-  Check(error);
+  fs::path dir = platform::AbsolutePath(options.system_dir);
+  platform::CreateDirectories(dir);
   const std::string admin_dir = AdminDirText(dir);
   dir = admin_dir;
 
   std::vector<std::string> done;
   Engine engine(d4init_v());
   for (const TableDef& table : CartTables()) {
-    if (Exists(dir / table.file)) {
+    if (PathExists(dir / table.file)) {
       for (std::string& line : AddMissingTags(engine.get(), dir, table)) {
         done.push_back(std::move(line));
       }
@@ -211,13 +184,13 @@ std::vector<std::string> InstallSystemDirectory(const InstallOptions& options) {
   InstallSettings(settings_file, admin_dir, done);
 
   const fs::path header = dir / kHeaderTemplate;
-  if (!Exists(header)) {
+  if (!PathExists(header)) {
     platform::ReplaceFileAtomically(header.string(), kHeaderContent);
     done.push_back("created " + std::string(kHeaderTemplate));
   }
 
   const fs::path cart = dir / kCartProgram;
-  if (!options.cart_program.empty() && !Exists(cart)) {
+  if (!options.cart_program.empty() && !PathExists(cart)) {
     InstallCartProgram(options.cart_program, cart);
     done.push_back("created " + std::string(kCartProgram));
   }

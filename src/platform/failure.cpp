@@ -1,5 +1,7 @@
 #include "platform/failure.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <utility>
 
@@ -55,43 +57,72 @@ Failure::Failure(int number) : number_(number), description_(StandardDescription
 Failure::Failure(int number, std::string description)
     : number_(number), description_(std::move(description)) {}
 
-Failure FailureFromErrno(int error_number) {
+int NumberFromErrno(int error_number) {
   switch (error_number) {
     case ENOENT:
-      return Failure(err::kFileNotFound);
+      return err::kFileNotFound;
     case ENOTDIR:
-      return Failure(err::kPathNotFound);
+      return err::kPathNotFound;
     case ENOSPC:
     case EDQUOT:
     case EFBIG:
-      return Failure(err::kDiskFull);
+      return err::kDiskFull;
     case EACCES:
     case EPERM:
     case EROFS:
-      return Failure(err::kPermissionDenied);
+      return err::kPermissionDenied;
     case EEXIST:
-      return Failure(err::kFileExists);
+      return err::kFileExists;
     case EMFILE:
     case ENFILE:
-      return Failure(err::kTooManyFiles);
+      return err::kTooManyFiles;
     case ENAMETOOLONG:
     case EBADF:
-      return Failure(err::kBadFileName);
+      return err::kBadFileName;
     case ENOMEM:
-      return Failure(err::kOutOfMemory);
+      return err::kOutOfMemory;
     case EINVAL:
-      return Failure(err::kInvalidCall);
+      return err::kInvalidCall;
     case EAGAIN:
     case EDEADLK:
     case ENOLCK:
-      return Failure(err::kLockFailed);
+      return err::kLockFailed;
     case EISDIR:
-      return Failure(err::kPathFileAccess);
+    case ELOOP:
+    case EXDEV:
+    case EBUSY:
+    case ENOTEMPTY:
+      return err::kPathFileAccess;
     default:
-      return Failure(err::kDeviceIo);
+      return err::kDeviceIo;
   }
 }
 
+Failure FailureFromErrno(int error_number) { return Failure(NumberFromErrno(error_number)); }
+
+Failure FailureFromErrno(int error_number, std::string_view file) {
+  int number = NumberFromErrno(error_number);
+  if (error_number == ENOENT) {
+    // A missing directory on the way is "Path not found", a missing file "File not found".
+    std::string parent(
+        file.substr(0, file.rfind('/') == std::string_view::npos ? 0 : file.rfind('/')));
+    struct stat st;
+    if (!parent.empty() && ::stat(parent.c_str(), &st) != 0) number = err::kPathNotFound;
+  }
+  return FileFailure(number, file);
+}
+
+Failure FileFailure(int number, std::string_view file) {
+  std::string text(StandardDescription(number));
+  text += ": ";
+  text += file;
+  return Failure(number, std::move(text));
+}
+
 void ThrowErrno(int error_number) { throw FailureFromErrno(error_number); }
+
+void ThrowErrno(int error_number, std::string_view file) {
+  throw FailureFromErrno(error_number, file);
+}
 
 }  // namespace tvr

@@ -66,10 +66,17 @@ class Failure : public std::exception {
 
 // The one place where an operating-system error number (errno) becomes a Failure:
 // ENOSPC is 61 "Disk full", ENOENT 53 "File not found", EACCES 70 "Permission denied", ...
-// The description is the standard text of the run-time error; `what` (a path or an
-// operation) is not shown to the browser, so it only goes into the text when it helps.
+// The description is the standard text of the run-time error; with `file` it names the file too
+// ("Permission denied: /var/lib/tulvar/client.dbf"), so that a message in a log, on the error
+// page or from a command-line program says which file the system refused.
+int NumberFromErrno(int error_number);
 Failure FailureFromErrno(int error_number);
+Failure FailureFromErrno(int error_number, std::string_view file);
 [[noreturn]] void ThrowErrno(int error_number);
+[[noreturn]] void ThrowErrno(int error_number, std::string_view file);
+
+// A failure with the standard text of `number` followed by ": " and `file`.
+Failure FileFailure(int number, std::string_view file);
 
 }  // namespace tvr
 

@@ -1,10 +1,13 @@
 #include "platform/file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <string>
 
 #include "platform/failure.h"
@@ -12,6 +15,9 @@
 namespace tvr::platform {
 
 namespace {
+
+// A temporary file is named "<target>" + kTemporaryMark + "<pid of its writer>".
+constexpr char kTemporaryMark[] = ".tmp.";
 
 int g_fault_countdown = 0;
 int g_fault_errno = 0;
@@ -54,9 +60,12 @@ File::File(const std::string& path, Mode mode) : path_(path) {
     case Mode::kCreate:
       flags |= O_RDWR | O_CREAT;
       break;
+    case Mode::kCreateEmpty:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
   fd_ = ::open(path.c_str(), flags, 0666);
-  if (fd_ < 0) ThrowErrno(errno);
+  if (fd_ < 0) ThrowErrno(errno, path);
 }
 
 File File::OpenIfExists(const std::string& path, Mode mode) {
@@ -65,7 +74,7 @@ File File::OpenIfExists(const std::string& path, Mode mode) {
   int fd = ::open(path.c_str(), flags);
   if (fd < 0) {
     if (errno == ENOENT) return f;
-    ThrowErrno(errno);
+    ThrowErrno(errno, path);
   }
   f.fd_ = fd;
   f.path_ = path;
@@ -102,7 +111,7 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) c
     ssize_t n = ::pread(fd_, out + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowErrno(errno);
+      ThrowErrno(errno, path_);
     }
     if (n == 0) break;
     done += static_cast<std::size_t>(n);
@@ -111,14 +120,14 @@ std::size_t File::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) c
 }
 
 void File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
-  if (int injected = TakeInjectedFault()) ThrowErrno(injected);
+  if (int injected = TakeInjectedFault()) ThrowErrno(injected, path_);
   std::size_t done = 0;
   const auto* in = static_cast<const char*>(data);
   while (done < size) {
     ssize_t n = ::pwrite(fd_, in + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0) {
       if (errno == EINTR) continue;
-      ThrowErrno(errno);
+      ThrowErrno(errno, path_);
     }
     done += static_cast<std::size_t>(n);
   }
@@ -126,16 +135,22 @@ void File::WriteAt(std::uint64_t offset, const void* data, std::size_t size) {
 
 std::uint64_t File::Size() const {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) ThrowErrno(errno);
+  if (::fstat(fd_, &st) != 0) ThrowErrno(errno, path_);
   return static_cast<std::uint64_t>(st.st_size);
 }
 
 void File::Truncate(std::uint64_t size) {
-  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowErrno(errno);
+  if (int injected = TakeInjectedFault()) ThrowErrno(injected, path_);
+  if (::ftruncate(fd_, static_cast<off_t>(size)) != 0) ThrowErrno(errno, path_);
 }
 
 void File::Sync() {
-  if (::fdatasync(fd_) != 0) ThrowErrno(errno);
+  if (int injected = TakeInjectedFault()) ThrowErrno(injected, path_);
+  if (::fdatasync(fd_) != 0) ThrowErrno(errno, path_);
+}
+
+void File::SetPermissions(unsigned mode) {
+  if (::fchmod(fd_, static_cast<mode_t>(mode)) != 0) ThrowErrno(errno, path_);
 }
 
 bool File::SetLock(short type, std::uint64_t offset, std::uint64_t length, bool wait) {
@@ -149,7 +164,7 @@ bool File::SetLock(short type, std::uint64_t offset, std::uint64_t length, bool 
     if (::fcntl(fd_, wait ? F_OFD_SETLKW : F_OFD_SETLK, &fl) == 0) return true;
     if (errno == EINTR) continue;
     if (!wait && (errno == EAGAIN || errno == EACCES)) return false;
-    ThrowErrno(errno);
+    ThrowErrno(errno, path_);
   }
 }
 
@@ -169,41 +184,71 @@ void File::Unlock(std::uint64_t offset, std::uint64_t length) {
   SetLock(F_UNLCK, offset, length, false);
 }
 
-void ReplaceFileAtomically(const std::string& path, std::string_view content) {
-  if (int injected = TakeInjectedFault()) ThrowErrno(injected);
-  std::string temp = path + ".tmp." + std::to_string(::getpid());
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) ThrowErrno(errno);
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      int e = errno;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      ThrowErrno(e);
-    }
-    done += static_cast<std::size_t>(n);
+std::string TemporaryNameFor(const std::string& path) {
+  return path + kTemporaryMark + std::to_string(::getpid());
+}
+
+ReplacementFile::ReplacementFile(std::string path)
+    : path_(std::move(path)),
+      temp_path_(TemporaryNameFor(path_)),
+      temp_(temp_path_, File::Mode::kCreateEmpty) {}
+
+ReplacementFile::~ReplacementFile() {
+  if (!committed_) {
+    temp_.Close();
+    ::unlink(temp_path_.c_str());
   }
-  // Keep the permissions of the file being replaced.
+}
+
+void ReplacementFile::Commit(Durability durability) {
+  temp_.Sync();
+  // The new file keeps the permissions of the one it replaces.
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-  if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
-    int e = errno;
-    ::unlink(temp.c_str());
-    ThrowErrno(e);
+  if (::stat(path_.c_str(), &st) == 0) temp_.SetPermissions(st.st_mode & 07777);
+  temp_.Close();
+  RenameFile(temp_path_, path_);
+  committed_ = true;
+  if (durability == Durability::kDurable) {
+    // Some file systems cannot flush a directory; the file itself is in place by now.
+    int dir = ::open(DirectoryPart(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
   }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    int e = errno;
-    ::unlink(temp.c_str());
-    ThrowErrno(e);
+}
+
+void ReplaceFileAtomically(const std::string& path, std::string_view content,
+                           Durability durability) {
+  ReplacementFile replacement(path);
+  replacement.file().WriteAt(0, content.data(), content.size());
+  replacement.Commit(durability);
+}
+
+int RemoveStaleTemporaryFiles(const std::string& path) {
+  const std::string dir_path = DirectoryPart(path);
+  const std::string prefix =
+      path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1) + kTemporaryMark;
+  DIR* dir = ::opendir(dir_path.c_str());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+    std::string_view digits = name.substr(prefix.size());
+    pid_t pid = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (error != std::errc() || end != digits.data() + digits.size() || pid <= 0) continue;
+    if (::kill(pid, 0) == 0 || errno == EPERM) continue;  // that process still runs
+    if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
   }
-  int dir = ::open(DirectoryPart(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  ::closedir(dir);
+  return removed;
+}
+
+void RenameFile(const std::string& from, const std::string& to) {
+  if (int injected = TakeInjectedFault()) ThrowErrno(injected, to);
+  if (::rename(from.c_str(), to.c_str()) != 0) ThrowErrno(errno, to);
 }
 
 std::string ReadWholeFile(const std::string& path) {

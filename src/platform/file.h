@@ -19,9 +19,15 @@ namespace tvr::platform {
 
 class File {
  public:
-  enum class Mode { kReadOnly, kReadWrite, kCreate /* read-write, created when missing */ };
+  enum class Mode {
+    kReadOnly,
+    kReadWrite,
+    kCreate,      // read-write, created when missing
+    kCreateEmpty  // read-write, created when missing and emptied when not
+  };
 
-  // Opens `path`. Throws Failure (53 File not found, 70 Permission denied, ...) on error.
+  // Opens `path`. Throws Failure (53 File not found, 70 Permission denied, ...) naming the
+  // file on error; so do the calls below.
   File(const std::string& path, Mode mode);
   // Opens `path`, or leaves the File closed (is_open() false) when it does not exist.
   static File OpenIfExists(const std::string& path, Mode mode);
@@ -45,6 +51,8 @@ class File {
   void Truncate(std::uint64_t size);
   // Flushes written data to the device (fdatasync).
   void Sync();
+  // Gives the file the permission bits `mode` (chmod).
+  void SetPermissions(unsigned mode);
 
   // Byte-range locks. Try* returns false when another holder has a conflicting lock;
   // Lock* waits for it. Both throw on other errors.
@@ -63,16 +71,69 @@ class File {
   std::string path_;
 };
 
+// How far a replacement waits for the disk.
+enum class Durability {
+  // The new file's data reaches the disk before the rename, so a crash at any point leaves the
+  // old or the new file, never a torn or empty one; but the rename itself may still be lost in
+  // a crash (the old file comes back). For what is rewritten often and may be lost, such as
+  // the last request's recording.
+  kAtomic,
+  // As kAtomic, and the directory is flushed after the rename, so the new file survives a
+  // crash once the call returns. For what an administrator saves.
+  kDurable,
+};
+
+// A new content for `path`, written into a temporary file beside it ("<path>.tmp.<pid>", so
+// that a later writer can tell whether its process still runs) and put in place by Commit.
+// Until then readers of `path` see the old file. Destroyed without Commit, it removes the
+// temporary file. Every write, truncate, sync and rename goes through File and RenameFile.
+class ReplacementFile {
+ public:
+  // Creates the temporary file, empty. Throws Failure naming it.
+  explicit ReplacementFile(std::string path);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  File& file() { return temp_; }
+
+  // Flushes the data, gives the new file the permissions of the file it replaces and renames it
+  // over `path`; with kDurable flushes the directory too. Throws Failure; the old file stays
+  // and the temporary file is removed.
+  void Commit(Durability durability);
+
+ private:
+  std::string path_;
+  std::string temp_path_;
+  File temp_;
+  bool committed_ = false;
+};
+
 // Replaces the whole content of `path` so that a reader (or a crash at any point) sees either
-// the old or the new file, never a torn one: write a temporary file beside it, flush it,
-// rename it over `path`, flush the directory. Throws Failure on error; the old file stays.
-void ReplaceFileAtomically(const std::string& path, std::string_view content);
+// the old or the new file, never a torn one (ReplacementFile). Throws Failure naming the file;
+// the old file stays.
+void ReplaceFileAtomically(const std::string& path, std::string_view content,
+                           Durability durability = Durability::kDurable);
+
+// The temporary file a ReplacementFile of `path` uses in this process.
+std::string TemporaryNameFor(const std::string& path);
+
+// Removes the temporary files "<path>.tmp.<pid>" left by processes that no longer run (killed
+// while they replaced `path`); those of running processes stay. Returns how many it removed.
+// Never throws: a file it cannot see or remove is left for the next writer. Call it while
+// holding whatever lock the writers of `path` take, so no writer is between its create and
+// rename of a temporary file whose pid was just reused.
+int RemoveStaleTemporaryFiles(const std::string& path);
+
+// Renames `from` to `to`, replacing `to` (rename). Throws Failure naming `to`.
+void RenameFile(const std::string& from, const std::string& to);
 
 // Whole content of `path`; an empty text when it does not exist. Throws on other errors.
 std::string ReadWholeFile(const std::string& path);
 
-// Test hook: the `countdown`-th File::WriteAt (or ReplaceFileAtomically) from now fails with
-// `error_number`, and so does every later one while `sticky` is true. 0 switches it off.
+// Test hook: the `countdown`-th File::WriteAt, File::Truncate, File::Sync or RenameFile (so also
+// every step of a ReplacementFile) from now fails with `error_number`, and so does every later
+// one while `sticky` is true. 0 switches it off.
 void InjectWriteFailureForTesting(int countdown, int error_number, bool sticky = false);
 
 }  // namespace tvr::platform

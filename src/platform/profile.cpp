@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "platform/blanks.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file.h"
@@ -14,15 +15,6 @@
 namespace tvr::platform {
 
 namespace {
-
-constexpr std::string_view kBlanks = " \t";
-
-std::string_view Trim(std::string_view text) {
-  auto first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  auto last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
-}
 
 // The file as lines without their line ends, and the line end it uses.
 struct Document {
@@ -60,26 +52,27 @@ struct Document {
 
 // The section name of a "[Name]" line.
 std::optional<std::string_view> SectionOf(std::string_view line) {
-  line = Trim(line);
+  line = TrimBlanksAndTabs(line);
   if (line.empty() || line.front() != '[') return std::nullopt;
   auto close = line.find(']');
   if (close == std::string_view::npos) close = line.size();
-  return Trim(line.substr(1, close - 1));
+  return TrimBlanksAndTabs(line.substr(1, close - 1));
 }
 
 bool IsComment(std::string_view line) {
-  line = Trim(line);
+  line = TrimBlanksAndTabs(line);
   return !line.empty() && line.front() == ';';
 }
 
 // The key and value of a key line; nothing for blank lines, comments and section lines. A line
 // without "=" is a key without a value.
 std::optional<ProfileEntry> EntryOf(std::string_view line) {
-  std::string_view t = Trim(line);
+  std::string_view t = TrimBlanksAndTabs(line);
   if (t.empty() || t.front() == ';' || t.front() == '[') return std::nullopt;
   auto eq = t.find('=');
   if (eq == std::string_view::npos) return ProfileEntry{std::string(t), {}};
-  return ProfileEntry{std::string(Trim(t.substr(0, eq))), std::string(Trim(t.substr(eq + 1)))};
+  return ProfileEntry{std::string(TrimBlanksAndTabs(t.substr(0, eq))),
+                      std::string(TrimBlanksAndTabs(t.substr(eq + 1)))};
 }
 
 // Lines [begin, end) of the body of the first section named `section`; nothing when missing.
@@ -103,19 +96,19 @@ std::optional<Range> FindSection(const Document& doc, std::string_view section) 
 std::size_t InsertionPoint(const Document& doc, const Range& range) {
   std::size_t at = range.begin;
   for (std::size_t i = range.begin; i < range.end; ++i) {
-    if (!Trim(doc.lines[i]).empty()) at = i + 1;
+    if (!TrimBlanksAndTabs(doc.lines[i]).empty()) at = i + 1;
   }
   return at;
 }
 
 bool StorableSection(std::string_view section) {
-  section = Trim(section);
+  section = TrimBlanksAndTabs(section);
   return !section.empty() &&
          section.find_first_of(std::string_view("]\r\n\0", 4)) == std::string_view::npos;
 }
 
 bool StorableKey(std::string_view key) {
-  key = Trim(key);
+  key = TrimBlanksAndTabs(key);
   return !key.empty() && key.front() != '[' && key.front() != ';' &&
          key.find_first_of(std::string_view("=\r\n\0", 4)) == std::string_view::npos;
 }
@@ -126,7 +119,7 @@ std::string_view StorableValue(std::string_view value) {
 }
 
 std::string KeyLine(std::string_view key, std::string_view value) {
-  std::string line(Trim(key));
+  std::string line(TrimBlanksAndTabs(key));
   line += '=';
   line += StorableValue(value);
   return line;
@@ -137,13 +130,14 @@ std::string KeyLine(std::string_view key, std::string_view value) {
 class WriterLock {
  public:
   explicit WriterLock(const std::string& path) {
-    fd_ = ::open((path + ".lock").c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) ThrowErrno(errno);
+    const std::string lock_path = path + ".lock";
+    fd_ = ::open(lock_path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) ThrowErrno(errno, lock_path);
     while (::flock(fd_, LOCK_EX) != 0) {
       if (errno != EINTR) {
         int e = errno;
         ::close(fd_);
-        ThrowErrno(e);
+        ThrowErrno(e, path + ".lock");
       }
     }
   }
@@ -170,9 +164,9 @@ void Rewrite(const std::string& path, Change change) {
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key) {
   Document doc = Document::Parse(ReadWholeFile(path));
-  auto range = FindSection(doc, Trim(section));
+  auto range = FindSection(doc, TrimBlanksAndTabs(section));
   if (!range) return {};
-  key = Trim(key);
+  key = TrimBlanksAndTabs(key);
   for (std::size_t i = range->begin; i < range->end; ++i) {
     auto entry = EntryOf(doc.lines[i]);
     if (!entry || !EqualsIgnoringCase(entry->key, key)) continue;
@@ -189,8 +183,8 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
                         std::string_view value) {
   if (!StorableSection(section) || !StorableKey(key)) return;
-  section = Trim(section);
-  key = Trim(key);
+  section = TrimBlanksAndTabs(section);
+  key = TrimBlanksAndTabs(key);
   Rewrite(path, [&](Document& doc) {
     auto range = FindSection(doc, section);
     if (!range) {
@@ -214,7 +208,7 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
 void WriteProfileSection(const std::string& path, std::string_view section,
                          const std::vector<ProfileEntry>& entries) {
   if (!StorableSection(section)) return;
-  section = Trim(section);
+  section = TrimBlanksAndTabs(section);
   std::vector<std::string> key_lines;
   for (const ProfileEntry& e : entries) {
     if (StorableKey(e.key)) key_lines.push_back(KeyLine(e.key, e.value));

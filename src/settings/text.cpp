@@ -20,10 +20,4 @@ std::string ReplaceText(std::string_view text, std::string_view find,
   return out;
 }
 
-std::string_view TrimBlanks(std::string_view text) {
-  auto first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 }  // namespace tvr::settings

@@ -13,9 +13,6 @@ namespace tvr::settings {
 // changes nothing.
 std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement);
 
-// `text` without the blanks (spaces) at its start and end.
-std::string_view TrimBlanks(std::string_view text);
-
 }  // namespace tvr::settings
 
 #endif  // TVR_SETTINGS_TEXT_H_

@@ -174,8 +174,6 @@ TEST(Text, ReplaceText) {
   for (const Case& c : cases) {
     EXPECT_EQ(ReplaceText(c.text, c.find, c.replacement), c.expected) << "case at line " << c.line;
   }
-  EXPECT_EQ(TrimBlanks("  a b  "), "a b");
-  EXPECT_EQ(TrimBlanks("   "), "");
 }
 
 }  // namespace

@@ -1,0 +1,130 @@
+#include "platform/file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "platform/failure.h"
+#include "platform/file_system.h"
+#include "support/temp_dir.h"
+
+namespace tvr::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using tvr::testing::ReadFile;
+using tvr::testing::TempDir;
+using tvr::testing::WriteFile;
+
+int EntriesIn(const std::string& dir) {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++n;
+  return n;
+}
+
+// A process id that no running process has: a child that has ended and been reaped.
+pid_t DeadPid() {
+  pid_t pid = ::fork();
+  if (pid == 0) ::_exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+TEST(ReplaceFile, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string path = dir.File("tulvar.ini");
+  for (Durability durability : {Durability::kAtomic, Durability::kDurable}) {
+    int step = 1;
+    for (;; ++step) {
+      SCOPED_TRACE("step " + std::to_string(step) + " fails");
+      WriteFile(path, "old");
+      ::chmod(path.c_str(), 0640);
+      InjectWriteFailureForTesting(step, ENOSPC);
+      try {
+        ReplaceFileAtomically(path, "new content", durability);
+      } catch (const Failure& failure) {
+        InjectWriteFailureForTesting(0, 0);
+        EXPECT_EQ(failure.number(), err::kDiskFull);
+        EXPECT_NE(failure.description().find(path), std::string::npos) << failure.description();
+        EXPECT_EQ(ReadFile(path), "old");
+        EXPECT_EQ(EntriesIn(dir.path()), 1) << "a temporary file was left behind";
+        continue;
+      }
+      InjectWriteFailureForTesting(0, 0);
+      break;
+    }
+    // Write, sync and rename each failed once before the replacement went through.
+    EXPECT_EQ(step, 4);
+    EXPECT_EQ(ReadFile(path), "new content");
+    EXPECT_EQ(fs::status(path).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(EntriesIn(dir.path()), 1);
+  }
+}
+
+TEST(ReplaceFile, TemporaryFilesOfEndedProcessesAreRemovedOthersStay) {
+  TempDir dir;
+  const std::string path = dir.File("tulvar.ini");
+  const std::string dead = path + ".tmp." + std::to_string(DeadPid());
+  const std::string alive = path + ".tmp." + std::to_string(::getppid());
+  const std::string unrelated[] = {path + ".tmp.x1", path + ".tmp.", dir.File("other.ini.tmp.1"),
+                                   path + ".lock"};
+  WriteFile(dead, "[Main]\nPassword=secret\n");
+  WriteFile(alive, "in use");
+  for (const std::string& name : unrelated) WriteFile(name, "");
+
+  EXPECT_EQ(RemoveStaleTemporaryFiles(path), 1);
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_TRUE(fs::exists(alive));
+  for (const std::string& name : unrelated) EXPECT_TRUE(fs::exists(name)) << name;
+  EXPECT_EQ(RemoveStaleTemporaryFiles(dir.File("missing/tulvar.ini")), 0);
+}
+
+TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
+  TempDir dir;
+  const std::string plain = dir.File("plain");
+  WriteFile(plain, "x");
+  struct Case {
+    int line;
+    std::function<void()> call;
+    int number;
+    std::string names;
+  };
+  const Case cases[] = {
+      {__LINE__, [&] { ListDirectory(dir.File("missing")); }, err::kFileNotFound,
+       dir.File("missing")},
+      {__LINE__, [&] { ListDirectory(dir.File("missing/deeper")); }, err::kPathNotFound,
+       dir.File("missing/deeper")},
+      {__LINE__, [&] { ListDirectory(plain + "/x"); }, err::kPathNotFound, plain + "/x"},
+      {__LINE__, [&] { CreateDirectories(plain + "/sub"); }, err::kPathNotFound, plain + "/sub"},
+      {__LINE__, [&] { CopyFile(dir.File("missing"), dir.File("copy")); }, err::kFileNotFound,
+       dir.File("missing")},
+      {__LINE__, [&] { RenameFile(dir.File("missing"), dir.File("b")); }, err::kFileNotFound,
+       dir.File("b")},
+      {__LINE__, [&] { File(plain + "/x", File::Mode::kCreate); }, err::kPathNotFound,
+       plain + "/x"},
+      {__LINE__, [&] { File(dir.path(), File::Mode::kReadWrite); }, err::kPathFileAccess,
+       dir.path()},
+      {__LINE__, [&] { ChangeOwner(plain, "no-such-user-here"); }, err::kInvalidCall,
+       "no-such-user-here"},
+  };
+  for (const Case& c : cases) {
+    try {
+      c.call();
+      ADD_FAILURE() << "no failure, case at line " << c.line;
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
+      EXPECT_NE(failure.description().find(c.names), std::string::npos)
+          << failure.description() << ", case at line " << c.line;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tvr::platform

@@ -26,6 +26,7 @@
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
 #include "platform/file.h"
+#include "platform/little_endian.h"
 
 using namespace tvr::engine;
 using Clock = std::chrono::steady_clock;
@@ -69,7 +70,7 @@ void BuildTable(const std::string& path, long rows, ClientOf client_of) {
   out.close();
   tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
   unsigned char count[4];
-  dbf::PutU32(count, static_cast<std::uint32_t>(rows));
+  tvr::platform::StoreLittle32(count, static_cast<std::uint32_t>(rows));
   f.WriteAt(dbf::kCountOffset, count, 4);
   // The tag: an empty file stamped dirty, which the first open fills from the rows.
   std::filesystem::path p(path);

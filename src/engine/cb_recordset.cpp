@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/engine_handles.h"
+#include "platform/blanks.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
@@ -10,12 +11,6 @@ namespace tvr::engine {
 namespace {
 
 std::int16_t Status(int status) { return static_cast<std::int16_t>(status); }
-
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
-}
 
 }  // namespace
 
@@ -125,10 +120,10 @@ void CBRecordset::LoadField(std::string_view name) {
       f.Value = f4double(field);
       break;
     case 'D':
-      f.Value = DateFromDbf(TrimBlanks(raw));
+      f.Value = DateFromDbf(platform::TrimBlanks(raw));
       break;
     default:
-      f.Value = std::string(TrimBlanks(raw));
+      f.Value = std::string(platform::TrimBlanks(raw));
       break;
   }
 }

@@ -8,6 +8,8 @@
 #include "engine/dbf_format.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
+#include "platform/little_endian.h"
 
 namespace tvr::engine {
 
@@ -101,9 +103,9 @@ void DbfTable::ReadHeader() {
     std::snprintf(hex, sizeof hex, "0x%02X", version);
     Damaged(path, std::string("the version byte ") + hex + " is not that of a dBASE III table");
   }
-  header_length_ = dbf::GetU16(header + dbf::kHeaderLengthOffset);
-  record_length_ = dbf::GetU16(header + dbf::kRecordLengthOffset);
-  const std::uint32_t count = dbf::GetU32(header + dbf::kCountOffset);
+  header_length_ = platform::LoadLittle16(header + dbf::kHeaderLengthOffset);
+  record_length_ = platform::LoadLittle16(header + dbf::kRecordLengthOffset);
+  const std::uint32_t count = platform::LoadLittle32(header + dbf::kCountOffset);
   if (header_length_ < dbf::kHeaderSize + dbf::kDescriptorSize + 1 || header_length_ > size) {
     Damaged(path, "the header length " + std::to_string(header_length_) + " is impossible");
   }
@@ -174,7 +176,7 @@ void DbfTable::ReadHeader() {
 }
 
 void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fields) {
-  if (std::filesystem::exists(path)) {
+  if (platform::PathExists(path)) {
     throw Failure(err::kFileExists, "The table " + path + " already exists");
   }
   if (fields.empty() || fields.size() > static_cast<std::size_t>(dbf::kMaxFields)) {
@@ -223,9 +225,9 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
   if (record_length > 0xFFFF) BadColumn("a record would be longer than 65535 bytes");
   h[dbf::kVersionOffset] = memo ? dbf::kVersionWithMemo : dbf::kVersionPlain;
   PutDate(h + dbf::kDateOffset);
-  dbf::PutU32(h + dbf::kCountOffset, 0);
-  dbf::PutU16(h + dbf::kHeaderLengthOffset, static_cast<std::uint16_t>(header.size()));
-  dbf::PutU16(h + dbf::kRecordLengthOffset, static_cast<std::uint16_t>(record_length));
+  platform::StoreLittle32(h + dbf::kCountOffset, 0);
+  platform::StoreLittle16(h + dbf::kHeaderLengthOffset, static_cast<std::uint16_t>(header.size()));
+  platform::StoreLittle16(h + dbf::kRecordLengthOffset, static_cast<std::uint16_t>(record_length));
   header.back() = dbf::kHeaderTerminator;
   header += dbf::kEndOfFile;
   // The memo file first: a table file that names a memo file always has one.
@@ -245,7 +247,7 @@ std::uint32_t DbfTable::ReadRecordCount() const {
   if (file_.ReadAt(dbf::kCountOffset, count, sizeof count) != sizeof count) {
     Damaged(path(), "the header is cut short");
   }
-  return dbf::GetU32(count);
+  return platform::LoadLittle32(count);
 }
 
 void DbfTable::ReadStable(std::uint64_t offset, char* out, std::size_t size) {
@@ -334,7 +336,7 @@ void DbfTable::WriteRecordFlag(std::uint32_t recno, char flag) {
 void DbfTable::WriteRecordCount(std::uint32_t count) {
   unsigned char bytes[7];
   PutDate(bytes);
-  dbf::PutU32(bytes + 3, count);
+  platform::StoreLittle32(bytes + 3, count);
   locks_.Writer().WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
   int y, m, d;
   LocalDate(y, m, d);

@@ -4,6 +4,7 @@
 
 #include "engine/dbf_format.h"
 #include "platform/failure.h"
+#include "platform/little_endian.h"
 
 namespace tvr::engine {
 
@@ -19,13 +20,14 @@ DbtMemo DbtMemo::Open(const std::string& path) {
   platform::File file(path, platform::File::Mode::kReadOnly);
   unsigned char header[4];
   if (file.ReadAt(0, header, sizeof header) != sizeof header) Damaged(path, "no header");
-  if (dbf::GetU32(header) == 0) Damaged(path, "the free-block pointer is 0");
+  if (platform::LoadLittle32(header) == 0) Damaged(path, "the free-block pointer is 0");
   return DbtMemo(std::move(file));
 }
 
 std::string DbtMemo::EmptyFile() {
   std::string content(dbf::kMemoBlockSize, '\0');
-  dbf::PutU32(reinterpret_cast<unsigned char*>(content.data()) + dbf::kMemoNextFreeOffset, 1);
+  platform::StoreLittle32(
+      reinterpret_cast<unsigned char*>(content.data()) + dbf::kMemoNextFreeOffset, 1);
   content[dbf::kMemoVersionOffset] = static_cast<char>(dbf::kMemoVersion);
   return content;
 }
@@ -92,7 +94,7 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
   // the pointer; they belong to no record, but starting after them costs nothing.
   const std::uint64_t size = file_.Size();
   std::uint64_t next = std::max<std::uint64_t>(
-      dbf::GetU32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
+      platform::LoadLittle32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
   next = std::max<std::uint64_t>(next, 1);
   const std::size_t blocks = (text.size() + 2 + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize;
   if (next + blocks > 0xFFFFFFFFu) Damaged(file_.path(), "the file is full");
@@ -103,7 +105,7 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
   // The text first, then the pointer: a crash in between loses only unused blocks.
   platform::File& writer = Writer();
   writer.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
-  dbf::PutU32(header, static_cast<std::uint32_t>(next + blocks));
+  platform::StoreLittle32(header, static_cast<std::uint32_t>(next + blocks));
   writer.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
   return static_cast<std::uint32_t>(next);
 }

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "engine/engine.h"
 #include "engine/engine_handles.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace tvr::engine {
 
@@ -34,15 +34,13 @@ bool AddCodeTag(DATA4* data) {
 
 std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags) {
   std::vector<std::string> tables;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-    std::string name = entry.path().filename().string();
+  for (const std::filesystem::path& entry : platform::ListDirectory(directory)) {
+    std::string name = entry.filename().string();
     if (name.size() > 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf") &&
-        entry.is_regular_file(error)) {
+        platform::IsRegularFile(entry)) {
       tables.push_back(std::move(name));
     }
   }
-  if (error) ThrowErrno(error.value());
   std::sort(tables.begin(), tables.end());
 
   std::unique_ptr<CODE4, EngineDeleter> engine(d4init_v());

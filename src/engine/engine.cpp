@@ -12,8 +12,10 @@
 #include "engine/dbf_format.h"
 #include "engine/engine_handles.h"
 #include "engine/tag_file_name.h"
+#include "platform/blanks.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace tvr::engine {
 
@@ -358,7 +360,7 @@ DATA4* d4open(CODE4* cb, const char* path) {
   if (!HasExtension(given)) given += ".dbf";
   std::string found;
   for (const std::string& candidate : {given, LowerCaseName(given)}) {
-    if (std::filesystem::is_regular_file(candidate)) {
+    if (platform::IsRegularFile(candidate)) {
       found = candidate;
       break;
     }
@@ -786,9 +788,7 @@ void f4assignNVB(FIELD4* field, const char* text, unsigned len) {
   if (value.size() > field->desc.length) value.resize(field->desc.length);
   if ((field->desc.type == 'N' || field->desc.type == 'F') && value.size() < field->desc.length) {
     // Numbers stand right-aligned.
-    auto begin = value.find_first_not_of(' ');
-    auto end = value.find_last_not_of(' ');
-    value = begin == std::string::npos ? "" : value.substr(begin, end - begin + 1);
+    value = std::string(platform::TrimBlanks(value));
     value.insert(0, field->desc.length - value.size(), ' ');
   }
   value.resize(field->desc.length, ' ');

@@ -15,6 +15,7 @@
 
 #include "engine/engine.h"
 #include "engine/engine_handles.h"
+#include "platform/blanks.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
@@ -276,9 +277,7 @@ int relate4sortSet(RELATE4* rel, const char* expression) {
   while (start <= text.size()) {
     std::size_t end = text.find_first_of("+,", start);
     if (end == std::string::npos) end = text.size();
-    std::string name = text.substr(start, end - start);
-    name.erase(0, name.find_first_not_of(' '));
-    name.erase(name.find_last_not_of(' ') + 1);
+    const std::string name(platform::TrimBlanks(std::string_view(text).substr(start, end - start)));
     if (!name.empty()) {
       int column = rel->data->table->FindField(name);
       if (column < 0) {

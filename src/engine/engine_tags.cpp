@@ -8,6 +8,7 @@
 #include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace tvr::engine::engine_internal {
 
@@ -160,10 +161,9 @@ void OpenTags(DATA4& data) {
   if (dir.empty()) dir = ".";
   const std::string table = table_path.stem().string();
   std::vector<std::pair<std::string, std::string>> found;  // tag name, path
-  std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    if (auto name = TagNameOf(entry.path().filename().string(), table)) {
-      found.emplace_back(std::move(*name), entry.path().string());
+  for (const std::filesystem::path& entry : platform::ListDirectory(dir)) {
+    if (auto name = TagNameOf(entry.filename().string(), table)) {
+      found.emplace_back(std::move(*name), entry.string());
     }
   }
   std::sort(found.begin(), found.end());

@@ -14,6 +14,11 @@ std::int16_t Status(int status) { return static_cast<std::int16_t>(status); }
 
 }  // namespace
 
+bool IsBlankDate(const tvr::engine::Value& value) {
+  return value.is_null() ||
+         (value.kind() == Value::Kind::kText && platform::TrimBlanks(value.ToText()).empty());
+}
+
 CBRecordset::CBRecordset(CBRecordset&& other) noexcept
     : DataHandle(other.DataHandle),
       TagHandle(other.TagHandle),
@@ -119,9 +124,16 @@ void CBRecordset::LoadField(std::string_view name) {
     case 'N':
       f.Value = f4double(field);
       break;
-    case 'D':
-      f.Value = DateFromDbf(platform::TrimBlanks(raw));
+    case 'D': {
+      // Rows appended without a date hold blanks; other programs write "00000000".
+      const std::string_view text = platform::TrimBlanks(raw);
+      if (text.empty() || text.find_first_not_of('0') == std::string_view::npos) {
+        f.Value = std::string();
+      } else {
+        f.Value = DateFromDbf(text);
+      }
       break;
+    }
     default:
       f.Value = std::string(platform::TrimBlanks(raw));
       break;
@@ -147,6 +159,10 @@ void CBRecordset::Fields(std::string_view name, const tvr::engine::Value& value)
   FIELD4* field = FieldOrFail(name);
   switch (f4type(field)) {
     case 'D': {
+      if (IsBlankDate(value)) {
+        f4assignNVB(field, "        ", 8);
+        break;
+      }
       int y, m, d;
       value.ToDate().ToParts(y, m, d);
       char text[16];

@@ -40,6 +40,9 @@ class Fields {
   std::string Name;            // the column name (at most 255 characters)
 };
 
+// True for the values a date column stores as the blank date: null and a blank text.
+bool IsBlankDate(const tvr::engine::Value& value);
+
 class CBRecordset {
  public:
   CBRecordset() = default;
@@ -62,12 +65,15 @@ class CBRecordset {
   std::int32_t Bookmark();
   void Bookmark(std::int32_t recno);
 
-  // Reads the column into the shared field object and returns it. Throws 91 when the table
-  // has no such column, 13 when a date column holds no date.
+  // Reads the column into the shared field object and returns it. A date column that is
+  // blank or holds "00000000" (a row appended without a date) reads as the empty text. Throws
+  // 91 when the table has no such column, 13 when a date column holds something else that is
+  // not a date.
   tvr::engine::Fields& Fields(std::string_view name);
   // Stores `value` into the column of the current row, converted by the column's type:
-  // D a date (stored yyyymmdd), N and F a number, M the text, L "T" when the value converts
-  // to true else "F" (null is false), C the text (cut or padded to the column width).
+  // D a date (stored yyyymmdd; null or a blank text stores the blank date), N and F a number,
+  // M the text, L "T" when the value converts to true else "F" (null is false), C the text
+  // (cut or padded to the column width).
   void Fields(std::string_view name, const tvr::engine::Value& value);
 
   // Through the query when QueryHandle is not 0, else through the table.

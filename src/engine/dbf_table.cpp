@@ -269,6 +269,10 @@ void DbfTable::ReadRecord(std::uint32_t recno, char* out) { ReadRecords(recno, 1
 void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) {
   const std::uint64_t offset = header_length_ + std::uint64_t{first - 1} * record_length_;
   const std::size_t size = std::size_t{count} * record_length_;
+  if (count == 1 && locks_.HoldsRecord(first)) {
+    ReadHeldRecord(first, out);  // this table's own lock keeps writers out
+    return;
+  }
   if (!locks_.TryLockForRead(first, count)) {
     ReadStable(offset, out, size);
     return;

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/query_text.h"
@@ -171,12 +173,34 @@ TEST_F(QueryTranslatorTest, DeleteMarksTheMatchingRowsDeleted) {
   EXPECT_EQ(Stored("orders"), Stored("tax"));  // other tables untouched
 }
 
-TEST_F(QueryTranslatorTest, DeleteLeavesARowAnotherHolderHasLocked) {
+// A statement waits for a row another holder has locked, as Edit does; when it stays locked
+// the statement changes no row and says so, naming the table. The number it reports is the
+// number of rows it changed.
+TEST_F(QueryTranslatorTest, StatementsWaitForLockedRowsAndFailWhenTheyStayLocked) {
+  const std::string before = Stored("orders");
   DATA4* other = d4open(engine_.get(), dir_.File("orders").c_str());  // its own lock owner
-  ASSERT_EQ(d4lock(other, 1), 0);
-  dbf_.Execute(R"(delete * from orders where orderno = "1001")");
-  EXPECT_EQ(Rows("orders"), "1,3,6");
-  d4unlock(other);
+  ASSERT_EQ(d4lock(other, 4), 0);
+  for (const char* statement : {R"(delete * from orders where orderno = "1001")",
+                                R"(update orders set total = 9 where orderno = "1001")"}) {
+    try {
+      dbf_.Execute(statement);
+      ADD_FAILURE() << statement << " went past a locked row";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), err::kLockFailed);
+      EXPECT_NE(f.description().find("orders"), std::string::npos) << f.description();
+    }
+    EXPECT_EQ(Stored("orders"), before) << statement;
+  }
+  // Released while the statement waits: it goes on and changes every matching row.
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    d4unlock(other);
+  });
+  EXPECT_EQ(dbf_.Execute(R"(delete * from orders where orderno = "1001")"), 3);
+  release.join();
+  EXPECT_EQ(Rows("orders"), "3,6");
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "ACME")"), 1);
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "NOBODY")"), 0);
 }
 
 TEST_F(QueryTranslatorTest, UpdateStoresValuesWithCommasIntoTheMatchingRows) {

@@ -279,7 +279,7 @@ void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) 
   }
   std::size_t got;
   try {
-    got = file_.ReadAt(offset, out, size);
+    got = ReadRows(offset, out, size);
   } catch (...) {
     locks_.UnlockForRead(first, count);
     throw;
@@ -299,9 +299,15 @@ void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* o
     return;
   }
   try {
+    const auto offset_of = [&](std::uint32_t recno) {
+      return header_length_ + std::uint64_t{recno - 1} * record_length_;
+    };
+    // The file's size is checked once under the lock for the whole batch.
+    const bool mapped = map_.Cover(offset_of(recnos[n - 1]) + record_length_);
     for (std::size_t i = 0; i < n; ++i) {
-      if (file_.ReadAt(header_length_ + std::uint64_t{recnos[i] - 1} * record_length_,
-                       out + i * record_length_, record_length_) != record_length_) {
+      char* to = out + i * record_length_;
+      if (mapped && map_.Copy(offset_of(recnos[i]), to, record_length_)) continue;
+      if (file_.ReadAt(offset_of(recnos[i]), to, record_length_) != record_length_) {
         Damaged(path(), "record " + std::to_string(recnos[i]) + " lies beyond the end of the file");
       }
     }
@@ -310,6 +316,11 @@ void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* o
     throw;
   }
   locks_.UnlockForRead(first, span);
+}
+
+std::size_t DbfTable::ReadRows(std::uint64_t offset, char* out, std::size_t size) {
+  if (map_.Cover(offset + size) && map_.Copy(offset, out, size)) return size;
+  return file_.ReadAt(offset, out, size);
 }
 
 void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {

@@ -21,6 +21,7 @@
 
 #include "engine/dbt_memo.h"
 #include "engine/field_desc.h"
+#include "engine/mapped_file.h"
 #include "engine/table_locks.h"
 #include "platform/file.h"
 
@@ -98,8 +99,12 @@ class DbfTable {
   explicit DbfTable(platform::File file);
   void ReadHeader();
   void ReadStable(std::uint64_t offset, char* out, std::size_t size);
+  // Reads `size` bytes at `offset` through the map when the file holds them, else with pread;
+  // returns how many it read.
+  std::size_t ReadRows(std::uint64_t offset, char* out, std::size_t size);
 
-  platform::File file_;  // read-only; writes go through locks_.Writer()
+  platform::File file_;    // read-only; writes go through locks_.Writer()
+  MappedFile map_{file_};  // rows read in batches come through the map
   TableLocks locks_;
   DbtMemo memo_;
   std::vector<FieldDesc> fields_;

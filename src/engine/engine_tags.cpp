@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "engine/engine_handles.h"
+#include "engine/key_sorter.h"
 #include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -19,6 +20,8 @@ constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 // programs append without keeping the tags); one further behind is built anew, which is
 // quicker then.
 constexpr std::uint32_t kMostRowsTakenIn = 50'000;
+// The memory a rebuild sorts its keys in: a larger table sorts in runs on a temporary file.
+constexpr std::size_t kRebuildSortMemory = 16u * 1024 * 1024;
 
 bool IsPermission(const Failure& f) {
   return f.number() == err::kPermissionDenied || f.number() == err::kPathFileAccess;
@@ -68,19 +71,21 @@ std::string KeyOf(const TAG4& tag, const char* record) {
 
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
   DbfTable& table = *data.table;
-  std::vector<NdxIndex::Entry> entries;
-  entries.reserve(count);
-  const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (256 * 1024) / table.record_length());
-  std::string chunk(std::size_t{per_chunk} * table.record_length(), '\0');
+  const FieldDesc& field = table.fields()[static_cast<std::size_t>(tag.column)];
+  KeySorter sorter(tag.key_length, kRebuildSortMemory);
+  const std::uint32_t length = table.record_length();
+  const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (256 * 1024) / length);
+  std::string chunk(std::size_t{per_chunk} * length, '\0');
   for (std::uint32_t first = 1; first <= count; first += per_chunk) {
-    std::uint32_t n = std::min(per_chunk, count - first + 1);
+    const std::uint32_t n = std::min(per_chunk, count - first + 1);
     table.ReadRecords(first, n, chunk.data());
     for (std::uint32_t i = 0; i < n; ++i) {
-      entries.push_back(
-          {KeyOf(tag, chunk.data() + std::size_t{i} * table.record_length()), first + i});
+      sorter.Add(chunk.data() + std::size_t{i} * length + field.offset, first + i);
     }
   }
-  NdxIndex::Build(tag.path, tag.expression, tag.key_length, std::move(entries), count);
+  sorter.Start();
+  NdxIndex::BuildSorted(tag.path, tag.expression, tag.key_length, sorter.size(), count,
+                        [&](char* key, std::uint32_t& recno) { sorter.Next(key, recno); });
 }
 
 bool WithFreshTags(

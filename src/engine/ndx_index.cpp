@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -655,8 +656,9 @@ NdxIndex::NdxIndex(platform::File file, std::string key_expression, int key_leng
 
 NdxIndex::~NdxIndex() = default;
 
-void NdxIndex::Build(const std::string& path, std::string_view key_expression, int key_length,
-                     std::vector<Entry> entries, std::uint32_t stamp) {
+namespace {
+
+void CheckBuildArguments(std::string_view key_expression, int key_length) {
   if (key_length < 1 || key_length > kMaxKeyLength) {
     throw Failure(err::kInvalidCall, "Index key length must be 1 to 100");
   }
@@ -664,6 +666,13 @@ void NdxIndex::Build(const std::string& path, std::string_view key_expression, i
       key_expression.find('\0') != std::string_view::npos) {
     throw Failure(err::kInvalidCall, "Index key expression must be 1 to 100 characters");
   }
+}
+
+}  // namespace
+
+void NdxIndex::Build(const std::string& path, std::string_view key_expression, int key_length,
+                     std::vector<Entry> entries, std::uint32_t stamp) {
+  CheckBuildArguments(key_expression, key_length);
   for (Entry& e : entries) {
     if (e.recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
     if (e.key.size() != static_cast<std::size_t>(key_length)) e.key = FitKey(e.key, key_length);
@@ -677,7 +686,20 @@ void NdxIndex::Build(const std::string& path, std::string_view key_expression, i
                               return a.recno == b.recno && a.key == b.key;
                             }),
                 entries.end());
+  std::size_t next = 0;
+  BuildSorted(path, key_expression, key_length, entries.size(), stamp,
+              [&](char* key, std::uint32_t& recno) {
+                std::memcpy(key, entries[next].key.data(), static_cast<std::size_t>(key_length));
+                recno = entries[next].recno;
+                ++next;
+              });
+}
 
+void NdxIndex::BuildSorted(const std::string& path, std::string_view key_expression, int key_length,
+                           std::uint64_t count, std::uint32_t stamp,
+                           const std::function<void(char* key, std::uint32_t& recno)>& next) {
+  CheckBuildArguments(key_expression, key_length);
+  if (count >= UINT32_MAX) throw Failure(err::kInvalidCall, "Too many entries for an index");
   const int group = GroupLengthFor(key_length);
   const int keys_per_block = MaxKeysPerBlock(group);
   // A build killed halfway left its temporary file beside the index; the builders of one tag
@@ -686,8 +708,14 @@ void NdxIndex::Build(const std::string& path, std::string_view key_expression, i
   platform::ReplacementFile replacement(path);
   platform::File& out = replacement.file();
   BlockWriter writer(out);
-  BulkLoader loader(writer, key_length, keys_per_block, entries.size());
-  for (const Entry& e : entries) loader.Add(e.key, e.recno);
+  BulkLoader loader(writer, key_length, keys_per_block, count);
+  std::string key(static_cast<std::size_t>(key_length), ' ');
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::uint32_t recno = 0;
+    next(key.data(), recno);
+    if (recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
+    loader.Add(key, recno);
+  }
   std::uint32_t root = loader.Finish();
   writer.Flush();
 

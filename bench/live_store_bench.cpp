@@ -225,13 +225,15 @@ void Sh(const std::string& command) {
 
 // Appends `n` orders of the measured client with python3-dbf, which keeps no tag.
 void PythonAppend(const std::string& path, long n) {
-  const char* script =
-      "import sys, dbf, datetime\n"
-      "t = dbf.Table(sys.argv[1]); t.open(mode=dbf.READ_WRITE)\n"
-      "for i in range(int(sys.argv[2])):\n"
-      "    t.append(('CLIENT042', 'P%d' % i, 'C1', datetime.date(2024, 1, 2), True, 1.5))\n"
-      "t.close()\n";
-  Sh("/usr/bin/python3 -c '" + std::string(script) + "' " + path + " " + std::to_string(n));
+  const std::string script = path + ".append.py";
+  std::ofstream(script) << "import sys, dbf, datetime\n"
+                           "t = dbf.Table(sys.argv[1]); t.open(mode=dbf.READ_WRITE)\n"
+                           "for i in range(int(sys.argv[2])):\n"
+                           "    t.append(('CLIENT042', 'P%d' % i, 'C1', datetime.date(2024, 1, 2),"
+                           " True, 1.5))\n"
+                           "t.close()\n";
+  Sh("/usr/bin/python3 " + script + " " + path + " " + std::to_string(n));
+  std::filesystem::remove(script);
 }
 
 double Mb(long long bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }

@@ -48,6 +48,10 @@ struct RELATE4 {
   Walk walk = Walk::kNone;
   std::vector<std::uint32_t> list;
   std::size_t list_pos = 0;
+  // The table's record count when the walk was set up: the rows it walks. Rows appended since
+  // come in at the next relate4top; a table cut short since fails as damaged when its missing
+  // rows are read.
+  std::uint32_t count = 0;
   const TAG4* walk_tag = nullptr;  // the tag selected when the list was made
 
   // Columns every matching row must hold exactly (the filter's `column = "text"` terms),

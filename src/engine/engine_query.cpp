@@ -142,6 +142,7 @@ void Prepare(RELATE4& rel) {
   Flush(data);
   DropReadAhead(data);
   FindRequired(rel);
+  rel.count = data.table->ReadRecordCount();
   rel.list.clear();
   rel.walk_tag = data.selected;
   auto rows = RowsFromTags(rel);
@@ -184,7 +185,7 @@ int StepList(RELATE4& rel, long pos, long step) {
   const std::uint32_t length = data.table->record_length();
   std::string bytes(length, '\0');
   const long size = static_cast<long>(rel.list.size());
-  const std::uint32_t count = data.table->ReadRecordCount();
+  const std::uint32_t count = rel.count;
   for (pos += step; pos >= 0 && pos < size; pos += step) {
     std::uint32_t r = rel.list[static_cast<std::size_t>(pos)];
     if (r > count) continue;
@@ -196,7 +197,7 @@ int StepList(RELATE4& rel, long pos, long step) {
     }
   }
   if (step > 0) {
-    SetEof(data, count);
+    SetEof(data, data.table->ReadRecordCount());
     rel.list_pos = rel.list.size();
     return kStatusEof;
   }
@@ -209,7 +210,7 @@ int StepList(RELATE4& rel, long pos, long step) {
 int StepSequential(RELATE4& rel, long recno, long step) {
   DATA4& data = *rel.data;
   const std::uint32_t length = data.table->record_length();
-  std::uint32_t count = data.table->ReadRecordCount();
+  const std::uint32_t count = rel.count;
   recno += step;
   while (recno >= 1 && recno <= static_cast<long>(count)) {
     auto r = static_cast<std::uint32_t>(recno);
@@ -225,7 +226,7 @@ int StepSequential(RELATE4& rel, long recno, long step) {
     }
   }
   if (step > 0) {
-    SetEof(data, count);
+    SetEof(data, data.table->ReadRecordCount());
     return kStatusEof;
   }
   data.bof = true;
@@ -236,8 +237,7 @@ int StepSequential(RELATE4& rel, long recno, long step) {
 long CurrentPosition(RELATE4& rel) {
   DATA4& data = *rel.data;
   if (rel.walk == RELATE4::Walk::kSequential) {
-    return data.eof ? static_cast<long>(data.table->ReadRecordCount()) + 1
-                    : static_cast<long>(data.recno);
+    return data.eof ? static_cast<long>(rel.count) + 1 : static_cast<long>(data.recno);
   }
   if (data.eof) return static_cast<long>(rel.list.size());
   if (rel.list_pos < rel.list.size() && rel.list[rel.list_pos] == data.recno) {
@@ -312,7 +312,7 @@ int relate4bottom(RELATE4* rel) {
   if (rel->walk == RELATE4::Walk::kList) {
     status = StepList(*rel, static_cast<long>(rel->list.size()), -1);
   } else {
-    status = StepSequential(*rel, static_cast<long>(rel->data->table->ReadRecordCount()) + 1, -1);
+    status = StepSequential(*rel, static_cast<long>(rel->count) + 1, -1);
   }
   if (status == kStatusBof) {  // nothing matches
     SetEof(*rel->data, rel->data->table->ReadRecordCount());

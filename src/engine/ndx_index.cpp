@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/mapped_file.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 
@@ -131,8 +132,10 @@ struct Node {
 // validation, block writes and allocation.
 class Tree {
  public:
-  Tree(const platform::File& file, platform::File* writer, int expected_key_length)
-      : file_(file), writer_(writer) {
+  // Reads go through `map` (when given) for the blocks the file holds now.
+  Tree(const platform::File& file, platform::File* writer, int expected_key_length,
+       MappedFile* map = nullptr)
+      : file_(file), writer_(writer), map_(map) {
     unsigned char block[kBlockSize];
     if (file_.ReadAt(0, block, kBlockSize) != kBlockSize) Damaged("no header block");
     header_ = ParseHeader(block, file_.Size(), file_.path());
@@ -140,6 +143,7 @@ class Tree {
     kl_ = static_cast<std::size_t>(header_.key_length);
     root_ = header_.root;
     blocks_ = header_.blocks;
+    if (map_ != nullptr && !map_->Cover(std::uint64_t{blocks_} * kBlockSize)) map_ = nullptr;
   }
 
   [[noreturn]] void Damaged(std::string_view why) const { ThrowDamaged(file_.path(), why); }
@@ -182,7 +186,9 @@ class Tree {
   Node Read(std::uint32_t block) const {
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
     unsigned char b[kBlockSize];
-    if (file_.ReadAt(std::uint64_t{block} * kBlockSize, b, kBlockSize) != kBlockSize) {
+    const std::uint64_t at = std::uint64_t{block} * kBlockSize;
+    if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
+        file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
     }
     Node node;
@@ -266,6 +272,7 @@ class Tree {
 
   const platform::File& file_;
   platform::File* writer_;
+  MappedFile* map_;
   Header header_;
   std::size_t kl_ = 0;
   std::uint32_t root_ = 0;
@@ -825,7 +832,7 @@ void NdxIndex::Remove(std::string_view key, std::uint32_t recno) {
 }
 
 std::vector<std::uint32_t> NdxIndex::Equal(std::string_view key) const {
-  Tree tree(file_, nullptr, key_length_);
+  Tree tree(file_, nullptr, key_length_, &map_);
   Item target{FitKey(key, key_length_), 0};
   std::vector<std::uint32_t> found;
   Cursor cursor(tree);
@@ -836,7 +843,7 @@ std::vector<std::uint32_t> NdxIndex::Equal(std::string_view key) const {
 }
 
 std::vector<std::uint32_t> NdxIndex::From(std::string_view key, std::size_t limit) const {
-  Tree tree(file_, nullptr, key_length_);
+  Tree tree(file_, nullptr, key_length_, &map_);
   std::vector<std::uint32_t> found;
   Cursor cursor(tree);
   for (cursor.Seek(Item{FitKey(key, key_length_), 0});

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/mapped_file.h"
 #include "platform/file.h"
 
 namespace tvr::engine {
@@ -78,6 +79,7 @@ class NdxIndex {
   void RequireWritable() const;
 
   platform::File file_;
+  mutable MappedFile map_{file_};  // lookups read their blocks through it
   std::string key_expression_;
   int key_length_;
   bool writable_;

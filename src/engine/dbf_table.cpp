@@ -391,7 +391,23 @@ std::string DbfTable::ReadMemo(std::string_view pointer) {
   std::uint32_t block = MemoBlock(pointer);
   if (block == 0) return {};
   if (!memo_.is_open()) Damaged(path(), "a memo column without a memo file");
+  if (memo_.Replaced()) memo_.Reopen();
   return memo_.Read(block);
+}
+
+void DbfTable::ReadRecordWaiting(std::uint32_t recno, char* out) {
+  if (locks_.HoldsRecord(recno)) {
+    ReadHeldRecord(recno, out);
+    return;
+  }
+  locks_.WaitForRead(recno, 1);
+  try {
+    ReadHeldRecord(recno, out);
+  } catch (...) {
+    locks_.UnlockForRead(recno, 1);
+    throw;
+  }
+  locks_.UnlockForRead(recno, 1);
 }
 
 std::string DbfTable::WriteMemo(std::string_view text) {

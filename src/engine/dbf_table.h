@@ -86,7 +86,20 @@ class DbfTable {
   // Writes today's date into the header, once a day per open table.
   void StampDate();
 
-  // The memo text a memo column's 10 pointer bytes point to ("" for a blank pointer).
+  // Reads record `recno` under a shared lock on it, waiting for a writer that holds it (up to
+  // the write timeout, then Failure 3260) rather than reading around it.
+  void ReadRecordWaiting(std::uint32_t recno, char* out);
+  // True when the memo file was compacted (replaced) since this table opened it: memo pointers
+  // read before then belong to the old file.
+  bool MemoReplaced() const { return memo_.is_open() && memo_.Replaced(); }
+  DbtMemo& memo() { return memo_; }
+  std::string memo_path() const { return MemoPathFor(path()); }
+  // Flushes what this table wrote to the device.
+  void SyncWrites() { locks_.Writer().Sync(); }
+
+  // The memo text a memo column's 10 pointer bytes point to ("" for a blank pointer), from
+  // the memo file now in place (opened anew when it was compacted): the pointer must have
+  // been read since.
   std::string ReadMemo(std::string_view pointer);
   // Stores `text` as a new memo and returns the 10 pointer bytes for the record (blanks for
   // the empty text). The caller holds the append lock.

@@ -1,5 +1,7 @@
 #include "engine/dbt_memo.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "engine/dbf_format.h"
@@ -15,6 +17,22 @@ namespace {
 }
 
 }  // namespace
+
+DbtMemo::DbtMemo(platform::File file) : file_(std::move(file)) {
+  struct stat st {};
+  if (::fstat(file_.fd(), &st) == 0) {
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+  }
+}
+
+bool DbtMemo::Replaced() const {
+  struct stat st {};
+  if (::stat(file_.path().c_str(), &st) != 0) return false;  // gone: reads fail on their own
+  return st.st_dev != device_ || st.st_ino != inode_;
+}
+
+void DbtMemo::Reopen() { *this = Open(file_.path()); }
 
 DbtMemo DbtMemo::Open(const std::string& path) {
   platform::File file(path, platform::File::Mode::kReadOnly);
@@ -88,6 +106,7 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
     throw Failure(err::kInvalidCall,
                   "A memo text may not hold the character 0x1A, which ends a memo in the file");
   }
+  if (Replaced()) Reopen();
   unsigned char header[4];
   if (file_.ReadAt(0, header, sizeof header) != sizeof header) Damaged(file_.path(), "no header");
   // A writer killed after writing its blocks but before moving the pointer leaves blocks past

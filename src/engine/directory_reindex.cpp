@@ -56,11 +56,20 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool 
         outcome.problem = "it cannot be opened";
       } else {
         if (d4reindex(data) != kStatusSuccess) outcome.problem = "its tags were not rebuilt";
+        std::string compacted;
+        if (data->table->has_memo()) {
+          const std::string memo = data->table->memo_path();
+          const std::uintmax_t before = platform::FileSize(memo);
+          d4memoCompress(data);
+          compacted = "; memo file " + std::to_string(before) + " -> " +
+                      std::to_string(platform::FileSize(memo)) + " bytes";
+        }
         std::string tags;
         for (const auto& tag : data->tags) tags += (tags.empty() ? "" : ", ") + tag->name;
         const std::string rows = std::to_string(d4recCountDo(data)) + " rows";
         outcome.done = tags.empty() ? "no tags, " + rows : "rebuilt " + tags + " from " + rows;
         if (created) outcome.done += " (created tag code)";
+        outcome.done += compacted;
         d4close(data);
       }
     } catch (const Failure& failure) {

@@ -293,10 +293,20 @@ const std::string& MemoText(FIELD4* field) {
   DATA4& data = *field->data;
   MemoSlot& slot = SlotOf(field);
   if (!slot.loaded) {
-    slot.text = data.appending || data.eof
-                    ? std::string()
-                    : data.table->ReadMemo(std::string_view(data.record.data() + field->desc.offset,
-                                                            field->desc.length));
+    if (data.appending || data.eof) {
+      slot.text.clear();
+    } else {
+      const FieldDesc& f = field->desc;
+      if (data.table->MemoReplaced()) {
+        // The memo file was compacted since the row was read: the row's pointer now is the
+        // one on disk, written before the compaction let go of the rows.
+        std::string fresh(data.table->record_length(), '\0');
+        data.table->ReadRecordWaiting(data.recno, fresh.data());
+        data.record.replace(f.offset, f.length, fresh, f.offset, f.length);
+        data.original.replace(f.offset, f.length, fresh, f.offset, f.length);
+      }
+      slot.text = data.table->ReadMemo(std::string_view(data.record.data() + f.offset, f.length));
+    }
     slot.loaded = true;
   }
   return slot.text;
@@ -380,6 +390,8 @@ DATA4* d4open(CODE4* cb, const char* path) {
   data->memos.resize(fields.size());
   data->record.assign(data->table->record_length(), ' ');
   data->original = data->record;
+  // A memo compaction cut short is finished (or dropped) before any row is read.
+  if (MemoCompactionCutShort(*data->table)) FinishMemoCompaction(*data);
   OpenTags(*data);
   cb->tables.push_back(std::move(data));
   return cb->tables.back().get();
@@ -716,6 +728,12 @@ void d4tagSelect(DATA4* data, TAG4* tag) {
   if (tag != nullptr && tag->data != data) return;
   if (data->selected != tag) data->tag_walk_valid = false;
   data->selected = tag;
+}
+
+int d4memoCompress(DATA4* data) {
+  if (!IsOpen(data)) return kStatusFailed;
+  CompactMemo(*data);
+  return kStatusSuccess;
 }
 
 int d4reindex(DATA4* data) {

@@ -146,6 +146,14 @@ void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
 // The record numbers of the selected tag, in key order, from the first key >= `key` on.
 std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key);
+// The memo file (docs/dbf-format.md, "Compacting the memo file"). CompactMemo writes the
+// live memos of the table into a new memo file and switches the rows over to it, under every
+// record lock and the append lock. A compaction cut short leaves a journal beside the memo
+// file: MemoCompactionCutShort tells, FinishMemoCompaction finishes or drops it.
+void CompactMemo(DATA4& data);
+bool MemoCompactionCutShort(const DbfTable& table);
+void FinishMemoCompaction(DATA4& data);
+
 // Finds the table's tag files beside it and opens them (see WithFreshTags).
 void OpenTags(DATA4& data);
 // Adds the tag `name` kept in the file `path` to the open table's tags.

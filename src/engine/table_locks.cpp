@@ -88,6 +88,23 @@ void TableLocks::UnlockAllRecords() {
   records_.clear();
 }
 
+void TableLocks::LockEveryRecord() {
+  // Length 0: from the first record to any record there will ever be.
+  if (!RetryUntilTimeout([&] { return Writer().TryLockExclusive(kRecordLockBase + 1, 0); })) {
+    throw Failure(err::kLockFailed,
+                  "Couldn't update; currently locked: rows of " + path_ + " are being changed");
+  }
+}
+
+void TableLocks::UnlockEveryRecord() { Writer().Unlock(kRecordLockBase + 1, 0); }
+
+void TableLocks::WaitForRead(std::uint32_t first, std::uint32_t count) {
+  if (!RetryUntilTimeout([&] { return reader_.TryLockShared(kRecordLockBase + first, count); })) {
+    throw Failure(err::kLockFailed, "Couldn't read; currently locked: record " +
+                                        std::to_string(first) + " of " + path_);
+  }
+}
+
 void TableLocks::LockAppend() {
   if (append_depth_ == 0 &&
       !RetryUntilTimeout([&] { return Writer().TryLockExclusive(kAppendLockByte, 1); })) {

@@ -54,6 +54,10 @@ class TableLocks {
   bool HoldsRecord(std::uint32_t recno) const { return records_.count(recno) > 0; }
   // Releases every record lock this table holds.
   void UnlockAllRecords();
+  // Every record's lock at once, of the records there are and of any appended meanwhile (the
+  // memo compaction). Waits up to the write timeout; throws Failure 3260.
+  void LockEveryRecord();
+  void UnlockEveryRecord();
 
   // The append lock (exclusive) and the index lock (shared or exclusive), nested: an inner
   // Lock of a lock already held is counted and changes nothing. Asking for the index lock
@@ -67,8 +71,10 @@ class TableLocks {
 
   // Shared locks on the records [first, first + count) through the read-only file, for a
   // consistent read of them. False when a writer holds one of them (after a few short tries).
+  // WaitForRead waits for them up to the write timeout instead (throws Failure 3260).
   bool TryLockForRead(std::uint32_t first, std::uint32_t count);
   void UnlockForRead(std::uint32_t first, std::uint32_t count);
+  void WaitForRead(std::uint32_t first, std::uint32_t count);
 
   // Releases everything (the table is being closed).
   void ReleaseAll();

@@ -773,7 +773,7 @@ void NdxIndex::RequireWritable() const {
 void NdxIndex::Insert(std::string_view key, std::uint32_t recno) {
   RequireWritable();
   if (recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
-  Tree tree(file_, &file_, key_length_);
+  Tree tree(file_, &file_, key_length_, &map_);
   Item item{FitKey(key, key_length_), recno};
   Cursor cursor(tree);
   cursor.Seek(item);

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
 #include "engine/query_translator.h"
@@ -68,15 +69,6 @@ const FIELD4INFO kOrderFields[] = {{"CODE", 'C', 20, 0},     {"ORDERNO", 'C', 10
 const TAG4INFO kCodeTag[] = {{"code", "CODE"}, {nullptr, nullptr}};
 constexpr unsigned kHeader = 32 + 6 * 32 + 1;
 constexpr unsigned kLength = 1 + 20 + 10 + 10 + 8 + 1 + 10;
-
-long PeakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
 
 // Writes `rows` orders straight into a new table, `client_rows` of them (spread evenly) of
 // the measured client, the others over 99 more; then the code tag.
@@ -132,7 +124,7 @@ int Count(const std::string& dir, const std::string& table) {
     rs.DBClose();
     code4initUndo(cb);
   }
-  std::printf("%ld %lld %ld\n", count, g_peak.load(), PeakResidentKb());
+  std::printf("%ld %lld %ld\n", count, g_peak.load(), tvr::bench::PeakResidentKb());
   return 0;
 }
 
@@ -155,7 +147,7 @@ int Reindex(const std::string& path) {
   DATA4* data = d4open(cb, path.c_str());
   int status = d4reindex(data);
   code4initUndo(cb);
-  std::printf("%d %lld %ld\n", status, g_peak.load(), PeakResidentKb());
+  std::printf("%d %lld %ld\n", status, g_peak.load(), tvr::bench::PeakResidentKb());
   return status;
 }
 

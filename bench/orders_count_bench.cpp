@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "engine/cb_recordset.h"
 #include "engine/dbf_format.h"
 #include "engine/engine.h"
@@ -103,15 +104,6 @@ double Best(int runs, const std::function<double()>& run) {
   return best;
 }
 
-long PeakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
-
 int Measure(const std::string& dir) {
   const std::string big = dir + "/orders.dbf", small = dir + "/small.dbf";
   // The same file under a name that has no tag beside it: the untagged scan.
@@ -143,7 +135,7 @@ int Measure(const std::string& dir) {
   std::printf("raw sequential read of orders.dbf (%8.1f MB):       %8.2f ms\n",
               static_cast<double>(std::filesystem::file_size(big)) / 1e6, raw);
   std::printf("untagged scan / raw read: %.2f\n", untagged / raw);
-  std::printf("peak resident memory: %ld kB\n", PeakResidentKb());
+  std::printf("peak resident memory: %ld kB\n", tvr::bench::PeakResidentKb());
   return tagged_count == plain_count && tagged_count == small_count ? 0 : 1;
 }
 

@@ -332,34 +332,24 @@ int code4initUndo(CODE4* cb) noexcept {
   return status;
 }
 
-int code4errOff(CODE4* cb, int value) {
+namespace {
+
+// Sets one engine option; returns its former value.
+int SetOption(CODE4* cb, int CODE4::*option, int value) {
   if (cb == nullptr) return kStatusFailed;
-  int old = cb->err_off;
-  cb->err_off = value;
+  const int old = cb->*option;
+  cb->*option = value;
   return old;
 }
 
-int code4errTagName(CODE4* cb, int value) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->err_tag_name;
-  cb->err_tag_name = value;
-  return old;
-}
+}  // namespace
 
+int code4errOff(CODE4* cb, int value) { return SetOption(cb, &CODE4::err_off, value); }
+int code4errTagName(CODE4* cb, int value) { return SetOption(cb, &CODE4::err_tag_name, value); }
 int code4logOpenOff(CODE4* cb) { return cb == nullptr ? kStatusFailed : kStatusSuccess; }
-
-int code4singleOpen(CODE4* cb, int value) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->single_open;
-  cb->single_open = value;
-  return old;
-}
-
+int code4singleOpen(CODE4* cb, int value) { return SetOption(cb, &CODE4::single_open, value); }
 int code4lockAttempts(CODE4* cb, int attempts) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->lock_attempts;
-  cb->lock_attempts = attempts;
-  return old;
+  return SetOption(cb, &CODE4::lock_attempts, attempts);
 }
 
 // ---- Tables ----------------------------------------------------------------------------

@@ -196,6 +196,7 @@ void Flush(DATA4& data) {
                       }
                     });
     }
+    ++data.writes;
     DropReadAhead(data);
   }
   data.record = merged;
@@ -658,6 +659,7 @@ int d4append(DATA4* data) {
           [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t) { write(&indexes); });
     }
   }
+  ++data->writes;
   DropReadAhead(*data);
   data->tag_walk_valid = false;
   std::vector<MemoSlot> memos;

@@ -52,6 +52,11 @@ struct RELATE4 {
   // come in at the next relate4top; a table cut short since fails as damaged when its missing
   // rows are read.
   std::uint32_t count = 0;
+  // A list from the tags may serve the next relate4top again: while the table's record count,
+  // this table's writes and the tag files (identity and time of change) are what they were.
+  bool list_from_tags = false;
+  std::uint64_t list_writes = 0;
+  std::vector<std::uint64_t> list_tag_state;
   const TAG4* walk_tag = nullptr;  // the tag selected when the list was made
 
   // Columns every matching row must hold exactly (the filter's `column = "text"` terms),
@@ -89,6 +94,8 @@ struct DATA4 {
   bool bof = false;
   bool eof = false;
   bool appending = false;  // between d4appendStartVB and d4append
+
+  std::uint64_t writes = 0;  // rows this table wrote
 
   // Read-ahead of consecutive records for walks in record order. Every write of this table
   // and every new walk bumps the generation, which drops what queries read ahead.

@@ -9,6 +9,8 @@
 //     rows for that key, in record order, so the cost follows the matching rows, not the table;
 //   - else every row in record order, read ahead in large blocks.
 // The filter is evaluated on every row walked, so a tag only narrows the rows to look at.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -136,20 +138,48 @@ bool SortLess(const DATA4& data, const std::vector<int>& columns, const std::str
   return false;
 }
 
+// The identity and time of change of each tag file: a tag changed or replaced since shows.
+std::vector<std::uint64_t> TagState(const DATA4& data) {
+  std::vector<std::uint64_t> state;
+  for (const auto& tag : data.tags) {
+    struct stat st {};
+    if (::stat(tag->path.c_str(), &st) != 0) {
+      state.insert(state.end(), {0, 0, 0, 0});
+      continue;
+    }
+    state.insert(state.end(),
+                 {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+                  static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+                  static_cast<std::uint64_t>(st.st_mtim.tv_nsec)});
+  }
+  return state;
+}
+
 // Sets up the walk of the query (see the top of this file).
 void Prepare(RELATE4& rel) {
   DATA4& data = *rel.data;
   Flush(data);
   DropReadAhead(data);
   FindRequired(rel);
-  rel.count = data.table->ReadRecordCount();
+  const std::uint32_t count = data.table->ReadRecordCount();
+  const std::vector<std::uint64_t> tag_state = TagState(data);
+  if (rel.walk == RELATE4::Walk::kList && rel.list_from_tags && rel.sort_columns.empty() &&
+      rel.walk_tag == data.selected && rel.count == count && rel.list_writes == data.writes &&
+      rel.list_tag_state == tag_state) {
+    return;  // the same rows as last time; each is read and filtered again as it is walked
+  }
+  rel.count = count;
   rel.list.clear();
+  rel.list_from_tags = false;
   rel.walk_tag = data.selected;
   auto rows = RowsFromTags(rel);
   if (rel.sort_columns.empty()) {
     if (rows) {
       rel.walk = RELATE4::Walk::kList;
       rel.list = std::move(*rows);
+      rel.list_from_tags = true;
+      rel.list_writes = data.writes;
+      rel.list_tag_state = TagState(data);
     } else {
       rel.walk = RELATE4::Walk::kSequential;
     }

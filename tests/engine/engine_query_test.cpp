@@ -104,6 +104,31 @@ TEST_F(QueryTest, TagKeepsUpWithChangedKeysAndAppends) {
   EXPECT_EQ(Walk(again, "code = \"ZED\""), (std::vector<long>{2, 301}));
 }
 
+// A query walked again sees what others changed since its last walk: a key moved into it, a
+// row appended, a row of its key moved out.
+TEST_F(QueryTest, AQueryWalkedAgainSeesChangesMadeMeanwhile) {
+  RELATE4* rel = relate4init(tagged_);
+  relate4querySet(rel, "code = \"ZED\"");
+  const auto rows = [&] {
+    std::vector<long> out;
+    for (int s = relate4top(rel); s == 0; s = relate4skip(rel, 1)) out.push_back(d4recNo(tagged_));
+    return out;
+  };
+  EXPECT_EQ(rows(), (std::vector<long>{}));
+  auto engine = testing::NewEngine();
+  DATA4* peer = d4open(engine.get(), dir_.File("tagged").c_str());
+  ASSERT_EQ(d4go(peer, 3), 0);
+  f4assignNVB(d4field(peer, "code"), "ZED", 3);
+  d4go(peer, 4);  // leaving the row writes it
+  EXPECT_EQ(rows(), (std::vector<long>{3}));
+  AppendSample(peer, "ZED", "appended", 1, "", false, "");
+  EXPECT_EQ(rows(), (std::vector<long>{3, 301}));
+  ASSERT_EQ(d4go(peer, 3), 0);
+  f4assignNVB(d4field(peer, "code"), "BOB", 3);
+  d4close(peer);
+  EXPECT_EQ(rows(), (std::vector<long>{301}));
+}
+
 TEST_F(QueryTest, StaleOrMissingTagIsRebuiltOnOpen) {
   d4close(tagged_);
   // An append by a program that knows nothing of the tag: the count no longer matches it.

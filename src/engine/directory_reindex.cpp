@@ -61,8 +61,11 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool 
           const std::string memo = data->table->memo_path();
           const std::uintmax_t before = platform::FileSize(memo);
           d4memoCompress(data);
-          compacted = "; memo file " + std::to_string(before) + " -> " +
-                      std::to_string(platform::FileSize(memo)) + " bytes";
+          const std::uintmax_t after = platform::FileSize(memo);
+          if (after != before) {
+            compacted = "; memo file compacted from " + std::to_string(before) + " to " +
+                        std::to_string(after) + " bytes";
+          }
         }
         std::string tags;
         for (const auto& tag : data->tags) tags += (tags.empty() ? "" : ", ") + tag->name;

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "engine/directory_reindex.h"
 #include "engine/engine.h"
 #include "platform/failure.h"
 #include "platform/file.h"
@@ -87,6 +88,26 @@ TEST(MemoCompactionTest, EveryCompactionCutShortLeavesEveryMemoReadable) {
     }
   }
   EXPECT_TRUE(finished);
+}
+
+// The reindex of a directory (cart.exe, dbfreindex) compacts each memo file it meets.
+TEST(MemoCompactionTest, TheDirectoryReindexCompactsMemoFiles) {
+  ScratchDir dir;
+  const std::string path = dir.File("client.dbf");
+  std::map<long, std::string> expected;
+  {
+    auto engine = testing::NewEngine();
+    expected = MakeGrownTable(engine.get(), path);
+  }
+  const auto grown = std::filesystem::file_size(dir.File("client.dbt"));
+  const auto outcomes = ReindexDirectory(dir.path(), false);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].problem, "");
+  EXPECT_NE(outcomes[0].done.find("memo file compacted from " + std::to_string(grown)),
+            std::string::npos)
+      << outcomes[0].done;
+  EXPECT_LT(std::filesystem::file_size(dir.File("client.dbt")), grown / 3);
+  EXPECT_EQ(MemosOf(path), expected);
 }
 
 // A page that opened the table before the reindex compacted its memo file reads the right

@@ -32,12 +32,11 @@ std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key) {
       static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
                                             [&](const auto& t) { return t.get() == tag; }) -
                                data.tags.begin());
-  const bool used = WithFreshTags(
-      data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-        order = indexes[which]->From(key);
-        // Entries of rows beyond the count belong to an append not finished.
-        std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
-      });
+  const bool used = WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
+    order = indexes[which]->From(key);
+    // Entries of rows beyond the count belong to an append not finished.
+    std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
+  });
   if (used) return order;
   // The tag is out of date and this process may not bring it up to date: the same order
   // from the rows themselves.
@@ -181,20 +180,19 @@ void Flush(DATA4& data) {
     } else {
       // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
       // crash in between leaves a dirty tag, which the next open rebuilds.
-      WithFreshTags(data, true,
-                    [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-                      for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
-                      table.WriteRecord(recno, merged.data());
-                      for (std::size_t t = 0; t < indexes.size(); ++t) {
-                        std::string old_key = KeyOf(*data.tags[t], disk.data());
-                        std::string new_key = KeyOf(*data.tags[t], merged.data());
-                        if (old_key != new_key) {
-                          indexes[t]->Remove(old_key, recno);
-                          indexes[t]->Insert(new_key, recno);
-                        }
-                        indexes[t]->WriteStamp(count);
-                      }
-                    });
+      WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
+        for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
+        table.WriteRecord(recno, merged.data());
+        for (std::size_t t = 0; t < indexes.size(); ++t) {
+          std::string old_key = KeyOf(*data.tags[t], disk.data());
+          std::string new_key = KeyOf(*data.tags[t], merged.data());
+          if (old_key != new_key) {
+            indexes[t]->Remove(old_key, recno);
+            indexes[t]->Insert(new_key, recno);
+          }
+          indexes[t]->WriteStamp(count);
+        }
+      });
     }
     ++data.writes;
     DropReadAhead(data);
@@ -621,7 +619,7 @@ int d4append(DATA4* data) {
   const auto& fields = table.fields();
   std::string record = data->record;
   std::uint32_t recno = 0;
-  auto write = [&](std::vector<std::unique_ptr<NdxIndex>>* indexes) {
+  auto write = [&](TagFiles* indexes) {
     const std::uint32_t count = table.ReadRecordCount();
     recno = count + 1;
     // Memo blocks first, then the record, then the count: until the count is written the
@@ -654,9 +652,7 @@ int d4append(DATA4* data) {
     if (data->tags.empty()) {
       write(nullptr);
     } else {
-      WithFreshTags(
-          *data, true,
-          [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t) { write(&indexes); });
+      WithFreshTags(*data, true, [&](TagFiles& indexes, std::uint32_t) { write(&indexes); });
     }
   }
   ++data->writes;

@@ -32,7 +32,14 @@ struct TAG4 {
   std::string expression;  // the key: a column name
   int column = -1;
   int key_length = 0;
+  // The tag file kept open for lookups while it is the file at `path` (a rebuild replaces
+  // the file; a change in place is seen through the same open file).
+  std::unique_ptr<NdxIndex> reader;
+  std::uint64_t reader_device = 0, reader_inode = 0;
 };
+
+// The tags of a table as one call uses them, in the order of DATA4::tags.
+using TagFiles = std::vector<NdxIndex*>;
 
 struct RELATE4 {
   enum class Walk { kNone, kSequential, kList };
@@ -146,11 +153,13 @@ void DropReadAhead(DATA4& data);
 // `use`, when a tag is out of date and the process lacks the permission to bring it up to
 // date and `for_change` is false (the caller then reads without the tags); with `for_change`
 // that is Failure 70 naming the file.
-bool WithFreshTags(
-    DATA4& data, bool for_change,
-    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use);
+bool WithFreshTags(DATA4& data, bool for_change,
+                   const std::function<void(TagFiles&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
+// The tag's file kept open for lookups (opened anew when the file was replaced); nullptr when
+// it is missing or its header is damaged.
+NdxIndex* Reader(TAG4& tag);
 // The record numbers of the selected tag, in key order, from the first key >= `key` on.
 std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key);
 // The memo file (docs/dbf-format.md, "Compacting the memo file"). CompactMemo writes the

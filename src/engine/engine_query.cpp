@@ -110,12 +110,11 @@ std::optional<std::vector<std::uint32_t>> RowsFromTags(RELATE4& rel) {
           data.table->fields()[static_cast<std::size_t>(tag.column)].name);
     if (!key && data.selected == nullptr) continue;
     if (!key) return TagOrder(data, "");
-    WithFreshTags(data, false,
-                  [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-                    std::vector<std::uint32_t> list = indexes[t]->Equal(*key);
-                    std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
-                    rows = std::move(list);
-                  });
+    WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
+      std::vector<std::uint32_t> list = indexes[t]->Equal(*key);
+      std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
+      rows = std::move(list);
+    });
     return rows;  // none when the tags could not be used: the walk reads the whole table
   }
   return rows;

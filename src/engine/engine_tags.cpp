@@ -1,5 +1,7 @@
 // The index tags of an open table: finding them beside the table, keeping them fresh
 // (docs/locking.md, "Index tags"), rebuilding them.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
@@ -64,6 +66,22 @@ void TakeInRows(DATA4& data, const TAG4& tag, NdxIndex& index, std::uint32_t fir
 
 }  // namespace
 
+NdxIndex* Reader(TAG4& tag) {
+  struct stat st {};
+  if (::stat(tag.path.c_str(), &st) != 0) {
+    tag.reader.reset();
+    return nullptr;
+  }
+  const auto device = static_cast<std::uint64_t>(st.st_dev);
+  const auto inode = static_cast<std::uint64_t>(st.st_ino);
+  if (!tag.reader || tag.reader_device != device || tag.reader_inode != inode) {
+    tag.reader = TryOpen(tag, false);
+    tag.reader_device = device;
+    tag.reader_inode = inode;
+  }
+  return tag.reader.get();
+}
+
 std::string KeyOf(const TAG4& tag, const char* record) {
   const FieldDesc& field = tag.data->table->fields()[static_cast<std::size_t>(tag.column)];
   return std::string(record + field.offset, field.length);
@@ -88,29 +106,35 @@ void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
                         [&](char* key, std::uint32_t& recno) { sorter.Next(key, recno); });
 }
 
-bool WithFreshTags(
-    DATA4& data, bool for_change,
-    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use) {
+bool WithFreshTags(DATA4& data, bool for_change,
+                   const std::function<void(TagFiles&, std::uint32_t count)>& use) {
   DbfTable& table = *data.table;
   TableLocks& locks = table.locks();
   bool exclusive = for_change || locks.HoldsIndexExclusive();
   for (;;) {
     std::optional<IndexLockGuard> guard;
-    std::vector<std::unique_ptr<NdxIndex>> open;
+    std::vector<std::unique_ptr<NdxIndex>> owned;  // opened for writing, for this call
+    TagFiles open;
     std::uint32_t count = 0;
     bool stale = false;
     try {
       guard.emplace(locks, exclusive);
       count = table.ReadRecordCount();
       for (const auto& tag : data.tags) {
-        auto index = TryOpen(*tag, exclusive);
+        if (!exclusive) {
+          NdxIndex* reader = Reader(*tag);
+          if (reader != nullptr && reader->key_length() == tag->key_length &&
+              reader->ReadStamp() == count) {
+            open.push_back(reader);
+            continue;
+          }
+          stale = true;
+          break;
+        }
+        auto index = TryOpen(*tag, true);
         const std::uint32_t stamp = index ? index->ReadStamp() : kDirtyStamp;
         const bool sound = index && index->key_length() == tag->key_length;
         if (!sound || stamp != count) {
-          if (!exclusive) {
-            stale = true;
-            break;
-          }
           if (sound && stamp < count && count - stamp <= kMostRowsTakenIn) {
             TakeInRows(data, *tag, *index, stamp + 1, count);
           } else {
@@ -120,7 +144,8 @@ bool WithFreshTags(
             if (!index) throw Failure(err::kIndexNotFound, "The index " + tag->path + " vanished");
           }
         }
-        open.push_back(std::move(index));
+        open.push_back(index.get());
+        owned.push_back(std::move(index));
       }
     } catch (const Failure& f) {
       // A process that may only read cannot bring the tags up to date; its reads go without
@@ -142,12 +167,7 @@ TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path) {
   tag->data = &data;
   tag->name = name;
   tag->path = path;
-  std::unique_ptr<NdxIndex> index;
-  try {
-    index = NdxIndex::Open(path, false);
-  } catch (const Failure& f) {
-    if (f.number() != err::kIndexDamaged) throw;
-  }
+  NdxIndex* index = Reader(*tag);
   // A damaged header is rebuilt from the file name, which names the key column.
   tag->expression = index ? index->key_expression() : name;
   tag->column = table.FindField(tag->expression);

@@ -76,9 +76,7 @@ DbfTable::~DbfTable() { locks_.ReleaseAll(); }
 std::string DbfTable::MemoPathFor(const std::string& table_path) {
   std::filesystem::path p(table_path);
   std::string ext = p.extension().string();
-  bool upper = !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
-    return !(c >= 'a' && c <= 'z');
-  }) && ext.size() > 1;
+  const bool upper = ext.size() > 1 && platform::UpperCase(ext) == ext;
   p.replace_extension(upper ? ".DBT" : ".dbt");
   return p.string();
 }

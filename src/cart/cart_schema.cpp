@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/code_page.h"
+
 namespace tvr::cart {
 
 namespace {
@@ -476,17 +478,6 @@ constexpr std::array kTables{
     TableDef{"cart", "cart.dbf", kCart, kCodeTag},
 };
 
-// Column and table names are ASCII; their letter case never matters.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
-    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool TableDef::has_memo() const {
@@ -498,7 +489,7 @@ bool TableDef::has_memo() const {
 
 const ColumnDef* TableDef::Find(std::string_view column_name) const {
   for (const ColumnDef& column : columns) {
-    if (SameName(column.name, column_name)) return &column;
+    if (platform::EqualsIgnoringCase(column.name, column_name)) return &column;
   }
   return nullptr;
 }
@@ -506,11 +497,11 @@ const ColumnDef* TableDef::Find(std::string_view column_name) const {
 std::span<const TableDef> CartTables() { return kTables; }
 
 const TableDef* FindCartTable(std::string_view name) {
-  if (name.size() > 4 && SameName(name.substr(name.size() - 4), ".dbf")) {
+  if (name.size() > 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf")) {
     name.remove_suffix(4);
   }
   for (const TableDef& table : kTables) {
-    if (SameName(table.name, name)) return &table;
+    if (platform::EqualsIgnoringCase(table.name, name)) return &table;
   }
   return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string_view>
 
@@ -144,7 +145,6 @@ void InstallSettings(const std::string& file, const std::string& admin_dir,
 }
 
 void InstallCartProgram(const std::string& program, const fs::path& target) {
-  if (!PathExists(program)) throw FileFailure(err::kFileNotFound, program);
   const fs::path scratch = target.parent_path() / ScratchName(target.filename().string());
   try {
     platform::CopyFile(program, scratch);
@@ -161,6 +161,11 @@ void InstallCartProgram(const std::string& program, const fs::path& target) {
 }  // namespace
 
 std::vector<std::string> InstallSystemDirectory(const InstallOptions& options) {
+  std::optional<platform::UserIds> owner;
+  if (!options.owner.empty()) owner = platform::FindUser(options.owner);
+  if (!options.cart_program.empty() && !PathExists(options.cart_program)) {
+    throw FileFailure(err::kFileNotFound, options.cart_program);
+  }
   fs::path dir = platform::AbsolutePath(options.system_dir);
   platform::CreateDirectories(dir);
   const std::string admin_dir = AdminDirText(dir);
@@ -193,6 +198,19 @@ std::vector<std::string> InstallSystemDirectory(const InstallOptions& options) {
   if (!options.cart_program.empty() && !PathExists(cart)) {
     InstallCartProgram(options.cart_program, cart);
     done.push_back("created " + std::string(kCartProgram));
+  }
+
+  if (owner) {
+    platform::ChangeOwner(dir, *owner);
+    done.push_back("gave " + options.owner + " " + admin_dir);
+    if (AdminDirText(platform::AbsolutePath(fs::path(settings_file).parent_path())) != admin_dir) {
+      // The settings file lives elsewhere (beside the program): give the user the file and
+      // its lock file; the directory it is in must let the user create files for its rewrites.
+      for (const std::string& file : {settings_file, settings_file + ".lock"}) {
+        if (PathExists(file)) platform::ChangeOwner(file, *owner);
+      }
+      done.push_back("gave " + options.owner + " " + settings_file);
+    }
   }
   return done;
 }

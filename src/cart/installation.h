@@ -1,7 +1,7 @@
 // Laying down a system directory: what an installation needs before the administration program
 // and the cart programs can run on it.
 //
-// - the ten cart tables, empty, with their index tags (db/cart_schema.h);
+// - the ten cart tables, empty, with their index tags (cart/cart_schema.h);
 // - the settings file, section "Main": AdminDir (the system directory, ending with "/"), Log=1,
 //   LogFile=tulvar.log, SuppressErrorOutput=0;
 // - "ConfigurationHeader.html", the header template of the administration pages, with the
@@ -27,13 +27,19 @@ struct InstallOptions {
   std::string system_dir;     // created when missing (with its parents)
   std::string settings_file;  // empty: system_dir + "tulvar.ini"
   std::string cart_program;   // the rebuilder copied as cart.exe; empty: no cart.exe is made
+  // The user the administration program runs as (the web server's user). When set, that user
+  // is given the system directory with everything in it, and the settings file with its lock
+  // file, so that the program can lock, write and rebuild them. Empty: owners stay as they are.
+  std::string owner;
 };
 
 // Installs as described above and returns one line per thing it created or filled in, e.g.
-// "created client.dbf", "set AdminDir in /srv/tulvar/tulvar.ini"; an empty list when
-// everything was there. Lines starting with "note:" tell of something found that it left alone
-// (a settings file that names another system directory). Throws Failure when something cannot
-// be created (what was created before stays, and a later run goes on from there).
+// "created client.dbf", "set AdminDir in /srv/tulvar/tulvar.ini", "gave www-data
+// /var/lib/tulvar/"; an empty list when everything was there and no owner was asked for. Lines
+// starting with "note:" tell of something found that it left alone (a settings file that names
+// another system directory). Throws Failure naming the file when something cannot be created or
+// given to the owner (what was done before stays, and a later run goes on from there); an unknown
+// owner or a missing cart_program fails before anything is done.
 std::vector<std::string> InstallSystemDirectory(const InstallOptions& options);
 
 }  // namespace tvr::cart

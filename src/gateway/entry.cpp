@@ -1,7 +1,5 @@
 #include "gateway/entry.h"
 
-#include <new>
-#include <stdexcept>
 #include <string>
 
 #include "gateway/error_page.h"
@@ -41,22 +39,9 @@ int RunRequest(int argc, char** argv, void (*dispatcher)()) {
   if (argc > 0 && argv[0]) platform::SetProgramPath(argv[0]);
   try {
     RunModes(argc, argv, dispatcher);
-  } catch (const Failure& failure) {
-    ShowErrorPage(failure.number(), failure.description());
-  } catch (const std::bad_alloc&) {
-    ShowErrorPage(err::kOutOfMemory, StandardDescription(err::kOutOfMemory));
-  } catch (const std::length_error&) {
-    ShowErrorPage(err::kOutOfMemory, StandardDescription(err::kOutOfMemory));
-  } catch (const std::out_of_range&) {
-    ShowErrorPage(err::kSubscriptOutOfRange, StandardDescription(err::kSubscriptOutOfRange));
-  } catch (const std::overflow_error&) {
-    ShowErrorPage(err::kOverflow, StandardDescription(err::kOverflow));
-  } catch (const std::underflow_error&) {
-    ShowErrorPage(err::kOverflow, StandardDescription(err::kOverflow));
-  } catch (const std::range_error&) {
-    ShowErrorPage(err::kOverflow, StandardDescription(err::kOverflow));
   } catch (...) {
-    ShowErrorPage(err::kInvalidCall, StandardDescription(err::kInvalidCall));
+    const Failure failure = CurrentFailure();
+    ShowErrorPage(failure.number(), failure.description());
   }
   return 0;
 }

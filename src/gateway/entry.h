@@ -13,10 +13,9 @@ namespace tvr::gateway {
 //     the words of a query string without "=" as arguments, and a request must not switch modes.
 //  2. ReadCgiEnvironment, then (normal runs) ReadFormData.
 //  3. Path "/CheckError" (exactly) writes the error-check page; any other path runs `dispatcher`.
-// Any failure on the way is caught here once and ends on the error page: a tvr::Failure with its
-// number and description; std::bad_alloc and std::length_error as 7 "Out of memory",
-// std::out_of_range as 9 "Subscript out of range", std::overflow_error, std::underflow_error
-// and std::range_error as 6 "Overflow", anything else as 5 "Invalid procedure call or argument".
+// Any failure on the way is caught here once and ends on the error page with the number and
+// description of the Failure that stands for it (tvr::CurrentFailure: a tvr::Failure as it is,
+// std::bad_alloc as 7 "Out of memory", ...).
 int RunRequest(int argc, char** argv, void (*dispatcher)());
 
 }  // namespace tvr::gateway

@@ -56,7 +56,7 @@ void RecordRequest(const std::vector<FormPair>& pairs) {
     }
   }
   try {
-    settings::SaveSection(settings::kSectionDebug, entries);
+    settings::RecordSection(settings::kSectionDebug, entries);
   } catch (...) {
     // Only a diagnostic aid: the request goes on unrecorded.
   }

@@ -3,6 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <new>
+#include <stdexcept>
 #include <utility>
 
 namespace tvr {
@@ -42,6 +45,20 @@ constexpr Entry kTable[] = {
     {err::kIndexDamaged, "Index file damaged"},
     {err::kLockFailed, "Couldn't update; currently locked"},
 };
+
+template <typename... Kinds>
+bool IsOneOf(const std::exception& error) {
+  return (... || (dynamic_cast<const Kinds*>(&error) != nullptr));
+}
+
+int NumberOfStandardException(const std::exception& error) {
+  if (IsOneOf<std::bad_alloc, std::length_error>(error)) return err::kOutOfMemory;
+  if (IsOneOf<std::out_of_range>(error)) return err::kSubscriptOutOfRange;
+  if (IsOneOf<std::overflow_error, std::underflow_error, std::range_error>(error)) {
+    return err::kOverflow;
+  }
+  return err::kInvalidCall;
+}
 
 }  // namespace
 
@@ -112,11 +129,32 @@ Failure FailureFromErrno(int error_number, std::string_view file) {
   return FileFailure(number, file);
 }
 
+Failure FailureFromErrorCode(const std::error_code& error, std::string_view file) {
+  if (error.category() == std::system_category() || error.category() == std::generic_category()) {
+    return FailureFromErrno(error.value(), file);
+  }
+  return FileFailure(err::kPathFileAccess, file);
+}
+
 Failure FileFailure(int number, std::string_view file) {
   std::string text(StandardDescription(number));
   text += ": ";
   text += file;
   return Failure(number, std::move(text));
+}
+
+Failure CurrentFailure() {
+  try {
+    throw;
+  } catch (const Failure& failure) {
+    return failure;
+  } catch (const std::filesystem::filesystem_error& error) {
+    return FailureFromErrorCode(error.code(), error.path1().string());
+  } catch (const std::exception& error) {
+    return Failure(NumberOfStandardException(error));
+  } catch (...) {
+    return Failure(err::kInvalidCall);
+  }
 }
 
 void ThrowErrno(int error_number) { throw FailureFromErrno(error_number); }

@@ -9,6 +9,7 @@
 #include <exception>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace tvr {
 
@@ -75,8 +76,19 @@ Failure FailureFromErrno(int error_number, std::string_view file);
 [[noreturn]] void ThrowErrno(int error_number);
 [[noreturn]] void ThrowErrno(int error_number, std::string_view file);
 
+// The same for a std::error_code (of the system or generic category; another is 75
+// "Path/File access error").
+Failure FailureFromErrorCode(const std::error_code& error, std::string_view file);
+
 // A failure with the standard text of `number` followed by ": " and `file`.
 Failure FileFailure(int number, std::string_view file);
+
+// The Failure that stands for the exception being handled; call it only inside a catch block.
+// A Failure is itself; std::filesystem::filesystem_error the failure of its system error naming
+// its file; std::bad_alloc and std::length_error 7 "Out of memory"; std::out_of_range 9
+// "Subscript out of range"; std::overflow_error, std::underflow_error and std::range_error 6
+// "Overflow"; anything else 5 "Invalid procedure call or argument".
+Failure CurrentFailure();
 
 }  // namespace tvr
 

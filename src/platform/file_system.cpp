@@ -19,18 +19,25 @@ void Check(const std::error_code& error, const fs::path& file) {
   if (error) ThrowFileError(error, file);
 }
 
-void ChangeOwnerOf(const fs::path& path, uid_t uid, gid_t gid) {
-  // lchown: a link is given to the user, never what it points to outside the directory.
-  if (::lchown(path.c_str(), uid, gid) != 0) ThrowErrno(errno, path.string());
+// Calls `call` with an error code and throws the failure it reports, naming `file`.
+template <typename Call>
+auto Checked(const fs::path& file, Call call) {
+  std::error_code error;
+  auto result = call(error);
+  Check(error, file);
+  return result;
+}
+
+void ChangeOwnerOf(const fs::path& path, unsigned uid, unsigned gid) {
+  if (::lchown(path.c_str(), static_cast<uid_t>(uid), static_cast<gid_t>(gid)) != 0) {
+    ThrowErrno(errno, path.string());
+  }
 }
 
 }  // namespace
 
 void ThrowFileError(const std::error_code& error, const fs::path& file) {
-  if (error.category() == std::system_category() || error.category() == std::generic_category()) {
-    ThrowErrno(error.value(), file.string());
-  }
-  throw FileFailure(err::kPathFileAccess, file.string());
+  throw FailureFromErrorCode(error, file.string());
 }
 
 bool PathExists(const fs::path& path) {
@@ -54,30 +61,19 @@ bool IsRegularFile(const fs::path& path) {
 }
 
 std::uintmax_t FileSize(const fs::path& path) {
-  std::error_code error;
-  std::uintmax_t size = fs::file_size(path, error);
-  Check(error, path);
-  return size;
+  return Checked(path, [&](std::error_code& error) { return fs::file_size(path, error); });
 }
 
 fs::path AbsolutePath(const fs::path& path) {
-  std::error_code error;
-  fs::path absolute = fs::absolute(path, error);
-  Check(error, path);
-  return absolute;
+  return Checked(path, [&](std::error_code& error) { return fs::absolute(path, error); });
 }
 
 void CreateDirectories(const fs::path& path) {
-  std::error_code error;
-  fs::create_directories(path, error);
-  Check(error, path);
+  Checked(path, [&](std::error_code& error) { return fs::create_directories(path, error); });
 }
 
 bool CreateDirectory(const fs::path& path) {
-  std::error_code error;
-  bool created = fs::create_directory(path, error);
-  Check(error, path);
-  return created;
+  return Checked(path, [&](std::error_code& error) { return fs::create_directory(path, error); });
 }
 
 std::vector<fs::path> ListDirectory(const fs::path& dir) {
@@ -105,16 +101,14 @@ void CopyFile(const fs::path& from, const fs::path& to) {
 }
 
 void SetPermissions(const fs::path& path, fs::perms perms) {
-  std::error_code error;
-  fs::permissions(path, perms, error);
-  Check(error, path);
+  Checked(path, [&](std::error_code& error) {
+    fs::permissions(path, perms, error);
+    return true;
+  });
 }
 
 bool RemoveFile(const fs::path& path) {
-  std::error_code error;
-  bool removed = fs::remove(path, error);
-  Check(error, path);
-  return removed;
+  return Checked(path, [&](std::error_code& error) { return fs::remove(path, error); });
 }
 
 void RemoveAllQuietly(const fs::path& path) noexcept {
@@ -122,31 +116,28 @@ void RemoveAllQuietly(const fs::path& path) noexcept {
   fs::remove_all(path, ignored);
 }
 
-void ChangeOwner(const fs::path& path, const std::string& owner) {
-  uid_t uid = 0;
-  gid_t gid = 0;
-  const passwd* user = ::getpwnam(owner.c_str());
-  if (user != nullptr) {
-    uid = user->pw_uid;
-    gid = user->pw_gid;
-  } else {
-    unsigned number = 0;
-    auto [end, failed] = std::from_chars(owner.data(), owner.data() + owner.size(), number);
-    if (owner.empty() || failed != std::errc() || end != owner.data() + owner.size()) {
-      throw Failure(err::kInvalidCall, "No such user: " + owner);
-    }
-    uid = static_cast<uid_t>(number);
-    user = ::getpwuid(uid);
-    gid = user != nullptr ? user->pw_gid : static_cast<gid_t>(number);
+UserIds FindUser(const std::string& user) {
+  if (const passwd* entry = ::getpwnam(user.c_str())) return {entry->pw_uid, entry->pw_gid};
+  unsigned number = 0;
+  auto [end, failed] = std::from_chars(user.data(), user.data() + user.size(), number);
+  if (user.empty() || failed != std::errc() || end != user.data() + user.size()) {
+    throw Failure(err::kInvalidCall, "No such user: " + user);
   }
-  ChangeOwnerOf(path, uid, gid);
+  const passwd* entry = ::getpwuid(static_cast<uid_t>(number));
+  return {number, entry != nullptr ? static_cast<unsigned>(entry->pw_gid) : number};
+}
+
+UserIds CurrentUser() { return {::geteuid(), ::getegid()}; }
+
+void ChangeOwner(const fs::path& path, const UserIds& owner) {
+  ChangeOwnerOf(path, owner.uid, owner.gid);
   if (!IsDirectory(path)) return;
   std::error_code error;
   fs::recursive_directory_iterator it(path, error);
   Check(error, path);
   for (; it != fs::recursive_directory_iterator(); it.increment(error)) {
     Check(error, path);
-    ChangeOwnerOf(it->path(), uid, gid);
+    ChangeOwnerOf(it->path(), owner.uid, owner.gid);
   }
   Check(error, path);
 }

@@ -45,10 +45,20 @@ bool RemoveFile(const std::filesystem::path& path);
 // Removes `path` with everything below it, for cleaning up after a failure: never throws.
 void RemoveAllQuietly(const std::filesystem::path& path) noexcept;
 
-// Makes the user `owner` (a name or a number) the owner of `path` and, for a directory, of
-// everything below it; the group becomes that user's group. Throws 5 "Invalid procedure call
-// or argument" naming the user when no such user exists.
-void ChangeOwner(const std::filesystem::path& path, const std::string& owner);
+// A user of the system, as a file's owner.
+struct UserIds {
+  unsigned uid = 0;
+  unsigned gid = 0;  // the user's own group
+};
+// The user named `user` (a name, or a number); throws 5 "Invalid procedure call or argument"
+// naming it when the system has no such user.
+UserIds FindUser(const std::string& user);
+// The user the process runs as.
+UserIds CurrentUser();
+
+// Makes `owner` the owner (and its group the group) of `path` and, for a directory, of
+// everything below it. Links are changed themselves, never what they point to.
+void ChangeOwner(const std::filesystem::path& path, const UserIds& owner);
 
 }  // namespace tvr::platform
 

@@ -150,13 +150,19 @@ class WriterLock {
 };
 
 // Runs `change` on the file's lines under the writers' lock and replaces the file with the
-// result.
+// result. A change that leaves the text as it was writes nothing when it need not be durable
+// (the recording of a request repeated as it was); a durable one is written all the same, so
+// that it is on the disk once the call returns.
 template <typename Change>
-void Rewrite(const std::string& path, Change change) {
+void Rewrite(const std::string& path, Durability durability, Change change) {
   WriterLock lock(path);
-  Document doc = Document::Parse(ReadWholeFile(path));
+  RemoveStaleTemporaryFiles(path);
+  const std::string old_text = ReadWholeFile(path);
+  Document doc = Document::Parse(old_text);
   change(doc);
-  ReplaceFileAtomically(path, doc.Text());
+  std::string new_text = doc.Text();
+  if (durability == Durability::kAtomic && new_text == old_text) return;
+  ReplaceFileAtomically(path, new_text, durability);
 }
 
 }  // namespace
@@ -181,11 +187,11 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value) {
+                        std::string_view value, Durability durability) {
   if (!StorableSection(section) || !StorableKey(key)) return;
   section = TrimBlanksAndTabs(section);
   key = TrimBlanksAndTabs(key);
-  Rewrite(path, [&](Document& doc) {
+  Rewrite(path, durability, [&](Document& doc) {
     auto range = FindSection(doc, section);
     if (!range) {
       doc.lines.push_back("[" + std::string(section) + "]");
@@ -206,14 +212,14 @@ void WriteProfileString(const std::string& path, std::string_view section, std::
 }
 
 void WriteProfileSection(const std::string& path, std::string_view section,
-                         const std::vector<ProfileEntry>& entries) {
+                         const std::vector<ProfileEntry>& entries, Durability durability) {
   if (!StorableSection(section)) return;
   section = TrimBlanksAndTabs(section);
   std::vector<std::string> key_lines;
   for (const ProfileEntry& e : entries) {
     if (StorableKey(e.key)) key_lines.push_back(KeyLine(e.key, e.value));
   }
-  Rewrite(path, [&](Document& doc) {
+  Rewrite(path, durability, [&](Document& doc) {
     auto range = FindSection(doc, section);
     if (!range) {
       doc.lines.push_back("[" + std::string(section) + "]");

@@ -11,7 +11,13 @@
 //  - Every write reads the file, changes it in memory and replaces the whole file at once
 //    (ReplaceFileAtomically) while holding an exclusive flock on the lock file "<path>.lock"
 //    beside it, so writers never lose each other's keys, and a writer killed at any point leaves
-//    the old or the new file.
+//    the old or the new file. The data of the new file always reaches the disk before it takes
+//    the old one's place; whether the write also waits for the directory is the caller's
+//    choice (Durability, platform/file.h). A write with Durability::kAtomic that changes
+//    nothing leaves the file alone.
+//  - A writer killed while it replaced the file leaves its temporary file "<path>.tmp.<pid>"
+//    (a full copy of the settings); the next write removes those of processes that no longer
+//    run, under the same lock.
 //  - A read opens the file once and reads it whole; since writers replace the file instead of
 //    changing it in place, a reader always sees one complete version and needs no lock.
 //
@@ -26,6 +32,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file.h"
 
 namespace tvr::platform {
 
@@ -47,13 +55,14 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 // Every other line of the file stays as it was. Throws Failure when the file cannot be written;
 // the file then stays as it was.
 void WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
-                        std::string_view value);
+                        std::string_view value, Durability durability = Durability::kDurable);
 
 // Replaces every key of `section` by `entries`, in their order, in one write (comment lines of
 // the section stay); creates the file and the section when needed. An empty `entries` empties
 // the section. Entries that cannot be stored are left out. Throws like WriteProfileString.
 void WriteProfileSection(const std::string& path, std::string_view section,
-                         const std::vector<ProfileEntry>& entries);
+                         const std::vector<ProfileEntry>& entries,
+                         Durability durability = Durability::kDurable);
 
 }  // namespace tvr::platform
 

@@ -1,30 +1,29 @@
 // cartreindex, installed as "cart.exe" in the system directory: rebuilds the index tags of
 // every table in the directory it lies in (or in the directory named as its one argument).
-// The administration program's reindex runs it; see db/directory_reindex.h.
+// The administration program's reindex runs it; see engine/directory_reindex.h.
 //
 // Prints one line per table ("client.dbf: rebuilt" or "client.dbf: " + the problem); exit code
-// 0 when every table was rebuilt, 1 otherwise. A table that lost its tag on code gets it back.
+// 0 when every table was rebuilt, 1 otherwise (a failure that stops it is reported on standard
+// error, naming the file). A table that lost its tag on code gets it back.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
 #include "engine/directory_reindex.h"
-#include "platform/failure.h"
 #include "platform/system.h"
+#include "programs/program_exit.h"
 
 int main(int argc, char** argv) {
   tvr::platform::SetProgramPath(argc > 0 ? argv[0] : "");
-  std::string directory;
-  if (argc > 1) {
-    directory = argv[1];
-  } else {
-    // The directory of this program as it was started, so that a link named cart.exe in the
-    // system directory works on that directory.
-    directory = std::filesystem::path(tvr::platform::CurrentSystem().ModuleFileName())
-                    .parent_path()
-                    .string();
-  }
-  try {
+  std::string directory = argc > 1 ? argv[1] : "";
+  return tvr::programs::RunReportingFailures("cart.exe", directory, [&] {
+    if (directory.empty()) {
+      // The directory of this program as it was started, so that a link named cart.exe in the
+      // system directory works on that directory.
+      directory = std::filesystem::path(tvr::platform::CurrentSystem().ModuleFileName())
+                      .parent_path()
+                      .string();
+    }
     bool all_done = true;
     for (const tvr::engine::ReindexOutcome& outcome :
          tvr::engine::ReindexDirectory(directory, true)) {
@@ -32,9 +31,6 @@ int main(int argc, char** argv) {
                   outcome.problem.empty() ? "rebuilt" : outcome.problem.c_str());
       all_done = all_done && outcome.problem.empty();
     }
-    return all_done ? 0 : 1;
-  } catch (const tvr::Failure& failure) {
-    std::fprintf(stderr, "cart.exe: %s: %s\n", directory.c_str(), failure.description().c_str());
-    return 1;
-  }
+    return all_done ? 0 : tvr::programs::kFailedExit;
+  });
 }

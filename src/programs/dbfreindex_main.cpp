@@ -6,12 +6,13 @@
 // the table's rows, under the table's index lock, so it may run while the system is in use.
 // With --create-code-tags, a table that has a character column CODE but no tag on it gets the
 // tag "code" (file <name>_code.ndx). Prints one line per table; the exit code is 0 when every
-// table was done, 1 when one failed (its line says why), 2 on a wrong command line.
+// table was done, 1 when one failed (its line says why) or the directory cannot be read (the
+// reason, naming the file, on standard error), 2 on a wrong command line.
 #include <cstdio>
 #include <string>
 
 #include "engine/directory_reindex.h"
-#include "platform/failure.h"
+#include "programs/program_exit.h"
 
 int main(int argc, char** argv) {
   bool create_code_tags = false;
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: dbfreindex [--create-code-tags] <directory>\n");
     return 2;
   }
-  try {
+  return tvr::programs::RunReportingFailures("dbfreindex", directory, [&] {
     auto outcomes = tvr::engine::ReindexDirectory(directory, create_code_tags);
     int failed = 0;
     for (const tvr::engine::ReindexOutcome& outcome : outcomes) {
@@ -43,10 +44,6 @@ int main(int argc, char** argv) {
       }
     }
     std::printf("%zu tables, %d failed\n", outcomes.size(), failed);
-    return failed == 0 ? 0 : 1;
-  } catch (const tvr::Failure& failure) {
-    std::fprintf(stderr, "dbfreindex: cannot read %s: %s\n", directory.c_str(),
-                 failure.description().c_str());
-    return 1;
-  }
+    return failed == 0 ? 0 : tvr::programs::kFailedExit;
+  });
 }

@@ -8,10 +8,14 @@ namespace tvr::settings {
 
 // Product name and version shown in page titles and stored as "CurrentVersion".
 inline constexpr std::string_view kProductTitle = "Tulvar v2.6";
-// This program's own title and version.
+// This program's own title and version. The version is the project version of the build
+// (CMakeLists.txt), its last part the build number.
+#if !defined(TVR_PROGRAM_VERSION) || !defined(TVR_BUILD_NUMBER)
+#error "The build defines TVR_PROGRAM_VERSION and TVR_BUILD_NUMBER (see CMakeLists.txt)."
+#endif
 inline constexpr std::string_view kProgramTitle = "tvrwebadmin";
-inline constexpr std::string_view kProgramVersion = "2.05.0344";
-inline constexpr int kBuildNumber = 344;
+inline constexpr std::string_view kProgramVersion = TVR_PROGRAM_VERSION;
+inline constexpr int kBuildNumber = TVR_BUILD_NUMBER;
 
 // The vendor's support address: the default of setting "DefaultEmail", shown on the error page.
 inline constexpr std::string_view kVendorSupportEmail = "support@tulvar.example";

@@ -69,6 +69,11 @@ void SaveSection(std::string_view section, const std::vector<platform::ProfileEn
   platform::WriteProfileSection(SettingsFilePath(), section, entries);
 }
 
+void RecordSection(std::string_view section, const std::vector<platform::ProfileEntry>& entries) {
+  platform::WriteProfileSection(SettingsFilePath(), section, entries,
+                                platform::Durability::kAtomic);
+}
+
 void ClearSection(std::string_view section) {
   platform::WriteProfileSection(SettingsFilePath(), section, {});
 }

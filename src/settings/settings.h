@@ -47,12 +47,19 @@ std::string GetSetting(std::string_view section, std::string_view key,
 
 // Stores `key`=`value` in `section` ("key=" for an empty value), creating the file or the section
 // when needed. Throws Failure when the file cannot be written (the page then tells so instead of
-// pretending the value was saved); the file is left as it was.
+// pretending the value was saved); the file is left as it was. What an administrator saves is
+// durable: once the call returns, it survives a crash.
 void SaveSetting(std::string_view section, std::string_view key, std::string_view value);
 
 // Replaces all keys of `section` by `entries` in one atomic rewrite of the file. Throws like
 // SaveSetting.
 void SaveSection(std::string_view section, const std::vector<platform::ProfileEntry>& entries);
+
+// Like SaveSection, for the recording of the last request that every request rewrites: as
+// atomic (a reader or a crash never finds a torn or empty file, and the other sections always
+// survive), but without waiting for the directory to reach the disk, so a crash may bring back
+// the recording before this one.
+void RecordSection(std::string_view section, const std::vector<platform::ProfileEntry>& entries);
 
 // Removes every key of `section`. Throws like SaveSetting.
 void ClearSection(std::string_view section);

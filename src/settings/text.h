@@ -6,7 +6,13 @@
 #include <string>
 #include <string_view>
 
+#include "platform/blanks.h"
+
 namespace tvr::settings {
+
+// `text` without the spaces at its start and end; its one home is platform/blanks.h, offered here
+// too for the pages, which take their text helpers from this header.
+using platform::TrimBlanks;
 
 // Every occurrence of `find` in `text` (letter case ignored), left to right, replaced by
 // `replacement`; text brought in by `replacement` is not searched again. An empty `find`

@@ -14,9 +14,12 @@
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
 #include "gtest/gtest.h"
+#include "platform/blanks.h"
 #include "platform/code_page.h"
+#include "platform/file_system.h"
 #include "platform/profile.h"
 #include "support/child_process.h"
+#include "support/db_test_support.h"
 #include "support/temp_dir.h"
 
 namespace tvr::cart {
@@ -25,17 +28,13 @@ namespace {
 using namespace tvr::engine;
 
 namespace fs = std::filesystem;
-using testing::ReadFile;
-using testing::TempDir;
-using testing::WriteFile;
+using tvr::testing::ReadFile;
+using tvr::testing::TempDir;
+using tvr::testing::WriteFile;
 
-const std::string kRebuilder = std::string(TVR_BINARY_DIR) + "/cartreindex";
-const std::string kInstaller = std::string(TVR_BINARY_DIR) + "/tvrinstall";
-
-struct EngineDeleter {
-  void operator()(CODE4* cb) const { code4initUndo(cb); }
-};
-using Engine = std::unique_ptr<CODE4, EngineDeleter>;
+const std::string kRebuilder = tvr::testing::BuiltProgram("cartreindex");
+const std::string kInstaller = tvr::testing::BuiltProgram("tvrinstall");
+using tvr::engine::testing::Engine;
 
 // Every file of `dir` with its content.
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
@@ -47,9 +46,7 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
 }
 
 std::string Trimmed(FIELD4* field) {
-  std::string text(f4ptr(field), f4len_v(field));
-  text.erase(text.find_last_not_of(' ') + 1);
-  return text;
+  return std::string(platform::TrimTrailingBlanks(std::string_view(f4ptr(field), f4len_v(field))));
 }
 
 void Assign(DATA4* data, std::string_view column, std::string_view text) {
@@ -190,10 +187,10 @@ TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
   std::filesystem::remove(dir_ + "/orders_code.ndx");            // a lost one
 
   // As the reindex runs it: from another directory, output not captured.
-  testing::ChildRun reindex;
+  tvr::testing::ChildRun reindex;
   reindex.program = dir_ + "/cart.exe";
   reindex.directory = dir_;
-  EXPECT_EQ(testing::RunChild(reindex).exit_code, 0);
+  EXPECT_EQ(tvr::testing::RunChild(reindex).exit_code, 0);
 
   auto index = NdxIndex::Open(dir_ + "/client_code.ndx", false);
   ASSERT_NE(index, nullptr);
@@ -203,9 +200,9 @@ TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
 
   // What it says it did, with a table it cannot open among the others.
   WriteFile(dir_ + "/broken.dbf", "not a table");
-  testing::ChildRun run_listed;
+  tvr::testing::ChildRun run_listed;
   run_listed.program = dir_ + "/cart.exe";
-  const testing::ChildResult listed = testing::RunChild(run_listed);
+  const tvr::testing::ChildResult listed = tvr::testing::RunChild(run_listed);
   EXPECT_NE(listed.exit_code, 0);
   EXPECT_NE(listed.output.find("broken.dbf: "), std::string::npos) << listed.output;
   for (const TableDef& table : CartTables()) {
@@ -215,10 +212,10 @@ TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
 }
 
 TEST_F(InstallationTest, InstallerProgram) {
-  testing::ChildRun run_install;
+  tvr::testing::ChildRun run_install;
   run_install.program = kInstaller;
   run_install.args = {"--settings", temp_.File("etc/Tulvar.ini"), dir_};
-  testing::ChildResult install = testing::RunChild(run_install);
+  tvr::testing::ChildResult install = tvr::testing::RunChild(run_install);
   EXPECT_EQ(install.exit_code, 0);
   EXPECT_NE(install.output.find("created client.dbf\n"), std::string::npos) << install.output;
   EXPECT_NE(install.output.find("created cart.exe\n"), std::string::npos) << install.output;
@@ -226,12 +223,38 @@ TEST_F(InstallationTest, InstallerProgram) {
             dir_ + "/");
   EXPECT_FALSE(fs::exists(dir_ + "/tulvar.ini"));
 
-  install = testing::RunChild(run_install);
+  install = tvr::testing::RunChild(run_install);
   EXPECT_EQ(install.exit_code, 0);
   EXPECT_EQ(install.output, "");
 
   run_install.args = {"--bogus"};
-  EXPECT_NE(testing::RunChild(run_install).exit_code, 0);
+  EXPECT_NE(tvr::testing::RunChild(run_install).exit_code, 0);
+}
+
+// Root lays the files down; the web server's user must own them, or it can only read them.
+TEST_F(InstallationTest, InstallerGivesTheOwnerTheFilesAndWarnsRootWithoutOne) {
+  if (!tvr::testing::RunsAsRoot()) GTEST_SKIP() << "giving files away needs root";
+  const std::string settings = temp_.File("cgi-bin/tulvar.ini");
+  tvr::testing::ChildRun run_install;
+  run_install.program = kInstaller;
+  run_install.args = {"--settings", settings, dir_};
+  tvr::testing::ChildResult install = tvr::testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0);
+  EXPECT_NE(install.errors.find("must own them"), std::string::npos) << install.errors;
+  EXPECT_NE(install.errors.find("--owner"), std::string::npos) << install.errors;
+
+  run_install.args = {"--owner", "nobody", "--settings", settings, dir_};
+  install = tvr::testing::RunChild(run_install);
+  EXPECT_EQ(install.exit_code, 0) << install.errors;
+  EXPECT_EQ(install.errors, "");
+  EXPECT_EQ(install.output, "gave nobody " + dir_ + "/\ngave nobody " + settings + "\n");
+  std::vector<std::string> files{dir_, settings, settings + ".lock"};
+  for (const auto& entry : fs::directory_iterator(dir_)) files.push_back(entry.path().string());
+  for (const std::string& file : files) {
+    struct stat st;
+    ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+    EXPECT_EQ(st.st_uid, platform::FindUser("nobody").uid) << file;
+  }
 }
 
 // A client made with the creation defaults reads every one of them back, and its payment

@@ -10,6 +10,8 @@
 #include "engine/query_text.h"
 #include "gateway/trace.h"
 #include "platform/failure.h"
+#include "support/child_process.h"
+#include "support/expect_failure.h"
 #include "support/temp_dir.h"
 
 namespace tvr::cart {
@@ -110,8 +112,8 @@ TEST_F(SessionTest, ClientCodeHoldingAQuoteFindsNoRows) {
 
 TEST_F(SessionTest, OpenDatabasesTwiceKeepsTheOneQueryTranslator) {
   DatabaseSession session;
-  EXPECT_THROW(session.Database(), Failure);
-  EXPECT_THROW(session.ClientRS(), Failure);
+  EXPECT_FAILURE(session.Database(), err::kObjectNotSet);
+  EXPECT_FAILURE(session.ClientRS(), err::kObjectNotSet);
 
   session.OpenDatabases("/nowhere/");
   DBF* first = &session.Database();
@@ -127,7 +129,10 @@ TEST_F(SessionTest, OpenDatabasesTwiceKeepsTheOneQueryTranslator) {
 TEST(SessionInstalledTest, OpensTheTablesOfAFreshInstallation) {
   TempDir dir;
   const std::string admin_dir = dir.File("tulvar") + "/";
-  InstallSystemDirectory({admin_dir, "", std::string(TVR_BINARY_DIR) + "/cartreindex"});
+  InstallOptions options;
+  options.system_dir = admin_dir;
+  options.cart_program = tvr::testing::BuiltProgram("cartreindex");
+  InstallSystemDirectory(options);
 
   DatabaseSession session;
   session.OpenStandingRecordsets(admin_dir);

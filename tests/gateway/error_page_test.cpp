@@ -11,6 +11,7 @@
 #include "gateway/trace.h"
 #include "gateway_fixture.h"
 #include "platform/failure.h"
+#include "support/expect_failure.h"
 
 namespace tvr::gateway {
 namespace {
@@ -161,7 +162,7 @@ TEST_F(GatewayTest, ErrorPageSkipsStepsThatFail) {
   ::mkdir(dir_.File("etc").c_str(), 0755);
   ::mkdir(dir_.File("etc/Tulvar.ini").c_str(), 0755);  // reading it fails
   SetRequest("GET", "");
-  EXPECT_THROW(settings::LoadSettings(), Failure);
+  EXPECT_FAILURE(settings::LoadSettings(), err::kPathFileAccess);
   ShowErrorPage(53, "File not found");
   EXPECT_NE(cgi_.output.find("<b>File not found Error Number =  53</b>"), std::string::npos);
   EXPECT_NE(cgi_.output.find("<ADDRESS>&lt;support@tulvar.example&gt;</ADDRESS>"),

@@ -8,16 +8,19 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <string>
 
 #include "platform/failure.h"
 #include "platform/file_system.h"
+#include "support/expect_failure.h"
 #include "support/temp_dir.h"
 
 namespace tvr::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using tvr::testing::FailureOf;
 using tvr::testing::ReadFile;
 using tvr::testing::TempDir;
 using tvr::testing::WriteFile;
@@ -46,18 +49,14 @@ TEST(ReplaceFile, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
       WriteFile(path, "old");
       ::chmod(path.c_str(), 0640);
       InjectWriteFailureForTesting(step, ENOSPC);
-      try {
-        ReplaceFileAtomically(path, "new content", durability);
-      } catch (const Failure& failure) {
-        InjectWriteFailureForTesting(0, 0);
-        EXPECT_EQ(failure.number(), err::kDiskFull);
-        EXPECT_NE(failure.description().find(path), std::string::npos) << failure.description();
-        EXPECT_EQ(ReadFile(path), "old");
-        EXPECT_EQ(EntriesIn(dir.path()), 1) << "a temporary file was left behind";
-        continue;
-      }
+      const auto failure =
+          FailureOf([&] { ReplaceFileAtomically(path, "new content", durability); });
       InjectWriteFailureForTesting(0, 0);
-      break;
+      if (!failure) break;
+      EXPECT_EQ(failure->number(), err::kDiskFull);
+      EXPECT_NE(failure->description().find(path), std::string::npos) << failure->description();
+      EXPECT_EQ(ReadFile(path), "old");
+      EXPECT_EQ(EntriesIn(dir.path()), 1) << "a temporary file was left behind";
     }
     // Write, sync and rename each failed once before the replacement went through.
     EXPECT_EQ(step, 4);
@@ -86,17 +85,19 @@ TEST(ReplaceFile, TemporaryFilesOfEndedProcessesAreRemovedOthersStay) {
   EXPECT_EQ(RemoveStaleTemporaryFiles(dir.File("missing/tulvar.ini")), 0);
 }
 
+// A call that fails, the number it must fail with and a text its description must hold.
+struct FailureCase {
+  int line;
+  std::function<void()> call;
+  int number;
+  std::string text;
+};
+
 TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
   TempDir dir;
   const std::string plain = dir.File("plain");
   WriteFile(plain, "x");
-  struct Case {
-    int line;
-    std::function<void()> call;
-    int number;
-    std::string names;
-  };
-  const Case cases[] = {
+  const FailureCase cases[] = {
       {__LINE__, [&] { ListDirectory(dir.File("missing")); }, err::kFileNotFound,
        dir.File("missing")},
       {__LINE__, [&] { ListDirectory(dir.File("missing/deeper")); }, err::kPathNotFound,
@@ -111,17 +112,38 @@ TEST(FileSystem, FailuresCarryTheClassicNumberAndNameTheFile) {
        plain + "/x"},
       {__LINE__, [&] { File(dir.path(), File::Mode::kReadWrite); }, err::kPathFileAccess,
        dir.path()},
-      {__LINE__, [&] { ChangeOwner(plain, "no-such-user-here"); }, err::kInvalidCall,
-       "no-such-user-here"},
+      {__LINE__, [&] { FindUser("no-such-user-here"); }, err::kInvalidCall, "no-such-user-here"},
   };
-  for (const Case& c : cases) {
+  for (const FailureCase& c : cases) {
+    const auto failure = FailureOf(c.call);
+    ASSERT_TRUE(failure) << "no failure, case at line " << c.line;
+    EXPECT_EQ(failure->number(), c.number) << "case at line " << c.line;
+    EXPECT_NE(failure->description().find(c.text), std::string::npos)
+        << failure->description() << ", case at line " << c.line;
+  }
+}
+
+TEST(CurrentFailure, StandsForTheExceptionBeingHandled) {
+  const FailureCase cases[] = {
+      {__LINE__, [] { throw Failure(err::kLockFailed, "locked"); }, err::kLockFailed, "locked"},
+      {__LINE__,
+       [] {
+         throw fs::filesystem_error("copy", "/srv/t.dbf",
+                                    std::make_error_code(std::errc::permission_denied));
+       },
+       err::kPermissionDenied, "Permission denied: /srv/t.dbf"},
+      {__LINE__, [] { throw std::bad_alloc(); }, err::kOutOfMemory, "Out of memory"},
+      {__LINE__, [] { std::string().at(1); }, err::kSubscriptOutOfRange, "Subscript out of range"},
+      {__LINE__, [] { throw 42; }, err::kInvalidCall, "Invalid procedure call or argument"},
+  };
+  for (const FailureCase& c : cases) {
     try {
       c.call();
-      ADD_FAILURE() << "no failure, case at line " << c.line;
-    } catch (const Failure& failure) {
+      ADD_FAILURE() << "nothing thrown, case at line " << c.line;
+    } catch (...) {
+      const Failure failure = CurrentFailure();
       EXPECT_EQ(failure.number(), c.number) << "case at line " << c.line;
-      EXPECT_NE(failure.description().find(c.names), std::string::npos)
-          << failure.description() << ", case at line " << c.line;
+      EXPECT_EQ(failure.description(), c.text) << "case at line " << c.line;
     }
   }
 }

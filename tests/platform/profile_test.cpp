@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -155,7 +157,30 @@ TEST(Profile, ConcurrentWritersLoseNothingAndReadersNeverSeeATornFile) {
 
 // A writer killed at any moment leaves the old or the new file: the keys it wrote are exactly
 // its first ones, each whole, and the rest of the file is intact.
-TEST(Profile, KilledWriterLeavesAWholeFile) {
+// Every request records itself; a repeated request finds its recording there already and need not
+// wait for the disk. What must be durable is written in any case.
+TEST(Profile, AnAtomicWriteThatChangesNothingLeavesTheFileAlone) {
+  TempDir dir;
+  const std::string path = dir.File("tulvar.ini");
+  auto inode = [&] {
+    struct stat st;
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return st.st_ino;
+  };
+  const std::vector<ProfileEntry> recording{{"QUERY_STRING", "a=1"}};
+  WriteProfileSection(path, "Debug", recording, Durability::kAtomic);
+  const auto first = inode();
+  WriteProfileSection(path, "Debug", recording, Durability::kAtomic);
+  EXPECT_EQ(inode(), first);
+  WriteProfileSection(path, "Debug", {{"QUERY_STRING", "a=2"}}, Durability::kAtomic);
+  EXPECT_NE(inode(), first);
+  EXPECT_EQ(ReadProfileString(path, "Debug", "QUERY_STRING"), "a=2");
+  const auto second = inode();
+  WriteProfileString(path, "Debug", "QUERY_STRING", "a=2");
+  EXPECT_NE(inode(), second);
+}
+
+TEST(Profile, KilledWriterLeavesAWholeFileAndTheNextWriterRemovesItsTemporaryFile) {
   TempDir dir;
   std::string path = dir.File("shared.ini");
   WriteFile(path, "[Keys]\r\n[Tail]\r\nEnd=1\r\n");
@@ -175,8 +200,16 @@ TEST(Profile, KilledWriterLeavesAWholeFile) {
               "value-7-" + std::to_string(i) + "-" + std::string(40, 'h'));
   }
   EXPECT_EQ(ReadProfileString(path, "Tail", "End"), "1");
+  // Whether or not the kill came between create and rename, the writer's temporary file is
+  // there now (a copy of every setting); a running process's stays.
+  const std::string killed = path + ".tmp." + std::to_string(pid);
+  const std::string running = path + ".tmp." + std::to_string(::getppid());
+  WriteFile(killed, "[Main]\r\nPassword=secret\r\n");
+  WriteFile(running, "");
   WriteProfileString(path, "Tail", "After", "1");  // the lock died with the writer
   EXPECT_EQ(ReadProfileString(path, "Tail", "After"), "1");
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_TRUE(std::filesystem::exists(running));
 }
 
 }  // namespace

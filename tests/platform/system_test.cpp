@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "support/child_process.h"
+#include "support/fake_system.h"
 #include "support/temp_dir.h"
 
 namespace tvr::platform {
@@ -48,12 +49,9 @@ TEST(System, ModuleFileNameIsTheNameTheProgramWasStartedBy) {
 }
 
 TEST(System, OverridesNestAndRestore) {
-  struct Named : PosixSystem {
-    std::string name;
-    explicit Named(std::string n) : name(std::move(n)) {}
-    std::string ModuleFileName() const override { return name; }
-  };
-  Named outer("/a/tvrweb.exe"), inner("/b/tvrACME.exe");
+  tvr::testing::FakeSystem outer, inner;
+  outer.module = "/a/tvrweb.exe";
+  inner.module = "/b/tvrACME.exe";
   std::string real = CurrentSystem().ModuleFileName();
   {
     ScopedSystemOverride o1(outer);

@@ -18,6 +18,7 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "settings/settings.h"
+#include "support/fake_system.h"
 #include "support/process_child.h"
 #include "support/temp_dir.h"
 
@@ -105,19 +106,11 @@ TEST(RunCommand, LeavesAProgramThatOutlivesTheWaitRunning) {
   ::waitpid(pid, nullptr, 0);
 }
 
-// An installation whose activity log is on and lies in a temporary system directory.
-class PretendInstallation : public platform::PosixSystem {
- public:
-  explicit PretendInstallation(const TempDir& dir) : dir_(dir) {}
-  std::string ModuleFileName() const override { return dir_.File("tvrweb.exe"); }
-
- private:
-  const TempDir& dir_;
-};
-
 TEST(RunCommand, LogsAPipeThatCannotBeMadeAndRunsWithoutCapture) {
   TempDir dir;
-  PretendInstallation installation(dir);
+  // An installation whose activity log is on and lies in the temporary directory.
+  testing::FakeSystem installation;
+  installation.module = dir.File("tvrweb.exe");
   platform::ScopedSystemOverride use(installation);
   testing::WriteFile(dir.File("tulvar.ini"), "[Main]\r\nAdminDir=" + dir.path() + "/\r\nLog=1\r\n");
   settings::LoadSettings();

@@ -5,6 +5,7 @@
 
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
+#include "support/child_process.h"
 #include "support/db_test_support.h"
 
 namespace tvr::engine {
@@ -33,9 +34,11 @@ TEST(DbfReindexTest, RebuildsDamagedTagsAndCreatesMissingCodeTags) {
   testing::WriteBytes(ndx, bytes);
   EXPECT_ANY_THROW(NdxIndex::Open(ndx, false)->Check());
 
-  auto result = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("dbfreindex")) +
-                                    " --create-code-tags " + testing::ShellQuote(dir.path()));
-  EXPECT_EQ(result.exit_code, 0) << result.output;
+  tvr::testing::ChildRun run;
+  run.program = tvr::testing::BuiltProgram("dbfreindex");
+  run.args = {"--create-code-tags", dir.path()};
+  auto result = tvr::testing::RunChild(run);
+  EXPECT_EQ(result.exit_code, 0) << result.output << result.errors;
   EXPECT_EQ(result.output,
             "cart.dbf: no tags, 0 rows\n"
             "client.dbf: rebuilt code from 500 rows\n"
@@ -46,8 +49,8 @@ TEST(DbfReindexTest, RebuildsDamagedTagsAndCreatesMissingCodeTags) {
   EXPECT_EQ(NdxIndex::Open(dir.File("orders_code.ndx"), false)->Equal("C3").size(), 100u);
   EXPECT_EQ(NdxIndex::Open(ndx, false)->Equal("C16").size(), 29u);
 
-  auto bad = testing::RunCommand(testing::ShellQuote(testing::BuiltProgram("dbfreindex")));
-  EXPECT_EQ(bad.exit_code, 2);
+  run.args = {};
+  EXPECT_EQ(tvr::testing::RunChild(run).exit_code, 2);
 }
 
 }  // namespace

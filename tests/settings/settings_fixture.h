@@ -10,17 +10,10 @@
 
 #include "platform/system.h"
 #include "settings/settings.h"
+#include "support/fake_system.h"
 #include "support/temp_dir.h"
 
 namespace tvr::settings {
-
-class PretendSystem : public platform::PosixSystem {
- public:
-  std::string module, windows, temp;
-  std::string WindowsDirectory() const override { return windows; }
-  std::string TempPath() const override { return temp; }
-  std::string ModuleFileName() const override { return module; }
-};
 
 class SettingsTest : public ::testing::Test {
  protected:
@@ -35,7 +28,7 @@ class SettingsTest : public ::testing::Test {
   std::string BesideIni() const { return dir_.File("cgi-bin/tulvar.ini"); }
 
   tvr::testing::TempDir dir_;
-  PretendSystem system_;
+  tvr::testing::FakeSystem system_;
   platform::ScopedSystemOverride override_;
 };
 

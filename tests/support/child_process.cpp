@@ -1,7 +1,9 @@
 #include "support/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +32,14 @@ int Spawn(const ChildRun& run, int in, int out, int err) {
   args.insert(args.end(), run.args.begin(), run.args.end());
   Argv argv(args);
   Argv envp(run.env);
+  uid_t uid = 0;
+  gid_t gid = 0;
+  if (!run.user.empty()) {
+    const passwd* user = ::getpwnam(run.user.c_str());
+    if (user == nullptr) throw std::runtime_error("no user " + run.user);
+    uid = user->pw_uid;
+    gid = user->pw_gid;
+  }
   pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
@@ -37,6 +47,10 @@ int Spawn(const ChildRun& run, int in, int out, int err) {
     ::dup2(out, 1);
     ::dup2(err, 2);
     ::signal(SIGPIPE, SIG_DFL);
+    if (!run.user.empty() &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)) {
+      ::_exit(125);
+    }
     if (!run.directory.empty() && ::chdir(run.directory.c_str()) != 0) ::_exit(126);
     ::execve(run.program.c_str(), argv.pointers.data(), envp.pointers.data());
     ::_exit(127);
@@ -51,6 +65,16 @@ int ExitCodeOf(int status, int* signal_number) {
 }
 
 }  // namespace
+
+std::string BuiltProgram(const std::string& name) {
+  for (const char* dir : {"/tests/", "/"}) {
+    std::string path = std::string(TVR_BINARY_DIR) + dir + name;
+    if (::access(path.c_str(), X_OK) == 0) return path;
+  }
+  throw std::runtime_error("program not built: " + name);
+}
+
+bool RunsAsRoot() { return ::geteuid() == 0; }
 
 ChildResult RunChild(const ChildRun& run) {
   ::signal(SIGPIPE, SIG_IGN);  // a child that stops reading must not end the test
@@ -168,6 +192,12 @@ int PollChild(int pid) {
     if (errno != EINTR) return -1;
   }
   return r == 0 ? kStillRunning : ExitCodeOf(status, nullptr);
+}
+
+std::vector<std::string> OwnEnvironment() {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+  return env;
 }
 
 std::vector<std::string> CgiEnvironment(const std::vector<std::string>& extra) {

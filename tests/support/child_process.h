@@ -19,7 +19,13 @@ struct ChildRun {
   std::string output_file;         // when set, standard output goes to this file, kept as is
                                    // (the child writes from position 0 over its content)
   std::string directory;           // working directory; the test's own when empty
+  std::string user;  // when set, the child runs as this user (and its group, no others); only a
+                     // test running as root can ask for it (see RunsAsRoot)
 };
+
+// True when the tests run as root: then a child may run as another user (ChildRun::user), and
+// permission bits do not stop the test itself.
+bool RunsAsRoot();
 
 struct ChildResult {
   int exit_code = -1;  // -1 when the child did not exit normally
@@ -39,6 +45,13 @@ int WaitChild(int pid);
 // Like WaitChild when the child has ended; kStillRunning when it has not.
 inline constexpr int kStillRunning = -2;
 int PollChild(int pid);
+
+// Path of a program of the build: a test tool (tests/<name>) or a product program (<name>).
+// Throws std::runtime_error when it was not built.
+std::string BuiltProgram(const std::string& name);
+
+// This process's own environment, "NAME=value", for a child that should inherit it.
+std::vector<std::string> OwnEnvironment();
 
 // The environment of a CGI request: GATEWAY_INTERFACE, REQUEST_METHOD, SCRIPT_NAME and so on,
 // plus `extra` ("NAME=value", later ones win).

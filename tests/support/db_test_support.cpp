@@ -1,7 +1,7 @@
 #include "support/db_test_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include "platform/blanks.h"
+#include "support/child_process.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,37 +12,6 @@
 #include <stdexcept>
 
 namespace tvr::engine::testing {
-
-ScratchDir::ScratchDir() {
-  std::random_device rd;
-  auto base = std::filesystem::temp_directory_path();
-  for (;;) {
-    auto candidate = base / ("tvrdb-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
-    if (std::filesystem::create_directory(candidate)) {
-      path_ = candidate.string();
-      return;
-    }
-  }
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
-}
 
 void IncrementByte(const std::string& path, std::uint64_t offset, int delta) {
   std::string bytes = ReadBytes(path);
@@ -75,16 +44,14 @@ std::string ShellQuote(const std::string& text) {
 }
 
 CommandResult RunCommand(const std::string& command_line) {
-  FILE* pipe = ::popen(command_line.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("cannot run " + command_line);
-  std::string output;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  int status = ::pclose(pipe);
-  int code =
-      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-  return {code, output};
+  tvr::testing::ChildRun run;
+  run.program = "/bin/sh";
+  run.args = {"-c", command_line};
+  run.env = tvr::testing::OwnEnvironment();
+  const tvr::testing::ChildResult result = tvr::testing::RunChild(run);
+  // What the shell writes to standard error stays visible, as with popen.
+  std::fputs(result.errors.c_str(), stderr);
+  return {result.signal != 0 ? 128 + result.signal : result.exit_code, result.output};
 }
 
 std::string RunPython(const std::string& script, const std::vector<std::string>& args) {
@@ -103,14 +70,6 @@ std::string RunPython(const std::string& script, const std::vector<std::string>&
                              "): " + result.output);
   }
   return result.output;
-}
-
-std::string BuiltProgram(const std::string& name) {
-  for (const char* dir : {"/tests/", "/"}) {
-    std::string path = std::string(TVR_BINARY_DIR) + dir + name;
-    if (std::filesystem::exists(path)) return path;
-  }
-  throw std::runtime_error("program not built: " + name);
 }
 
 }  // namespace tvr::engine::testing
@@ -138,10 +97,7 @@ std::string FieldText(DATA4* data, const char* column) {
   FIELD4* f = d4field(data, column);
   if (f == nullptr) throw std::runtime_error(std::string("no column ") + column);
   if (f4type(f) == 'M') return std::string(f4memoPtr(f), f4memoLenVB(f));
-  std::string text(f4ptr(f), f4len_v(f));
-  text.erase(text.find_last_not_of(' ') + 1);
-  text.erase(0, text.find_first_not_of(' '));
-  return text;
+  return std::string(platform::TrimBlanks(std::string_view(f4ptr(f), f4len_v(f))));
 }
 
 }  // namespace tvr::engine::testing

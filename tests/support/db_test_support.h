@@ -1,29 +1,27 @@
-// Helpers of the database tests: a scratch directory, file damage, the Python dBASE readers.
+// Helpers of the database tests: file damage, the engine handle, the Python dBASE readers.
+// Scratch directories and child programs are the shared ones (temp_dir.h, child_process.h).
 #ifndef TVR_TESTS_SUPPORT_DB_TEST_SUPPORT_H_
 #define TVR_TESTS_SUPPORT_DB_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/engine.h"
+#include "support/child_process.h"
+#include "support/sample_table.h"
+#include "support/temp_dir.h"
+
 namespace tvr::engine::testing {
 
-// A fresh directory under the temporary directory, removed with everything in it.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+using ScratchDir = tvr::testing::TempDir;
 
- private:
-  std::string path_;
-};
-
-std::string ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::string& bytes);
+// The whole content of a file ("" when it is missing), and writing one.
+inline std::string ReadBytes(const std::string& path) { return tvr::testing::ReadFile(path); }
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  tvr::testing::WriteFile(path, bytes);
+}
 // Adds `delta` to the byte at `offset` (wrapping).
 void IncrementByte(const std::string& path, std::uint64_t offset, int delta);
 void SetByte(const std::string& path, std::uint64_t offset, unsigned char value);
@@ -37,7 +35,9 @@ std::uint64_t FileSize(const std::string& path);
 // with exit code 0. The script is passed with -c.
 std::string RunPython(const std::string& script, const std::vector<std::string>& args);
 
-// Runs a command line through the shell and returns its standard output and exit code.
+// Runs a command line through the shell (a child started by tvr::testing::RunChild, with this
+// process's environment) and returns its standard output and exit code (128 + the signal when
+// one ended it).
 struct CommandResult {
   int exit_code;
   std::string output;
@@ -45,19 +45,7 @@ struct CommandResult {
 CommandResult RunCommand(const std::string& command_line);
 std::string ShellQuote(const std::string& text);
 
-// Path of a program built beside the tests (a *_tool or a program).
-std::string BuiltProgram(const std::string& name);
-
-}  // namespace tvr::engine::testing
-
-#endif  // TVR_TESTS_SUPPORT_DB_TEST_SUPPORT_H_
-
-#include <memory>
-
-#include "engine/engine.h"
-#include "support/sample_table.h"
-
-namespace tvr::engine::testing {
+using tvr::testing::BuiltProgram;
 
 // An engine handle freed (tables closed) at the end of the scope.
 struct EngineDeleter {
@@ -70,3 +58,5 @@ Engine NewEngine();
 std::string FieldText(DATA4* data, const char* column);
 
 }  // namespace tvr::engine::testing
+
+#endif  // TVR_TESTS_SUPPORT_DB_TEST_SUPPORT_H_

@@ -21,11 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "engine/cb_recordset.h"
 #include "engine/dbf_format.h"
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
 #include "platform/file.h"
+#include "platform/little_endian.h"
 
 using namespace tvr::engine;
 using Clock = std::chrono::steady_clock;
@@ -69,7 +71,7 @@ void BuildTable(const std::string& path, long rows, ClientOf client_of) {
   out.close();
   tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
   unsigned char count[4];
-  dbf::PutU32(count, static_cast<std::uint32_t>(rows));
+  tvr::platform::StoreLittle32(count, static_cast<std::uint32_t>(rows));
   f.WriteAt(dbf::kCountOffset, count, 4);
   // The tag: an empty file stamped dirty, which the first open fills from the rows.
   std::filesystem::path p(path);
@@ -100,15 +102,6 @@ double Best(int runs, const std::function<double()>& run) {
   double best = 1e100;
   for (int i = 0; i < runs; ++i) best = std::min(best, run());
   return best;
-}
-
-long PeakResidentKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
 }
 
 int Measure(const std::string& dir) {
@@ -142,7 +135,7 @@ int Measure(const std::string& dir) {
   std::printf("raw sequential read of orders.dbf (%8.1f MB):       %8.2f ms\n",
               static_cast<double>(std::filesystem::file_size(big)) / 1e6, raw);
   std::printf("untagged scan / raw read: %.2f\n", untagged / raw);
-  std::printf("peak resident memory: %ld kB\n", PeakResidentKb());
+  std::printf("peak resident memory: %ld kB\n", tvr::bench::PeakResidentKb());
   return tagged_count == plain_count && tagged_count == small_count ? 0 : 1;
 }
 

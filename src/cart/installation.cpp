@@ -8,7 +8,7 @@
 
 #include "cart/cart_schema.h"
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
+#include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file.h"
@@ -48,10 +48,6 @@ std::string ScratchName(std::string_view base) {
   char suffix[17];
   std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
   return "." + std::string(base) + ".install-" + suffix;
-}
-
-std::string TagFileName(const TableDef& table, const TagDef& tag) {
-  return std::string(table.name) + "_" + std::string(tag.name) + ".ndx";
 }
 
 // Makes the table with its memo file and tags in a scratch directory, then moves the files into
@@ -99,9 +95,8 @@ void CreateTable(CODE4* cb, const fs::path& dir, const TableDef& table) {
 std::vector<std::string> AddMissingTags(CODE4* cb, const fs::path& dir, const TableDef& table) {
   std::vector<std::string> done;
   const std::string table_path = (dir / table.file).string();
-  bool added = false;
   for (const TagDef& tag : table.tags) {
-    const fs::path tag_path = dir / TagFileName(table, tag);
+    const fs::path tag_path = dir / TagFileName(table.name, tag.name);
     if (PathExists(tag_path)) continue;
     DATA4* data = d4open(cb, table_path.c_str());
     if (data == nullptr) throw FileFailure(err::kFileNotFound, table_path);
@@ -112,16 +107,11 @@ std::vector<std::string> AddMissingTags(CODE4* cb, const fs::path& dir, const Ta
                      std::string(tag.expression) + " for the tag " + std::string(tag.name));
       continue;
     }
-    NdxIndex::Build(tag_path.string(), f4name(key), static_cast<int>(f4len_v(key)), {}, 0);
+    const std::string name(tag.name), expression(tag.expression);
+    const TAG4INFO info = {name.c_str(), expression.c_str()};
+    d4tagCreate(data, &info);
     d4close(data);
     done.push_back("created " + tag_path.filename().string());
-    added = true;
-  }
-  if (added) {
-    DATA4* data = d4open(cb, table_path.c_str());
-    if (data == nullptr) throw FileFailure(err::kFileNotFound, table_path);
-    d4reindex(data);
-    d4close(data);
   }
   return done;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/engine_handles.h"
+#include "platform/blanks.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
@@ -11,13 +12,77 @@ namespace {
 
 std::int16_t Status(int status) { return static_cast<std::int16_t>(status); }
 
-std::string_view TrimBlanks(std::string_view s) {
-  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
-  return s;
+}  // namespace
+
+bool IsBlankDate(const tvr::engine::Value& value) {
+  return value.is_null() ||
+         (value.kind() == Value::Kind::kText && platform::TrimBlanks(value.ToText()).empty());
 }
 
-}  // namespace
+CBRecordset::CBRecordset(CBRecordset&& other) noexcept
+    : DataHandle(other.DataHandle),
+      TagHandle(other.TagHandle),
+      QueryHandle(other.QueryHandle),
+      NoMatch(other.NoMatch),
+      CountValid(other.CountValid),
+      CachedCount(other.CachedCount),
+      LastStatus(other.LastStatus),
+      Adding(other.Adding),
+      Editing(other.Editing),
+      field_handle_(other.field_handle_),
+      field_object_(std::move(other.field_object_)),
+      owner_(std::move(other.owner_)) {
+  other.owner_.reset();
+  other.DataHandle = nullptr;
+  other.TagHandle = nullptr;
+  other.QueryHandle = nullptr;
+  other.field_handle_ = nullptr;
+}
+
+CBRecordset& CBRecordset::operator=(CBRecordset&& other) {
+  if (this == &other) return *this;
+  Release(false);
+  DataHandle = other.DataHandle;
+  TagHandle = other.TagHandle;
+  QueryHandle = other.QueryHandle;
+  NoMatch = other.NoMatch;
+  CountValid = other.CountValid;
+  CachedCount = other.CachedCount;
+  LastStatus = other.LastStatus;
+  Adding = other.Adding;
+  Editing = other.Editing;
+  field_handle_ = other.field_handle_;
+  field_object_ = std::move(other.field_object_);
+  owner_ = std::move(other.owner_);
+  other.owner_.reset();
+  other.DataHandle = nullptr;
+  other.TagHandle = nullptr;
+  other.QueryHandle = nullptr;
+  other.field_handle_ = nullptr;
+  return *this;
+}
+
+CBRecordset::~CBRecordset() { Release(true); }
+
+void CBRecordset::TakeOwnership() {
+  if (DataHandle != nullptr) owner_ = DataHandle->cb->alive;
+}
+
+void CBRecordset::Release(bool quietly) {
+  const bool owned = !owner_.expired() && DataHandle != nullptr;
+  owner_.reset();
+  DATA4* data = DataHandle;
+  DataHandle = nullptr;
+  TagHandle = nullptr;
+  QueryHandle = nullptr;
+  field_handle_ = nullptr;
+  if (!owned) return;
+  try {
+    engine_internal::FreeTable(data);
+  } catch (...) {
+    if (!quietly) throw;
+  }
+}
 
 std::int32_t CBRecordset::Bookmark() { return static_cast<std::int32_t>(d4recNo(DataHandle)); }
 
@@ -59,11 +124,18 @@ void CBRecordset::LoadField(std::string_view name) {
     case 'N':
       f.Value = f4double(field);
       break;
-    case 'D':
-      f.Value = DateFromDbf(TrimBlanks(raw));
+    case 'D': {
+      // Rows appended without a date hold blanks; other programs write "00000000".
+      const std::string_view text = platform::TrimBlanks(raw);
+      if (text.empty() || text.find_first_not_of('0') == std::string_view::npos) {
+        f.Value = std::string();
+      } else {
+        f.Value = DateFromDbf(text);
+      }
       break;
+    }
     default:
-      f.Value = std::string(TrimBlanks(raw));
+      f.Value = std::string(platform::TrimBlanks(raw));
       break;
   }
 }
@@ -87,6 +159,10 @@ void CBRecordset::Fields(std::string_view name, const tvr::engine::Value& value)
   FIELD4* field = FieldOrFail(name);
   switch (f4type(field)) {
     case 'D': {
+      if (IsBlankDate(value)) {
+        f4assignNVB(field, "        ", 8);
+        break;
+      }
       int y, m, d;
       value.ToDate().ToParts(y, m, d);
       char text[16];

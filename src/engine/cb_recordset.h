@@ -2,13 +2,16 @@
 // query, typed reading and writing of one column at a time, appending, changing and marking
 // rows deleted.
 //
-// Ownership: a recordset owns nothing. Its handles belong to the engine handle (CODE4) they
-// were opened with: the query translator opens the table (d4open), makes the query
-// (relate4init) and stores both here. The recordset must not be used after the engine handle
-// is freed (code4initUndo); after DBClose the handles keep their values but every movement
-// fails quietly (Eof true). The engine writes a changed row when the recordset moves off it,
-// unlocks (Update after Edit) or closes; changes still pending when the engine is freed are
-// written then.
+// Ownership: the handles belong to the engine handle (CODE4) they were opened with. A recordset
+// made by the query translator (DBF::OpenRecordset) owns its table: it closes the table when
+// it is closed (DBClose), when another recordset is assigned to it (a reopen) and when it is
+// destroyed, so a page may open as many recordsets as it likes one after the other. A
+// recordset whose handles were set by hand owns nothing. Recordsets move but are not copied.
+// After DBClose the handles keep their values but every movement fails quietly (Eof true).
+// The engine writes a changed row when the recordset moves off it, unlocks (Update after
+// Edit) or closes; a change still pending when the recordset is destroyed is written then,
+// quietly (a destructor cannot fail): call DBClose to hear of a failure. A recordset that
+// outlives its engine handle (code4initUndo) only forgets its handles.
 //
 // Failures: engine statuses are kept, never thrown (a failed move sets Eof, a failed append
 // or unlock shows only in the status). Failures of the machine are thrown as Failure: a write
@@ -37,8 +40,20 @@ class Fields {
   std::string Name;            // the column name (at most 255 characters)
 };
 
+// True for the values a date column stores as the blank date: null and a blank text.
+bool IsBlankDate(const tvr::engine::Value& value);
+
 class CBRecordset {
  public:
+  CBRecordset() = default;
+  CBRecordset(CBRecordset&& other) noexcept;
+  // Closes the table this recordset owns (writing a changed row; throws when that fails),
+  // then takes over the other's.
+  CBRecordset& operator=(CBRecordset&& other);
+  CBRecordset(const CBRecordset&) = delete;
+  CBRecordset& operator=(const CBRecordset&) = delete;
+  ~CBRecordset();
+
   DATA4* DataHandle = nullptr;     // the table
   TAG4* TagHandle = nullptr;       // the tag found by the last Index, 0 when none
   RELATE4* QueryHandle = nullptr;  // the query; 0 means movement goes straight through the table
@@ -50,12 +65,15 @@ class CBRecordset {
   std::int32_t Bookmark();
   void Bookmark(std::int32_t recno);
 
-  // Reads the column into the shared field object and returns it. Throws 91 when the table
-  // has no such column, 13 when a date column holds no date.
+  // Reads the column into the shared field object and returns it. A date column that is
+  // blank or holds "00000000" (a row appended without a date) reads as the empty text. Throws
+  // 91 when the table has no such column, 13 when a date column holds something else that is
+  // not a date.
   tvr::engine::Fields& Fields(std::string_view name);
   // Stores `value` into the column of the current row, converted by the column's type:
-  // D a date (stored yyyymmdd), N and F a number, M the text, L "T" when the value converts
-  // to true else "F" (null is false), C the text (cut or padded to the column width).
+  // D a date (stored yyyymmdd; null or a blank text stores the blank date), N and F a number,
+  // M the text, L "T" when the value converts to true else "F" (null is false), C the text
+  // (cut or padded to the column width).
   void Fields(std::string_view name, const tvr::engine::Value& value);
 
   // Through the query when QueryHandle is not 0, else through the table.
@@ -68,6 +86,8 @@ class CBRecordset {
 
   // Closes the table when DataHandle is not 0 (writing a changed row first).
   void DBClose();
+  // The query translator hands the recordset the table it opened for it (see Ownership).
+  void TakeOwnership();
   // Selects the table's tag of that name as its order; TagHandle = the tag or 0.
   void Index(std::string_view tag_name);
   // The number of rows of the query (counted once, then cached until an append), or of the
@@ -89,12 +109,16 @@ class CBRecordset {
  private:
   tvr::engine::Date DateFromDbf(std::string_view text);
   FIELD4* FieldOrFail(std::string_view name);
+  // Closes and frees the owned table; `quietly` swallows a failure to write a pending row.
+  void Release(bool quietly);
 
   std::int16_t LastStatus = 0;
   bool Adding = false;
   bool Editing = false;
   FIELD4* field_handle_ = nullptr;
   std::unique_ptr<tvr::engine::Fields> field_object_;
+  // Set while the recordset owns DataHandle: expires when the engine handle is freed.
+  std::weak_ptr<void> owner_;
 };
 
 }  // namespace tvr::engine

@@ -51,24 +51,6 @@ inline constexpr char kMemoEnd = 0x1A;  // a memo text ends with two of them
 // The longest memo text the engine reads or writes: far above what a page can post.
 inline constexpr std::size_t kMaxMemoLength = 16u * 1024 * 1024;
 
-inline std::uint32_t GetU32(const unsigned char* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline std::uint16_t GetU16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-inline void PutU32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-inline void PutU16(unsigned char* p, std::uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
 }  // namespace tvr::engine::dbf
 
 #endif  // TVR_ENGINE_DBF_FORMAT_H_

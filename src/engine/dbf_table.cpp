@@ -8,6 +8,8 @@
 #include "engine/dbf_format.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
+#include "platform/little_endian.h"
 
 namespace tvr::engine {
 
@@ -41,9 +43,16 @@ bool ValidWidth(char type, int length, int decimals) {
   }
 }
 
+// Today's date for the header, local time; UTC when the local time cannot be had, and the
+// first day the header's one-byte year can hold (1 January 1900) when neither can.
 void LocalDate(int& year, int& month, int& day) {
   std::time_t now = std::time(nullptr);
-  std::tm parts = *std::localtime(&now);
+  std::tm parts{};
+  if (now == static_cast<std::time_t>(-1) ||
+      (localtime_r(&now, &parts) == nullptr && gmtime_r(&now, &parts) == nullptr)) {
+    parts = std::tm{};
+    parts.tm_mday = 1;
+  }
   year = parts.tm_year + 1900;
   month = parts.tm_mon + 1;
   day = parts.tm_mday;
@@ -52,39 +61,29 @@ void LocalDate(int& year, int& month, int& day) {
 void PutDate(unsigned char* p) {
   int y, m, d;
   LocalDate(y, m, d);
-  p[0] = static_cast<unsigned char>(y - 1900);
+  // The header stores year - 1900 in one byte: years beyond 2155 are kept at 2155.
+  p[0] = static_cast<unsigned char>(std::clamp(y - 1900, 0, 255));
   p[1] = static_cast<unsigned char>(m);
   p[2] = static_cast<unsigned char>(d);
 }
 
 }  // namespace
 
-DbfTable::DbfTable(platform::File file, bool writable)
-    : file_(std::move(file)), writable_(writable), locks_(file_, file_.path()) {}
+DbfTable::DbfTable(platform::File file) : file_(std::move(file)), locks_(file_, file_.path()) {}
 
 DbfTable::~DbfTable() { locks_.ReleaseAll(); }
 
 std::string DbfTable::MemoPathFor(const std::string& table_path) {
   std::filesystem::path p(table_path);
   std::string ext = p.extension().string();
-  bool upper = !ext.empty() && std::all_of(ext.begin() + 1, ext.end(), [](char c) {
-    return !(c >= 'a' && c <= 'z');
-  }) && ext.size() > 1;
+  const bool upper = ext.size() > 1 && platform::UpperCase(ext) == ext;
   p.replace_extension(upper ? ".DBT" : ".dbt");
   return p.string();
 }
 
 std::unique_ptr<DbfTable> DbfTable::Open(const std::string& path) {
-  platform::File file;
-  bool writable = true;
-  try {
-    file = platform::File(path, platform::File::Mode::kReadWrite);
-  } catch (const Failure& f) {
-    if (f.number() != err::kPermissionDenied && f.number() != err::kPathFileAccess) throw;
-    file = platform::File(path, platform::File::Mode::kReadOnly);
-    writable = false;
-  }
-  std::unique_ptr<DbfTable> table(new DbfTable(std::move(file), writable));
+  std::unique_ptr<DbfTable> table(
+      new DbfTable(platform::File(path, platform::File::Mode::kReadOnly)));
   table->ReadHeader();
   return table;
 }
@@ -102,9 +101,9 @@ void DbfTable::ReadHeader() {
     std::snprintf(hex, sizeof hex, "0x%02X", version);
     Damaged(path, std::string("the version byte ") + hex + " is not that of a dBASE III table");
   }
-  header_length_ = dbf::GetU16(header + dbf::kHeaderLengthOffset);
-  record_length_ = dbf::GetU16(header + dbf::kRecordLengthOffset);
-  const std::uint32_t count = dbf::GetU32(header + dbf::kCountOffset);
+  header_length_ = platform::LoadLittle16(header + dbf::kHeaderLengthOffset);
+  record_length_ = platform::LoadLittle16(header + dbf::kRecordLengthOffset);
+  const std::uint32_t count = platform::LoadLittle32(header + dbf::kCountOffset);
   if (header_length_ < dbf::kHeaderSize + dbf::kDescriptorSize + 1 || header_length_ > size) {
     Damaged(path, "the header length " + std::to_string(header_length_) + " is impossible");
   }
@@ -165,7 +164,7 @@ void DbfTable::ReadHeader() {
   if (memo_column) {
     std::string memo_path = MemoPathFor(path);
     try {
-      memo_ = DbtMemo::Open(memo_path, writable_);
+      memo_ = DbtMemo::Open(memo_path);
     } catch (const Failure& f) {
       if (f.number() != err::kFileNotFound) throw;
       throw Failure(err::kFileNotFound,
@@ -175,7 +174,7 @@ void DbfTable::ReadHeader() {
 }
 
 void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fields) {
-  if (std::filesystem::exists(path)) {
+  if (platform::PathExists(path)) {
     throw Failure(err::kFileExists, "The table " + path + " already exists");
   }
   if (fields.empty() || fields.size() > static_cast<std::size_t>(dbf::kMaxFields)) {
@@ -224,9 +223,9 @@ void DbfTable::Create(const std::string& path, const std::vector<FieldDesc>& fie
   if (record_length > 0xFFFF) BadColumn("a record would be longer than 65535 bytes");
   h[dbf::kVersionOffset] = memo ? dbf::kVersionWithMemo : dbf::kVersionPlain;
   PutDate(h + dbf::kDateOffset);
-  dbf::PutU32(h + dbf::kCountOffset, 0);
-  dbf::PutU16(h + dbf::kHeaderLengthOffset, static_cast<std::uint16_t>(header.size()));
-  dbf::PutU16(h + dbf::kRecordLengthOffset, static_cast<std::uint16_t>(record_length));
+  platform::StoreLittle32(h + dbf::kCountOffset, 0);
+  platform::StoreLittle16(h + dbf::kHeaderLengthOffset, static_cast<std::uint16_t>(header.size()));
+  platform::StoreLittle16(h + dbf::kRecordLengthOffset, static_cast<std::uint16_t>(record_length));
   header.back() = dbf::kHeaderTerminator;
   header += dbf::kEndOfFile;
   // The memo file first: a table file that names a memo file always has one.
@@ -246,7 +245,7 @@ std::uint32_t DbfTable::ReadRecordCount() const {
   if (file_.ReadAt(dbf::kCountOffset, count, sizeof count) != sizeof count) {
     Damaged(path(), "the header is cut short");
   }
-  return dbf::GetU32(count);
+  return platform::LoadLittle32(count);
 }
 
 void DbfTable::ReadStable(std::uint64_t offset, char* out, std::size_t size) {
@@ -268,13 +267,17 @@ void DbfTable::ReadRecord(std::uint32_t recno, char* out) { ReadRecords(recno, 1
 void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) {
   const std::uint64_t offset = header_length_ + std::uint64_t{first - 1} * record_length_;
   const std::size_t size = std::size_t{count} * record_length_;
+  if (count == 1 && locks_.HoldsRecord(first)) {
+    ReadHeldRecord(first, out);  // this table's own lock keeps writers out
+    return;
+  }
   if (!locks_.TryLockForRead(first, count)) {
     ReadStable(offset, out, size);
     return;
   }
   std::size_t got;
   try {
-    got = file_.ReadAt(offset, out, size);
+    got = ReadRows(offset, out, size);
   } catch (...) {
     locks_.UnlockForRead(first, count);
     throw;
@@ -294,9 +297,15 @@ void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* o
     return;
   }
   try {
+    const auto offset_of = [&](std::uint32_t recno) {
+      return header_length_ + std::uint64_t{recno - 1} * record_length_;
+    };
+    // The file's size is checked once under the lock for the whole batch.
+    const bool mapped = map_.Cover(offset_of(recnos[n - 1]) + record_length_);
     for (std::size_t i = 0; i < n; ++i) {
-      if (file_.ReadAt(header_length_ + std::uint64_t{recnos[i] - 1} * record_length_,
-                       out + i * record_length_, record_length_) != record_length_) {
+      char* to = out + i * record_length_;
+      if (mapped && map_.Copy(offset_of(recnos[i]), to, record_length_)) continue;
+      if (file_.ReadAt(offset_of(recnos[i]), to, record_length_) != record_length_) {
         Damaged(path(), "record " + std::to_string(recnos[i]) + " lies beyond the end of the file");
       }
     }
@@ -305,6 +314,11 @@ void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* o
     throw;
   }
   locks_.UnlockForRead(first, span);
+}
+
+std::size_t DbfTable::ReadRows(std::uint64_t offset, char* out, std::size_t size) {
+  if (map_.Cover(offset + size) && map_.Copy(offset, out, size)) return size;
+  return file_.ReadAt(offset, out, size);
 }
 
 void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
@@ -316,26 +330,27 @@ void DbfTable::ReadHeldRecord(std::uint32_t recno, char* out) {
 
 void DbfTable::WriteRecord(std::uint32_t recno, const char* bytes) {
   StampDate();
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes, record_length_);
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, bytes,
+                          record_length_);
 }
 
 void DbfTable::WriteNewRecord(std::uint32_t recno, const char* bytes) {
   std::string data(bytes, record_length_);
   data[0] = dbf::kRecordDeleted;
   data += dbf::kEndOfFile;
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, data.data(),
-                data.size());
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, data.data(),
+                          data.size());
 }
 
 void DbfTable::WriteRecordFlag(std::uint32_t recno, char flag) {
-  file_.WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, &flag, 1);
+  locks_.Writer().WriteAt(header_length_ + std::uint64_t{recno - 1} * record_length_, &flag, 1);
 }
 
 void DbfTable::WriteRecordCount(std::uint32_t count) {
   unsigned char bytes[7];
   PutDate(bytes);
-  dbf::PutU32(bytes + 3, count);
-  file_.WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
+  platform::StoreLittle32(bytes + 3, count);
+  locks_.Writer().WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
   int y, m, d;
   LocalDate(y, m, d);
   stamped_day_ = y * 400 + m * 32 + d;
@@ -347,7 +362,7 @@ void DbfTable::StampDate() {
   if (stamped_day_ == y * 400 + m * 32 + d) return;
   unsigned char bytes[3];
   PutDate(bytes);
-  file_.WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
+  locks_.Writer().WriteAt(dbf::kDateOffset, bytes, sizeof bytes);
   stamped_day_ = y * 400 + m * 32 + d;
 }
 
@@ -374,7 +389,23 @@ std::string DbfTable::ReadMemo(std::string_view pointer) {
   std::uint32_t block = MemoBlock(pointer);
   if (block == 0) return {};
   if (!memo_.is_open()) Damaged(path(), "a memo column without a memo file");
+  if (memo_.Replaced()) memo_.Reopen();
   return memo_.Read(block);
+}
+
+void DbfTable::ReadRecordWaiting(std::uint32_t recno, char* out) {
+  if (locks_.HoldsRecord(recno)) {
+    ReadHeldRecord(recno, out);
+    return;
+  }
+  locks_.WaitForRead(recno, 1);
+  try {
+    ReadHeldRecord(recno, out);
+  } catch (...) {
+    locks_.UnlockForRead(recno, 1);
+    throw;
+  }
+  locks_.UnlockForRead(recno, 1);
 }
 
 std::string DbfTable::WriteMemo(std::string_view text) {

@@ -21,6 +21,7 @@
 
 #include "engine/dbt_memo.h"
 #include "engine/field_desc.h"
+#include "engine/mapped_file.h"
 #include "engine/table_locks.h"
 #include "platform/file.h"
 
@@ -28,7 +29,8 @@ namespace tvr::engine {
 
 class DbfTable {
  public:
-  // Opens the file `path` as given: read-write, or read-only when writing is not permitted.
+  // Opens the file `path` as given, for reading; the first write opens it for writing too
+  // (TableLocks::Writer), which throws Failure 70 naming the file when that is not permitted.
   static std::unique_ptr<DbfTable> Open(const std::string& path);
   // Creates a new empty table (and its memo file when a column is M) from the names, types,
   // widths and decimals of `fields` (offsets are computed). Throws 58 when the file exists,
@@ -49,7 +51,8 @@ class DbfTable {
   std::uint32_t record_length() const { return record_length_; }
   std::uint32_t header_length() const { return header_length_; }
   bool has_memo() const { return memo_.is_open(); }
-  bool writable() const { return writable_; }
+  // False once the process was refused write access to the table file.
+  bool writable() const { return locks_.MayWrite(); }
   TableLocks& locks() { return locks_; }
 
   // The record count in the header, read now.
@@ -83,7 +86,20 @@ class DbfTable {
   // Writes today's date into the header, once a day per open table.
   void StampDate();
 
-  // The memo text a memo column's 10 pointer bytes point to ("" for a blank pointer).
+  // Reads record `recno` under a shared lock on it, waiting for a writer that holds it (up to
+  // the write timeout, then Failure 3260) rather than reading around it.
+  void ReadRecordWaiting(std::uint32_t recno, char* out);
+  // True when the memo file was compacted (replaced) since this table opened it: memo pointers
+  // read before then belong to the old file.
+  bool MemoReplaced() const { return memo_.is_open() && memo_.Replaced(); }
+  DbtMemo& memo() { return memo_; }
+  std::string memo_path() const { return MemoPathFor(path()); }
+  // Flushes what this table wrote to the device.
+  void SyncWrites() { locks_.Writer().Sync(); }
+
+  // The memo text a memo column's 10 pointer bytes point to ("" for a blank pointer), from
+  // the memo file now in place (opened anew when it was compacted): the pointer must have
+  // been read since.
   std::string ReadMemo(std::string_view pointer);
   // Stores `text` as a new memo and returns the 10 pointer bytes for the record (blanks for
   // the empty text). The caller holds the append lock.
@@ -93,12 +109,15 @@ class DbfTable {
   std::uint32_t MemoBlock(std::string_view pointer) const;
 
  private:
-  explicit DbfTable(platform::File file, bool writable);
+  explicit DbfTable(platform::File file);
   void ReadHeader();
   void ReadStable(std::uint64_t offset, char* out, std::size_t size);
+  // Reads `size` bytes at `offset` through the map when the file holds them, else with pread;
+  // returns how many it read.
+  std::size_t ReadRows(std::uint64_t offset, char* out, std::size_t size);
 
-  platform::File file_;
-  bool writable_;
+  platform::File file_;    // read-only; writes go through locks_.Writer()
+  MappedFile map_{file_};  // rows read in batches come through the map
   TableLocks locks_;
   DbtMemo memo_;
   std::vector<FieldDesc> fields_;

@@ -1,9 +1,12 @@
 #include "engine/dbt_memo.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "engine/dbf_format.h"
 #include "platform/failure.h"
+#include "platform/little_endian.h"
 
 namespace tvr::engine {
 
@@ -15,18 +18,34 @@ namespace {
 
 }  // namespace
 
-DbtMemo DbtMemo::Open(const std::string& path, bool writable) {
-  platform::File file(
-      path, writable ? platform::File::Mode::kReadWrite : platform::File::Mode::kReadOnly);
+DbtMemo::DbtMemo(platform::File file) : file_(std::move(file)) {
+  struct stat st {};
+  if (::fstat(file_.fd(), &st) == 0) {
+    device_ = st.st_dev;
+    inode_ = st.st_ino;
+  }
+}
+
+bool DbtMemo::Replaced() const {
+  struct stat st {};
+  if (::stat(file_.path().c_str(), &st) != 0) return false;  // gone: reads fail on their own
+  return st.st_dev != device_ || st.st_ino != inode_;
+}
+
+void DbtMemo::Reopen() { *this = Open(file_.path()); }
+
+DbtMemo DbtMemo::Open(const std::string& path) {
+  platform::File file(path, platform::File::Mode::kReadOnly);
   unsigned char header[4];
   if (file.ReadAt(0, header, sizeof header) != sizeof header) Damaged(path, "no header");
-  if (dbf::GetU32(header) == 0) Damaged(path, "the free-block pointer is 0");
+  if (platform::LoadLittle32(header) == 0) Damaged(path, "the free-block pointer is 0");
   return DbtMemo(std::move(file));
 }
 
 std::string DbtMemo::EmptyFile() {
   std::string content(dbf::kMemoBlockSize, '\0');
-  dbf::PutU32(reinterpret_cast<unsigned char*>(content.data()) + dbf::kMemoNextFreeOffset, 1);
+  platform::StoreLittle32(
+      reinterpret_cast<unsigned char*>(content.data()) + dbf::kMemoNextFreeOffset, 1);
   content[dbf::kMemoVersionOffset] = static_cast<char>(dbf::kMemoVersion);
   return content;
 }
@@ -63,6 +82,19 @@ std::string DbtMemo::Read(std::uint32_t block) const {
                                        " MB a memo may hold");
 }
 
+platform::File& DbtMemo::Writer() {
+  if (writer_.is_open()) return writer_;
+  try {
+    writer_ = platform::File(file_.path(), platform::File::Mode::kReadWrite);
+  } catch (const Failure& f) {
+    if (f.number() != err::kPermissionDenied && f.number() != err::kPathFileAccess) throw;
+    throw Failure(err::kPermissionDenied,
+                  "Permission denied: the memo file " + file_.path() +
+                      " cannot be changed, as this process lacks write permission to the file");
+  }
+  return writer_;
+}
+
 std::uint32_t DbtMemo::Write(std::string_view text) {
   if (text.empty()) return 0;
   if (text.size() > dbf::kMaxMemoLength) {
@@ -74,13 +106,14 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
     throw Failure(err::kInvalidCall,
                   "A memo text may not hold the character 0x1A, which ends a memo in the file");
   }
+  if (Replaced()) Reopen();
   unsigned char header[4];
   if (file_.ReadAt(0, header, sizeof header) != sizeof header) Damaged(file_.path(), "no header");
   // A writer killed after writing its blocks but before moving the pointer leaves blocks past
   // the pointer; they belong to no record, but starting after them costs nothing.
   const std::uint64_t size = file_.Size();
   std::uint64_t next = std::max<std::uint64_t>(
-      dbf::GetU32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
+      platform::LoadLittle32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
   next = std::max<std::uint64_t>(next, 1);
   const std::size_t blocks = (text.size() + 2 + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize;
   if (next + blocks > 0xFFFFFFFFu) Damaged(file_.path(), "the file is full");
@@ -89,9 +122,10 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
   data[text.size()] = dbf::kMemoEnd;
   data[text.size() + 1] = dbf::kMemoEnd;
   // The text first, then the pointer: a crash in between loses only unused blocks.
-  file_.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
-  dbf::PutU32(header, static_cast<std::uint32_t>(next + blocks));
-  file_.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
+  platform::File& writer = Writer();
+  writer.WriteAt(next * dbf::kMemoBlockSize, data.data(), data.size());
+  platform::StoreLittle32(header, static_cast<std::uint32_t>(next + blocks));
+  writer.WriteAt(dbf::kMemoNextFreeOffset, header, sizeof header);
   return static_cast<std::uint32_t>(next);
 }
 

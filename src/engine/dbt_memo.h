@@ -23,24 +23,37 @@ namespace tvr::engine {
 class DbtMemo {
  public:
   DbtMemo() = default;
-  // Opens an existing memo file; throws 53 when it is missing, 3049 when its header is bad.
-  static DbtMemo Open(const std::string& path, bool writable);
+  // Opens an existing memo file for reading; throws 53 when it is missing, 3049 when its
+  // header is bad. The first Write opens it for writing too (70 naming the file when that is
+  // not permitted).
+  static DbtMemo Open(const std::string& path);
   // The content of a new, empty memo file.
   static std::string EmptyFile();
 
   bool is_open() const { return file_.is_open(); }
   const std::string& path() const { return file_.path(); }
 
+  // True when the file at path() is no longer the one this object opened: the reindex
+  // compacted it into a new file (docs/dbf-format.md, "Compacting the memo file").
+  bool Replaced() const;
+  // Opens the file now at path() instead.
+  void Reopen();
+
   // The whole text of the memo starting at `block` (block >= 1).
   std::string Read(std::uint32_t block) const;
   // Stores `text` in new blocks at the end of the file and returns the first block (0 for
   // the empty text, which needs none). The caller holds the table's append lock, which
-  // guards the free-block pointer.
+  // guards the free-block pointer and the compaction: a file compacted since it was opened is
+  // opened anew first.
   std::uint32_t Write(std::string_view text);
 
  private:
-  explicit DbtMemo(platform::File file) : file_(std::move(file)) {}
-  platform::File file_;
+  explicit DbtMemo(platform::File file);
+  platform::File& Writer();
+
+  platform::File file_;                   // read-only
+  platform::File writer_;                 // opened by the first Write
+  std::uint64_t device_ = 0, inode_ = 0;  // the file opened
 };
 
 }  // namespace tvr::engine

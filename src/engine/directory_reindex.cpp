@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "engine/engine.h"
 #include "engine/engine_handles.h"
-#include "engine/ndx_index.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace tvr::engine {
 
@@ -20,36 +19,28 @@ struct EngineDeleter {
 };
 
 // Gives an open table the tag "code" when it has a character column CODE and no tag on it;
-// returns the table as reopened with the new tag, or `data` unchanged.
-DATA4* AddCodeTag(CODE4* cb, DATA4* data, const std::filesystem::path& path, bool& created) {
-  const int column = data->table->FindField("CODE");
-  if (column < 0) return data;
-  const FieldDesc& field = data->table->fields()[static_cast<std::size_t>(column)];
-  if (field.type != 'C') return data;
+// true when it made one.
+bool AddCodeTag(DATA4* data) {
+  FIELD4* code = d4field(data, "CODE");
+  if (code == nullptr || f4type(code) != 'C') return false;
   for (const auto& tag : data->tags) {
-    if (tag->column == column) return data;
+    if (platform::EqualsIgnoringCase(tag->expression, "CODE")) return false;
   }
-  // An empty tag stamped out of date: the reopen fills it from the rows.
-  std::filesystem::path ndx = path.parent_path() / (path.stem().string() + "_code.ndx");
-  NdxIndex::Build(ndx.string(), field.name, field.length, {}, 0xFFFFFFFFu);
-  d4close(data);
-  created = true;
-  return d4open(cb, path.c_str());
+  static const TAG4INFO kCodeTag = {"code", "CODE"};
+  return d4tagCreate(data, &kCodeTag) != nullptr;
 }
 
 }  // namespace
 
 std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags) {
   std::vector<std::string> tables;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
-    std::string name = entry.path().filename().string();
+  for (const std::filesystem::path& entry : platform::ListDirectory(directory)) {
+    std::string name = entry.filename().string();
     if (name.size() > 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf") &&
-        entry.is_regular_file(error)) {
+        platform::IsRegularFile(entry)) {
       tables.push_back(std::move(name));
     }
   }
-  if (error) ThrowErrno(error.value());
   std::sort(tables.begin(), tables.end());
 
   std::unique_ptr<CODE4, EngineDeleter> engine(d4init_v());
@@ -60,16 +51,28 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool 
       const std::filesystem::path path = std::filesystem::path(directory) / table;
       DATA4* data = d4open(engine.get(), path.c_str());
       bool created = false;
-      if (data != nullptr && create_code_tags) data = AddCodeTag(engine.get(), data, path, created);
+      if (data != nullptr && create_code_tags) created = AddCodeTag(data);
       if (data == nullptr) {
         outcome.problem = "it cannot be opened";
       } else {
         if (d4reindex(data) != kStatusSuccess) outcome.problem = "its tags were not rebuilt";
+        std::string compacted;
+        if (data->table->has_memo()) {
+          const std::string memo = data->table->memo_path();
+          const std::uintmax_t before = platform::FileSize(memo);
+          d4memoCompress(data);
+          const std::uintmax_t after = platform::FileSize(memo);
+          if (after != before) {
+            compacted = "; memo file compacted from " + std::to_string(before) + " to " +
+                        std::to_string(after) + " bytes";
+          }
+        }
         std::string tags;
         for (const auto& tag : data->tags) tags += (tags.empty() ? "" : ", ") + tag->name;
         const std::string rows = std::to_string(d4recCountDo(data)) + " rows";
         outcome.done = tags.empty() ? "no tags, " + rows : "rebuilt " + tags + " from " + rows;
         if (created) outcome.done += " (created tag code)";
+        outcome.done += compacted;
         d4close(data);
       }
     } catch (const Failure& failure) {

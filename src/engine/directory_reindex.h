@@ -18,9 +18,10 @@ struct ReindexOutcome {
 // tags (<table>_<tag>.ndx beside it) and rebuilds the tags from the rows, under the table's
 // index lock, so running carts and pages see either the old or the rebuilt tags. A table that
 // cannot be opened or rebuilt (damaged, not readable) is reported in its outcome and the others
-// are still done. With `create_code_tags`, a table that has a character column CODE but no tag
-// on it first gets the tag "code" (file <table>_code.ndx), so a lost tag file comes back.
-// Throws Failure only when `directory` cannot be listed.
+// are still done. A table with memo columns then has its memo file compacted, so that it holds
+// only the memos its rows use (d4memoCompress). With `create_code_tags`, a table that has a
+// character column CODE but no tag on it first gets the tag "code" (file <table>_code.ndx), so a
+// lost tag file comes back. Throws Failure only when `directory` cannot be listed.
 std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags);
 
 }  // namespace tvr::engine

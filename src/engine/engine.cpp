@@ -11,8 +11,11 @@
 
 #include "engine/dbf_format.h"
 #include "engine/engine_handles.h"
+#include "engine/tag_file_name.h"
+#include "platform/blanks.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
+#include "platform/file_system.h"
 
 namespace tvr::engine {
 
@@ -21,6 +24,51 @@ using namespace engine_internal;
 namespace engine_internal {
 
 bool IsOpen(const DATA4* data) { return data != nullptr && data->table != nullptr; }
+
+std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key) {
+  std::vector<std::uint32_t> order;
+  const TAG4* tag = data.selected;
+  std::size_t which =
+      static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
+                                            [&](const auto& t) { return t.get() == tag; }) -
+                               data.tags.begin());
+  const bool used = WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
+    order = indexes[which]->From(key);
+    // Entries of rows beyond the count belong to an append not finished.
+    std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
+  });
+  if (used) return order;
+  // The tag is out of date and this process may not bring it up to date: the same order
+  // from the rows themselves.
+  DbfTable& table = *data.table;
+  const std::uint32_t count = table.ReadRecordCount();
+  std::string wanted(key.substr(0, static_cast<std::size_t>(tag->key_length)));
+  wanted.resize(static_cast<std::size_t>(tag->key_length), ' ');
+  std::vector<std::pair<std::string, std::uint32_t>> keyed;
+  for (std::uint32_t r = 1; r <= count; ++r) {
+    std::string k = KeyOf(*tag, ReadAhead(data, r, true, count));
+    if (key.empty() || k >= wanted) keyed.emplace_back(std::move(k), r);
+  }
+  DropReadAhead(data);
+  std::sort(keyed.begin(), keyed.end());
+  for (auto& entry : keyed) order.push_back(entry.second);
+  return order;
+}
+
+void FreeTable(DATA4* data) {
+  if (data == nullptr) return;
+  CODE4* cb = data->cb;
+  std::exception_ptr failure;
+  if (IsOpen(data)) {
+    try {
+      d4close(data);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  std::erase_if(cb->tables, [&](const std::unique_ptr<DATA4>& t) { return t.get() == data; });
+  if (failure) std::rethrow_exception(failure);
+}
 
 void DropReadAhead(DATA4& data) {
   data.ahead_count = 0;
@@ -91,9 +139,7 @@ void Flush(DATA4& data) {
   if (!IsOpen(&data) || data.appending || data.eof || data.recno < 1) return;
   if (data.record == data.original && !MemoChanged(data)) return;
   DbfTable& table = *data.table;
-  if (!table.writable()) {
-    throw Failure(err::kPermissionDenied, "The table " + table.path() + " can only be read");
-  }
+  table.locks().Writer();  // a process that may only read fails here, naming the file
   const auto& fields = table.fields();
   const std::uint32_t recno = data.recno;
   RecordLockGuard record_lock(table.locks(), recno);
@@ -134,21 +180,21 @@ void Flush(DATA4& data) {
     } else {
       // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
       // crash in between leaves a dirty tag, which the next open rebuilds.
-      WithFreshTags(data, true,
-                    [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-                      for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
-                      table.WriteRecord(recno, merged.data());
-                      for (std::size_t t = 0; t < indexes.size(); ++t) {
-                        std::string old_key = KeyOf(*data.tags[t], disk.data());
-                        std::string new_key = KeyOf(*data.tags[t], merged.data());
-                        if (old_key != new_key) {
-                          indexes[t]->Remove(old_key, recno);
-                          indexes[t]->Insert(new_key, recno);
-                        }
-                        indexes[t]->WriteStamp(count);
-                      }
-                    });
+      WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
+        for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
+        table.WriteRecord(recno, merged.data());
+        for (std::size_t t = 0; t < indexes.size(); ++t) {
+          std::string old_key = KeyOf(*data.tags[t], disk.data());
+          std::string new_key = KeyOf(*data.tags[t], merged.data());
+          if (old_key != new_key) {
+            indexes[t]->Remove(old_key, recno);
+            indexes[t]->Insert(new_key, recno);
+          }
+          indexes[t]->WriteStamp(count);
+        }
+      });
     }
+    ++data.writes;
     DropReadAhead(data);
   }
   data.record = merged;
@@ -172,12 +218,8 @@ constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 bool HasExtension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
 
 std::string LowerCaseName(const std::string& path) {
-  std::filesystem::path p(path);
-  std::string name = p.filename().string();
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return (p.parent_path() / name).string();
+  const std::size_t name_at = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+  return path.substr(0, name_at) + platform::LowerCase(std::string_view(path).substr(name_at));
 }
 
 std::uint32_t CurrentCount(DATA4& data) { return data.table->ReadRecordCount(); }
@@ -187,23 +229,6 @@ void GoTo(DATA4& data, std::uint32_t recno) {
   std::string bytes(data.table->record_length(), '\0');
   data.table->ReadRecord(recno, bytes.data());
   Load(data, recno, bytes.data());
-}
-
-// The record numbers of the selected tag, in key order, starting at the first key >= `key`.
-std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key) {
-  std::vector<std::uint32_t> order;
-  const TAG4* tag = data.selected;
-  std::size_t which =
-      static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
-                                            [&](const auto& t) { return t.get() == tag; }) -
-                               data.tags.begin());
-  WithFreshTags(data, false,
-                [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-                  order = indexes[which]->From(key);
-                  // Entries of rows beyond the count belong to an append not finished.
-                  std::erase_if(order, [&](std::uint32_t r) { return r < 1 || r > count; });
-                });
-  return order;
 }
 
 int StepTagWalk(DATA4& data, long step) {
@@ -267,10 +292,20 @@ const std::string& MemoText(FIELD4* field) {
   DATA4& data = *field->data;
   MemoSlot& slot = SlotOf(field);
   if (!slot.loaded) {
-    slot.text = data.appending || data.eof
-                    ? std::string()
-                    : data.table->ReadMemo(std::string_view(data.record.data() + field->desc.offset,
-                                                            field->desc.length));
+    if (data.appending || data.eof) {
+      slot.text.clear();
+    } else {
+      const FieldDesc& f = field->desc;
+      if (data.table->MemoReplaced()) {
+        // The memo file was compacted since the row was read: the row's pointer now is the
+        // one on disk, written before the compaction let go of the rows.
+        std::string fresh(data.table->record_length(), '\0');
+        data.table->ReadRecordWaiting(data.recno, fresh.data());
+        data.record.replace(f.offset, f.length, fresh, f.offset, f.length);
+        data.original.replace(f.offset, f.length, fresh, f.offset, f.length);
+      }
+      slot.text = data.table->ReadMemo(std::string_view(data.record.data() + f.offset, f.length));
+    }
     slot.loaded = true;
   }
   return slot.text;
@@ -282,49 +317,38 @@ const std::string& MemoText(FIELD4* field) {
 
 CODE4* d4init_v() { return new CODE4(); }
 
-int code4initUndo(CODE4* cb) {
+int code4initUndo(CODE4* cb) noexcept {
   if (cb == nullptr) return kStatusFailed;
-  std::exception_ptr first_failure;
+  int status = kStatusSuccess;
   for (auto& data : cb->tables) {
     try {
-      d4close(data.get());
+      if (IsOpen(data.get())) d4close(data.get());
     } catch (...) {
-      if (!first_failure) first_failure = std::current_exception();
+      status = kStatusFailed;  // the table is closed all the same; its pending row is lost
     }
   }
   delete cb;
-  if (first_failure) std::rethrow_exception(first_failure);
-  return kStatusSuccess;
+  return status;
 }
 
-int code4errOff(CODE4* cb, int value) {
+namespace {
+
+// Sets one engine option; returns its former value.
+int SetOption(CODE4* cb, int CODE4::*option, int value) {
   if (cb == nullptr) return kStatusFailed;
-  int old = cb->err_off;
-  cb->err_off = value;
+  const int old = cb->*option;
+  cb->*option = value;
   return old;
 }
 
-int code4errTagName(CODE4* cb, int value) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->err_tag_name;
-  cb->err_tag_name = value;
-  return old;
-}
+}  // namespace
 
+int code4errOff(CODE4* cb, int value) { return SetOption(cb, &CODE4::err_off, value); }
+int code4errTagName(CODE4* cb, int value) { return SetOption(cb, &CODE4::err_tag_name, value); }
 int code4logOpenOff(CODE4* cb) { return cb == nullptr ? kStatusFailed : kStatusSuccess; }
-
-int code4singleOpen(CODE4* cb, int value) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->single_open;
-  cb->single_open = value;
-  return old;
-}
-
+int code4singleOpen(CODE4* cb, int value) { return SetOption(cb, &CODE4::single_open, value); }
 int code4lockAttempts(CODE4* cb, int attempts) {
-  if (cb == nullptr) return kStatusFailed;
-  int old = cb->lock_attempts;
-  cb->lock_attempts = attempts;
-  return old;
+  return SetOption(cb, &CODE4::lock_attempts, attempts);
 }
 
 // ---- Tables ----------------------------------------------------------------------------
@@ -335,7 +359,7 @@ DATA4* d4open(CODE4* cb, const char* path) {
   if (!HasExtension(given)) given += ".dbf";
   std::string found;
   for (const std::string& candidate : {given, LowerCaseName(given)}) {
-    if (std::filesystem::is_regular_file(candidate)) {
+    if (platform::IsRegularFile(candidate)) {
       found = candidate;
       break;
     }
@@ -355,6 +379,8 @@ DATA4* d4open(CODE4* cb, const char* path) {
   data->memos.resize(fields.size());
   data->record.assign(data->table->record_length(), ' ');
   data->original = data->record;
+  // A memo compaction cut short is finished (or dropped) before any row is read.
+  if (MemoCompactionCutShort(*data->table)) FinishMemoCompaction(*data);
   OpenTags(*data);
   cb->tables.push_back(std::move(data));
   return cb->tables.back().get();
@@ -374,25 +400,33 @@ DATA4* d4create(CODE4* cb, const char* path, const FIELD4INFO* fields, const TAG
     descs.push_back(d);
   }
   DbfTable::Create(file, descs);
-  if (tags != nullptr) {
-    auto table = DbfTable::Open(file);
-    std::filesystem::path p(file);
-    for (const TAG4INFO* t = tags; t->name != nullptr; ++t) {
-      int column = table->FindField(t->expression ? t->expression : "");
-      if (column < 0 || table->fields()[static_cast<std::size_t>(column)].type == 'M') {
-        throw Failure(err::kInvalidCall, std::string("Cannot create the tag ") + t->name +
-                                             ": its key must be a column of the table");
-      }
-      std::string name = t->name;
-      for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-      }
-      std::string ndx = (p.parent_path() / (p.stem().string() + "_" + name + ".ndx")).string();
-      const FieldDesc& field = table->fields()[static_cast<std::size_t>(column)];
-      NdxIndex::Build(ndx, field.name, field.length, {}, 0);
-    }
+  DATA4* data = d4open(cb, file.c_str());
+  if (data != nullptr && tags != nullptr) {
+    for (const TAG4INFO* t = tags; t->name != nullptr; ++t) d4tagCreate(data, t);
   }
-  return d4open(cb, file.c_str());
+  return data;
+}
+
+TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info) {
+  if (!IsOpen(data) || info == nullptr || info->name == nullptr) return nullptr;
+  DbfTable& table = *data->table;
+  const int column = table.FindField(info->expression ? info->expression : "");
+  if (column < 0 || table.fields()[static_cast<std::size_t>(column)].type == 'M') {
+    throw Failure(err::kInvalidCall, std::string("Cannot create the tag ") + info->name +
+                                         ": its key must be a column of the table");
+  }
+  if (TAG4* existing = d4tag(data, info->name)) return existing;
+  Flush(*data);
+  const std::string path = TagFilePath(table.path(), info->name);
+  const FieldDesc& field = table.fields()[static_cast<std::size_t>(column)];
+  IndexLockGuard guard(table.locks(), true);
+  // An empty tag stamped dirty first, so that a crash before it is filled leaves a tag the
+  // next open rebuilds; then filled from the rows.
+  NdxIndex::Build(path, field.name, field.length, {}, kDirtyStamp);
+  TAG4& tag = AddTag(*data, platform::LowerCase(info->name), path);
+  RebuildTag(*data, tag, CurrentCount(*data));
+  data->tag_walk_valid = false;
+  return &tag;
 }
 
 int d4close(DATA4* data) {
@@ -406,8 +440,14 @@ int d4close(DATA4* data) {
   data->table.reset();  // closes the files, dropping every lock
   data->tags.clear();
   data->selected = nullptr;
-  for (auto& rel : data->relations) rel->freed = true;
+  for (auto& rel : data->relations) relate4free(rel.get());
   data->appending = false;
+  // What a closed table keeps is small: its handle, fields and queries answer "failed".
+  std::string().swap(data->ahead);
+  data->ahead_count = 0;
+  std::vector<std::uint32_t>().swap(data->tag_walk);
+  data->tag_walk_valid = false;
+  for (MemoSlot& slot : data->memos) slot = MemoSlot{};
   if (failure) std::rethrow_exception(failure);
   return kStatusSuccess;
 }
@@ -575,13 +615,11 @@ int d4appendStartVB(DATA4* data, int use_memo_entries) {
 int d4append(DATA4* data) {
   if (!IsOpen(data) || !data->appending) return kStatusFailed;
   DbfTable& table = *data->table;
-  if (!table.writable()) {
-    throw Failure(err::kPermissionDenied, "The table " + table.path() + " can only be read");
-  }
+  table.locks().Writer();  // a process that may only read fails here, naming the file
   const auto& fields = table.fields();
   std::string record = data->record;
   std::uint32_t recno = 0;
-  auto write = [&](std::vector<std::unique_ptr<NdxIndex>>* indexes) {
+  auto write = [&](TagFiles* indexes) {
     const std::uint32_t count = table.ReadRecordCount();
     recno = count + 1;
     // Memo blocks first, then the record, then the count: until the count is written the
@@ -614,11 +652,10 @@ int d4append(DATA4* data) {
     if (data->tags.empty()) {
       write(nullptr);
     } else {
-      WithFreshTags(
-          *data, true,
-          [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t) { write(&indexes); });
+      WithFreshTags(*data, true, [&](TagFiles& indexes, std::uint32_t) { write(&indexes); });
     }
   }
+  ++data->writes;
   DropReadAhead(*data);
   data->tag_walk_valid = false;
   std::vector<MemoSlot> memos;
@@ -679,6 +716,12 @@ void d4tagSelect(DATA4* data, TAG4* tag) {
   if (tag != nullptr && tag->data != data) return;
   if (data->selected != tag) data->tag_walk_valid = false;
   data->selected = tag;
+}
+
+int d4memoCompress(DATA4* data) {
+  if (!IsOpen(data)) return kStatusFailed;
+  CompactMemo(*data);
+  return kStatusSuccess;
 }
 
 int d4reindex(DATA4* data) {
@@ -751,9 +794,7 @@ void f4assignNVB(FIELD4* field, const char* text, unsigned len) {
   if (value.size() > field->desc.length) value.resize(field->desc.length);
   if ((field->desc.type == 'N' || field->desc.type == 'F') && value.size() < field->desc.length) {
     // Numbers stand right-aligned.
-    auto begin = value.find_first_not_of(' ');
-    auto end = value.find_last_not_of(' ');
-    value = begin == std::string::npos ? "" : value.substr(begin, end - begin + 1);
+    value = std::string(platform::TrimBlanks(value));
     value.insert(0, field->desc.length - value.size(), ' ');
   }
   value.resize(field->desc.length, ' ');

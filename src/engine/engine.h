@@ -46,7 +46,10 @@ struct TAG4INFO {
 
 // Engine.
 CODE4* d4init_v();
-int code4initUndo(CODE4* cb);  // closes every table and frees the engine
+// Closes every table (writing pending rows) and frees the engine; never throws, so it may run
+// in a destructor. kStatusFailed when a pending row could not be written: close the tables
+// first (d4close) to hear why.
+int code4initUndo(CODE4* cb) noexcept;
 int code4errOff(CODE4* cb, int value);
 int code4errTagName(CODE4* cb, int value);
 int code4logOpenOff(CODE4* cb);
@@ -78,6 +81,15 @@ void d4delete(DATA4* data);
 TAG4* d4tag(DATA4* data, const char* name);
 void d4tagSelect(DATA4* data, TAG4* tag);
 int d4reindex(DATA4* data);  // rebuilds every tag of the table from its rows
+// Rewrites the table's memo file with the live memos only (changed memos leave their old
+// blocks behind) and switches the rows to it; safe against a crash at any point and against
+// other processes using the table meanwhile (docs/dbf-format.md). Nothing for a table
+// without memo columns. Throws Failure (3260 when rows stay locked, 61, 70, ...).
+int d4memoCompress(DATA4* data);
+// Gives the table the tag `info` (its file "<table>_<name>.ndx" beside the table, see
+// engine/tag_file_name.h), filled from the rows; the tag already there when the table has one
+// of that name. Throws Failure 5 when the key is not a column (or a memo column).
+TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info);
 FIELD4* d4field(DATA4* data, const char* name);
 int d4numFields(DATA4* data);
 FIELD4* d4fieldJ(DATA4* data, int j);  // 1-based column number

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/dbf_table.h"
@@ -31,7 +32,14 @@ struct TAG4 {
   std::string expression;  // the key: a column name
   int column = -1;
   int key_length = 0;
+  // The tag file kept open for lookups while it is the file at `path` (a rebuild replaces
+  // the file; a change in place is seen through the same open file).
+  std::unique_ptr<NdxIndex> reader;
+  std::uint64_t reader_device = 0, reader_inode = 0;
 };
+
+// The tags of a table as one call uses them, in the order of DATA4::tags.
+using TagFiles = std::vector<NdxIndex*>;
 
 struct RELATE4 {
   enum class Walk { kNone, kSequential, kList };
@@ -47,6 +55,15 @@ struct RELATE4 {
   Walk walk = Walk::kNone;
   std::vector<std::uint32_t> list;
   std::size_t list_pos = 0;
+  // The table's record count when the walk was set up: the rows it walks. Rows appended since
+  // come in at the next relate4top; a table cut short since fails as damaged when its missing
+  // rows are read.
+  std::uint32_t count = 0;
+  // A list from the tags may serve the next relate4top again: while the table's record count,
+  // this table's writes and the tag files (identity and time of change) are what they were.
+  bool list_from_tags = false;
+  std::uint64_t list_writes = 0;
+  std::vector<std::uint64_t> list_tag_state;
   const TAG4* walk_tag = nullptr;  // the tag selected when the list was made
 
   // Columns every matching row must hold exactly (the filter's `column = "text"` terms),
@@ -85,6 +102,8 @@ struct DATA4 {
   bool eof = false;
   bool appending = false;  // between d4appendStartVB and d4append
 
+  std::uint64_t writes = 0;  // rows this table wrote
+
   // Read-ahead of consecutive records for walks in record order. Every write of this table
   // and every new walk bumps the generation, which drops what queries read ahead.
   std::uint64_t generation = 1;
@@ -99,7 +118,10 @@ struct DATA4 {
 };
 
 struct CODE4 {
-  std::vector<std::unique_ptr<DATA4>> tables;  // closed tables stay until code4initUndo
+  // Closed tables stay until code4initUndo, unless their owner frees them (FreeTable).
+  std::vector<std::unique_ptr<DATA4>> tables;
+  // Expires when the engine is freed: recordsets that own a table hold it weakly.
+  std::shared_ptr<int> alive = std::make_shared<int>(0);
   int lock_attempts = 1;
   int err_off = 0;
   int err_tag_name = 1;
@@ -110,6 +132,9 @@ struct CODE4 {
 namespace engine_internal {
 
 bool IsOpen(const DATA4* data);
+// Closes the table when it is open (writing a changed row; throws when that fails), then
+// frees its handle with its fields, tags and queries.
+void FreeTable(DATA4* data);
 // Writes the current row when it was changed (docs/locking.md); throws on failure.
 void Flush(DATA4& data);
 // Makes `bytes` the current row `recno`.
@@ -122,14 +147,33 @@ const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint3
 void DropReadAhead(DATA4& data);
 
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
-// Calls `use` with each tag opened, after rebuilding every tag that is missing, marked dirty
-// or stamped with another record count than the table's.
-void WithFreshTags(
-    DATA4& data, bool for_change,
-    const std::function<void(std::vector<std::unique_ptr<NdxIndex>>&, std::uint32_t count)>& use);
+// Calls `use` with each tag opened, after bringing every tag up to date: one that lags behind
+// rows appended since its stamp takes them in; one that is missing, marked dirty, stamped
+// beyond the table's record count or far behind it is rebuilt. Returns false, without calling
+// `use`, when a tag is out of date and the process lacks the permission to bring it up to
+// date and `for_change` is false (the caller then reads without the tags); with `for_change`
+// that is Failure 70 naming the file.
+bool WithFreshTags(DATA4& data, bool for_change,
+                   const std::function<void(TagFiles&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
+// The tag's file kept open for lookups (opened anew when the file was replaced); nullptr when
+// it is missing or its header is damaged.
+NdxIndex* Reader(TAG4& tag);
+// The record numbers of the selected tag, in key order, from the first key >= `key` on.
+std::vector<std::uint32_t> TagOrder(DATA4& data, std::string_view key);
+// The memo file (docs/dbf-format.md, "Compacting the memo file"). CompactMemo writes the
+// live memos of the table into a new memo file and switches the rows over to it, under every
+// record lock and the append lock. A compaction cut short leaves a journal beside the memo
+// file: MemoCompactionCutShort tells, FinishMemoCompaction finishes or drops it.
+void CompactMemo(DATA4& data);
+bool MemoCompactionCutShort(const DbfTable& table);
+void FinishMemoCompaction(DATA4& data);
+
+// Finds the table's tag files beside it and opens them (see WithFreshTags).
 void OpenTags(DATA4& data);
+// Adds the tag `name` kept in the file `path` to the open table's tags.
+TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path);
 
 }  // namespace engine_internal
 

@@ -9,12 +9,15 @@
 //     rows for that key, in record order, so the cost follows the matching rows, not the table;
 //   - else every row in record order, read ahead in large blocks.
 // The filter is evaluated on every row walked, so a tag only narrows the rows to look at.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/engine.h"
 #include "engine/engine_handles.h"
+#include "platform/blanks.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
@@ -106,13 +109,13 @@ std::optional<std::vector<std::uint32_t>> RowsFromTags(RELATE4& rel) {
       key = rel.filter->RequiredEquality(
           data.table->fields()[static_cast<std::size_t>(tag.column)].name);
     if (!key && data.selected == nullptr) continue;
-    WithFreshTags(
-        data, false, [&](std::vector<std::unique_ptr<NdxIndex>>& indexes, std::uint32_t count) {
-          std::vector<std::uint32_t> list = key ? indexes[t]->Equal(*key) : indexes[t]->From("");
-          std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
-          rows = std::move(list);
-        });
-    return rows;
+    if (!key) return TagOrder(data, "");
+    WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
+      std::vector<std::uint32_t> list = indexes[t]->Equal(*key);
+      std::erase_if(list, [&](std::uint32_t r) { return r < 1 || r > count; });
+      rows = std::move(list);
+    });
+    return rows;  // none when the tags could not be used: the walk reads the whole table
   }
   return rows;
 }
@@ -134,19 +137,48 @@ bool SortLess(const DATA4& data, const std::vector<int>& columns, const std::str
   return false;
 }
 
+// The identity and time of change of each tag file: a tag changed or replaced since shows.
+std::vector<std::uint64_t> TagState(const DATA4& data) {
+  std::vector<std::uint64_t> state;
+  for (const auto& tag : data.tags) {
+    struct stat st {};
+    if (::stat(tag->path.c_str(), &st) != 0) {
+      state.insert(state.end(), {0, 0, 0, 0});
+      continue;
+    }
+    state.insert(state.end(),
+                 {static_cast<std::uint64_t>(st.st_ino), static_cast<std::uint64_t>(st.st_size),
+                  static_cast<std::uint64_t>(st.st_mtim.tv_sec),
+                  static_cast<std::uint64_t>(st.st_mtim.tv_nsec)});
+  }
+  return state;
+}
+
 // Sets up the walk of the query (see the top of this file).
 void Prepare(RELATE4& rel) {
   DATA4& data = *rel.data;
   Flush(data);
   DropReadAhead(data);
   FindRequired(rel);
+  const std::uint32_t count = data.table->ReadRecordCount();
+  const std::vector<std::uint64_t> tag_state = TagState(data);
+  if (rel.walk == RELATE4::Walk::kList && rel.list_from_tags && rel.sort_columns.empty() &&
+      rel.walk_tag == data.selected && rel.count == count && rel.list_writes == data.writes &&
+      rel.list_tag_state == tag_state) {
+    return;  // the same rows as last time; each is read and filtered again as it is walked
+  }
+  rel.count = count;
   rel.list.clear();
+  rel.list_from_tags = false;
   rel.walk_tag = data.selected;
   auto rows = RowsFromTags(rel);
   if (rel.sort_columns.empty()) {
     if (rows) {
       rel.walk = RELATE4::Walk::kList;
       rel.list = std::move(*rows);
+      rel.list_from_tags = true;
+      rel.list_writes = data.writes;
+      rel.list_tag_state = TagState(data);
     } else {
       rel.walk = RELATE4::Walk::kSequential;
     }
@@ -182,7 +214,7 @@ int StepList(RELATE4& rel, long pos, long step) {
   const std::uint32_t length = data.table->record_length();
   std::string bytes(length, '\0');
   const long size = static_cast<long>(rel.list.size());
-  const std::uint32_t count = data.table->ReadRecordCount();
+  const std::uint32_t count = rel.count;
   for (pos += step; pos >= 0 && pos < size; pos += step) {
     std::uint32_t r = rel.list[static_cast<std::size_t>(pos)];
     if (r > count) continue;
@@ -194,7 +226,7 @@ int StepList(RELATE4& rel, long pos, long step) {
     }
   }
   if (step > 0) {
-    SetEof(data, count);
+    SetEof(data, data.table->ReadRecordCount());
     rel.list_pos = rel.list.size();
     return kStatusEof;
   }
@@ -207,7 +239,7 @@ int StepList(RELATE4& rel, long pos, long step) {
 int StepSequential(RELATE4& rel, long recno, long step) {
   DATA4& data = *rel.data;
   const std::uint32_t length = data.table->record_length();
-  std::uint32_t count = data.table->ReadRecordCount();
+  const std::uint32_t count = rel.count;
   recno += step;
   while (recno >= 1 && recno <= static_cast<long>(count)) {
     auto r = static_cast<std::uint32_t>(recno);
@@ -223,7 +255,7 @@ int StepSequential(RELATE4& rel, long recno, long step) {
     }
   }
   if (step > 0) {
-    SetEof(data, count);
+    SetEof(data, data.table->ReadRecordCount());
     return kStatusEof;
   }
   data.bof = true;
@@ -234,8 +266,7 @@ int StepSequential(RELATE4& rel, long recno, long step) {
 long CurrentPosition(RELATE4& rel) {
   DATA4& data = *rel.data;
   if (rel.walk == RELATE4::Walk::kSequential) {
-    return data.eof ? static_cast<long>(data.table->ReadRecordCount()) + 1
-                    : static_cast<long>(data.recno);
+    return data.eof ? static_cast<long>(rel.count) + 1 : static_cast<long>(data.recno);
   }
   if (data.eof) return static_cast<long>(rel.list.size());
   if (rel.list_pos < rel.list.size() && rel.list[rel.list_pos] == data.recno) {
@@ -275,9 +306,7 @@ int relate4sortSet(RELATE4* rel, const char* expression) {
   while (start <= text.size()) {
     std::size_t end = text.find_first_of("+,", start);
     if (end == std::string::npos) end = text.size();
-    std::string name = text.substr(start, end - start);
-    name.erase(0, name.find_first_not_of(' '));
-    name.erase(name.find_last_not_of(' ') + 1);
+    const std::string name(platform::TrimBlanks(std::string_view(text).substr(start, end - start)));
     if (!name.empty()) {
       int column = rel->data->table->FindField(name);
       if (column < 0) {
@@ -312,7 +341,7 @@ int relate4bottom(RELATE4* rel) {
   if (rel->walk == RELATE4::Walk::kList) {
     status = StepList(*rel, static_cast<long>(rel->list.size()), -1);
   } else {
-    status = StepSequential(*rel, static_cast<long>(rel->data->table->ReadRecordCount()) + 1, -1);
+    status = StepSequential(*rel, static_cast<long>(rel->count) + 1, -1);
   }
   if (status == kStatusBof) {  // nothing matches
     SetEof(*rel->data, rel->data->table->ReadRecordCount());
@@ -345,8 +374,10 @@ int relate4free(RELATE4* rel) {
   if (rel == nullptr || rel->freed) return kStatusFailed;
   rel->freed = true;
   rel->filter.reset();
-  rel->list.clear();
-  rel->list.shrink_to_fit();
+  std::vector<std::uint32_t>().swap(rel->list);
+  std::string().swap(rel->batch);
+  rel->batch_count = 0;
+  rel->required.clear();
   return kStatusSuccess;
 }
 

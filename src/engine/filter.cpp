@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/filter_lexer.h"
+#include "platform/blanks.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 
@@ -162,12 +163,6 @@ CompareOp Mirror(CompareOp op) {
     default:
       return op;
   }
-}
-
-std::string TrimRight(std::string_view text) {
-  std::size_t end = text.size();
-  while (end > 0 && text[end - 1] == ' ') --end;
-  return std::string(text.substr(0, end));
 }
 
 std::string At(std::size_t position) { return " at position " + std::to_string(position); }
@@ -400,6 +395,9 @@ class Parser {
     for (const FieldDesc& field : fields_) {
       if (platform::EqualsIgnoringCase(field.name, name.text)) return field;
     }
+    if (name.text[0] >= '0' && name.text[0] <= '9') {
+      Fail("bad number '" + std::string(name.text) + "'" + At(name.position));
+    }
     Fail("unknown column '" + std::string(name.text) + "'" + At(name.position));
   }
 
@@ -440,7 +438,7 @@ class Parser {
     switch (token_.kind) {
       case FilterTokenKind::kText:
         operand.kind = ValueKind::kText;
-        operand.text = TrimRight(token_.text);
+        operand.text = std::string(platform::TrimTrailingBlanks(token_.text));
         break;
       case FilterTokenKind::kDate:
         operand.kind = ValueKind::kDate;

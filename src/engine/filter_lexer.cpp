@@ -112,15 +112,24 @@ FilterToken FilterLexer::Next() {
       ++end;
       while (end < expression_.size() && IsDigit(expression_[end])) ++end, ++digits;
     }
-    if (digits == 0 || (end < expression_.size() && IsNamePart(expression_[end]))) {
+    if (IsDigit(c) && end < expression_.size() && IsNameStart(expression_[end]) &&
+        expression_.substr(start, end - start).find('.') == std::string_view::npos) {
+      // Digits run into letters: a word such as 1OTHER, which the compiler takes for a column
+      // of that name (or rejects as a bad number when the table has none).
+      while (end < expression_.size() && IsNamePart(expression_[end])) ++end;
+      token.kind = FilterTokenKind::kName;
+      token.text = expression_.substr(start, end - start);
+      pos_ = end;
+    } else if (digits == 0 || (end < expression_.size() && IsNamePart(expression_[end]))) {
       while (end < expression_.size() && !IsBlank(expression_[end])) ++end;
       ThrowFilterSyntax(expression_, "bad number '" +
                                          std::string(expression_.substr(start, end - start)) + "'" +
                                          At(token.position));
+    } else {
+      token.kind = FilterTokenKind::kNumber;
+      token.text = expression_.substr(start, end - start);
+      pos_ = end;
     }
-    token.kind = FilterTokenKind::kNumber;
-    token.text = expression_.substr(start, end - start);
-    pos_ = end;
   } else if (IsNameStart(c)) {
     std::size_t end = pos_;
     while (end < expression_.size() && IsNamePart(expression_[end])) ++end;

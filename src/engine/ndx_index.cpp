@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
+#include <functional>
 #include <optional>
-#include <random>
 #include <utility>
 
+#include "engine/mapped_file.h"
 #include "platform/failure.h"
+#include "platform/little_endian.h"
 
 namespace tvr::engine {
 
@@ -36,23 +37,10 @@ constexpr std::size_t kMaxExpressionLength = 100;
 // No sound tree of 512-byte blocks is this deep; a longer descent is a loop in the file.
 constexpr std::size_t kMaxDepth = 40;
 
-std::uint32_t Load32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-         std::uint32_t{p[3]} << 24;
-}
-std::uint16_t Load16(const unsigned char* p) {
-  return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-void Store32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-void Store16(unsigned char* p, std::uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
+using platform::LoadLittle16;
+using platform::LoadLittle32;
+using platform::StoreLittle16;
+using platform::StoreLittle32;
 
 int GroupLengthFor(int key_length) { return (key_length + 8 + 3) / 4 * 4; }
 int MaxKeysPerBlock(int group_length) {
@@ -87,12 +75,13 @@ struct Header {
 
 Header ParseHeader(const unsigned char* b, std::uint64_t file_size, const std::string& path) {
   Header h;
-  h.root = Load32(b + kRootAt);
-  h.blocks = Load32(b + kBlockCountAt);
-  h.key_length = Load16(b + kKeyLengthAt);
-  h.keys_per_block = Load16(b + kKeysPerBlockAt);
-  h.group_length = static_cast<int>(std::min<std::uint32_t>(Load32(b + kGroupLengthAt), 1u << 16));
-  if (Load16(b + kKeyTypeAt) != 0) ThrowDamaged(path, "key type is not character");
+  h.root = LoadLittle32(b + kRootAt);
+  h.blocks = LoadLittle32(b + kBlockCountAt);
+  h.key_length = LoadLittle16(b + kKeyLengthAt);
+  h.keys_per_block = LoadLittle16(b + kKeysPerBlockAt);
+  h.group_length =
+      static_cast<int>(std::min<std::uint32_t>(LoadLittle32(b + kGroupLengthAt), 1u << 16));
+  if (LoadLittle16(b + kKeyTypeAt) != 0) ThrowDamaged(path, "key type is not character");
   if (h.key_length < 1 || h.key_length > kMaxKeyLength) ThrowDamaged(path, "bad key length");
   if (h.group_length != GroupLengthFor(h.key_length)) ThrowDamaged(path, "bad group length");
   if (h.keys_per_block < 2 || h.keys_per_block > MaxKeysPerBlock(h.group_length)) {
@@ -143,8 +132,10 @@ struct Node {
 // validation, block writes and allocation.
 class Tree {
  public:
-  Tree(const platform::File& file, platform::File* writer, int expected_key_length)
-      : file_(file), writer_(writer) {
+  // Reads go through `map` (when given) for the blocks the file holds now.
+  Tree(const platform::File& file, platform::File* writer, int expected_key_length,
+       MappedFile* map = nullptr)
+      : file_(file), writer_(writer), map_(map) {
     unsigned char block[kBlockSize];
     if (file_.ReadAt(0, block, kBlockSize) != kBlockSize) Damaged("no header block");
     header_ = ParseHeader(block, file_.Size(), file_.path());
@@ -152,6 +143,7 @@ class Tree {
     kl_ = static_cast<std::size_t>(header_.key_length);
     root_ = header_.root;
     blocks_ = header_.blocks;
+    if (map_ != nullptr && !map_->Cover(std::uint64_t{blocks_} * kBlockSize)) map_ = nullptr;
   }
 
   [[noreturn]] void Damaged(std::string_view why) const { ThrowDamaged(file_.path(), why); }
@@ -194,22 +186,24 @@ class Tree {
   Node Read(std::uint32_t block) const {
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
     unsigned char b[kBlockSize];
-    if (file_.ReadAt(std::uint64_t{block} * kBlockSize, b, kBlockSize) != kBlockSize) {
+    const std::uint64_t at = std::uint64_t{block} * kBlockSize;
+    if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
+        file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
     }
     Node node;
     node.block = block;
-    std::uint32_t count = Load32(b);
+    std::uint32_t count = LoadLittle32(b);
     if (count > static_cast<std::uint32_t>(header_.keys_per_block))
       Damaged("too many keys in a block");
     const std::size_t group = static_cast<std::size_t>(header_.group_length);
-    node.leaf = Load32(b + kEntriesAt) == 0;
+    node.leaf = LoadLittle32(b + kEntriesAt) == 0;
     node.slots.resize(count);
     for (std::uint32_t i = 0; i < count; ++i) {
       const unsigned char* e = b + kEntriesAt + i * group;
       Slot& s = node.slots[i];
-      s.child = Load32(e);
-      s.item.recno = Load32(e + kEntryRecnoAt);
+      s.child = LoadLittle32(e);
+      s.item.recno = LoadLittle32(e + kEntryRecnoAt);
       s.item.key.assign(reinterpret_cast<const char*>(e + kEntryKeyAt), kl_);
       if (node.leaf) {
         if (s.child != 0) Damaged("leaf and branch entries mixed");
@@ -221,7 +215,7 @@ class Tree {
       }
     }
     if (!node.leaf) {
-      node.rightmost = Load32(b + kEntriesAt + count * group);
+      node.rightmost = LoadLittle32(b + kEntriesAt + count * group);
       CheckChild(node, node.rightmost);
     }
     return node;
@@ -229,15 +223,15 @@ class Tree {
 
   void Write(const Node& node) {
     unsigned char b[kBlockSize] = {};
-    Store32(b, static_cast<std::uint32_t>(node.count()));
+    StoreLittle32(b, static_cast<std::uint32_t>(node.count()));
     const std::size_t group = static_cast<std::size_t>(header_.group_length);
     for (std::size_t i = 0; i < node.count(); ++i) {
       unsigned char* e = b + kEntriesAt + i * group;
-      Store32(e, node.leaf ? 0 : node.slots[i].child);
-      Store32(e + kEntryRecnoAt, node.slots[i].item.recno);
+      StoreLittle32(e, node.leaf ? 0 : node.slots[i].child);
+      StoreLittle32(e + kEntryRecnoAt, node.slots[i].item.recno);
       std::memcpy(e + kEntryKeyAt, node.slots[i].item.key.data(), kl_);
     }
-    if (!node.leaf) Store32(b + kEntriesAt + node.count() * group, node.rightmost);
+    if (!node.leaf) StoreLittle32(b + kEntriesAt + node.count() * group, node.rightmost);
     writer_->WriteAt(std::uint64_t{node.block} * kBlockSize, b, kBlockSize);
   }
 
@@ -250,8 +244,8 @@ class Tree {
   void SaveHeader() {
     if (root_ == header_.root && blocks_ == header_.blocks) return;
     unsigned char b[8];
-    Store32(b + kRootAt, root_);
-    Store32(b + kBlockCountAt, blocks_);
+    StoreLittle32(b + kRootAt, root_);
+    StoreLittle32(b + kBlockCountAt, blocks_);
     writer_->WriteAt(0, b, sizeof b);
     header_.root = root_;
     header_.blocks = blocks_;
@@ -278,6 +272,7 @@ class Tree {
 
   const platform::File& file_;
   platform::File* writer_;
+  MappedFile* map_;
   Header header_;
   std::size_t kl_ = 0;
   std::uint32_t root_ = 0;
@@ -628,14 +623,14 @@ class BulkLoader {
     Level& l = levels_[level];
     std::uint64_t want = l.base + (l.node < l.extra ? 1 : 0);
     unsigned char* e = l.block.data() + kEntriesAt + l.filled * group_;
-    Store32(e, child);
+    StoreLittle32(e, child);
     if (level > 0 && l.filled + 1 == want) {
       // The last child of a branch is its rightmost pointer, without key.
-      Store32(l.block.data(), static_cast<std::uint32_t>(l.filled));
+      StoreLittle32(l.block.data(), static_cast<std::uint32_t>(l.filled));
     } else {
-      Store32(e + kEntryRecnoAt, level == 0 ? recno : 0);
+      StoreLittle32(e + kEntryRecnoAt, level == 0 ? recno : 0);
       std::memcpy(e + kEntryKeyAt, key, kl_);
-      if (level == 0) Store32(l.block.data(), static_cast<std::uint32_t>(l.filled + 1));
+      if (level == 0) StoreLittle32(l.block.data(), static_cast<std::uint32_t>(l.filled + 1));
     }
     if (++l.filled < want) return;
     // The node is complete: its last entry is the largest key below it.
@@ -658,15 +653,6 @@ class BulkLoader {
   std::uint32_t next_block_ = 1;
 };
 
-std::string TemporaryNameBeside(const std::string& path) {
-  std::random_device random;
-  std::uint64_t tag = (std::uint64_t{random()} << 32) ^ random();
-  char hex[17];
-  for (int i = 15; i >= 0; --i, tag >>= 4) hex[i] = "0123456789abcdef"[tag & 15];
-  hex[16] = 0;
-  return path + ".build-" + hex;
-}
-
 }  // namespace
 
 NdxIndex::NdxIndex(platform::File file, std::string key_expression, int key_length, bool writable)
@@ -677,8 +663,9 @@ NdxIndex::NdxIndex(platform::File file, std::string key_expression, int key_leng
 
 NdxIndex::~NdxIndex() = default;
 
-void NdxIndex::Build(const std::string& path, std::string_view key_expression, int key_length,
-                     std::vector<Entry> entries, std::uint32_t stamp) {
+namespace {
+
+void CheckBuildArguments(std::string_view key_expression, int key_length) {
   if (key_length < 1 || key_length > kMaxKeyLength) {
     throw Failure(err::kInvalidCall, "Index key length must be 1 to 100");
   }
@@ -686,6 +673,13 @@ void NdxIndex::Build(const std::string& path, std::string_view key_expression, i
       key_expression.find('\0') != std::string_view::npos) {
     throw Failure(err::kInvalidCall, "Index key expression must be 1 to 100 characters");
   }
+}
+
+}  // namespace
+
+void NdxIndex::Build(const std::string& path, std::string_view key_expression, int key_length,
+                     std::vector<Entry> entries, std::uint32_t stamp) {
+  CheckBuildArguments(key_expression, key_length);
   for (Entry& e : entries) {
     if (e.recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
     if (e.key.size() != static_cast<std::size_t>(key_length)) e.key = FitKey(e.key, key_length);
@@ -699,52 +693,53 @@ void NdxIndex::Build(const std::string& path, std::string_view key_expression, i
                               return a.recno == b.recno && a.key == b.key;
                             }),
                 entries.end());
+  std::size_t next = 0;
+  BuildSorted(path, key_expression, key_length, entries.size(), stamp,
+              [&](char* key, std::uint32_t& recno) {
+                std::memcpy(key, entries[next].key.data(), static_cast<std::size_t>(key_length));
+                recno = entries[next].recno;
+                ++next;
+              });
+}
 
+void NdxIndex::BuildSorted(const std::string& path, std::string_view key_expression, int key_length,
+                           std::uint64_t count, std::uint32_t stamp,
+                           const std::function<void(char* key, std::uint32_t& recno)>& next) {
+  CheckBuildArguments(key_expression, key_length);
+  if (count >= UINT32_MAX) throw Failure(err::kInvalidCall, "Too many entries for an index");
   const int group = GroupLengthFor(key_length);
   const int keys_per_block = MaxKeysPerBlock(group);
-  std::string temp = TemporaryNameBeside(path);
-  try {
-    platform::File out(temp, platform::File::Mode::kCreate);
-    BlockWriter writer(out);
-    BulkLoader loader(writer, key_length, keys_per_block, entries.size());
-    for (const Entry& e : entries) loader.Add(e.key, e.recno);
-    std::uint32_t root = loader.Finish();
-    writer.Flush();
-
-    unsigned char header[kBlockSize] = {};
-    Store32(header + kRootAt, root);
-    Store32(header + kBlockCountAt, loader.blocks());
-    Store16(header + kKeyLengthAt, static_cast<std::uint16_t>(key_length));
-    Store16(header + kKeysPerBlockAt, static_cast<std::uint16_t>(keys_per_block));
-    Store16(header + kKeyTypeAt, 0);
-    Store32(header + kGroupLengthAt, static_cast<std::uint32_t>(group));
-    header[kUniqueAt] = 0;
-    std::memcpy(header + kExpressionAt, key_expression.data(), key_expression.size());
-    Store32(header + kStampAt, stamp);
-    out.WriteAt(0, header, kBlockSize);
-    out.Truncate(std::uint64_t{loader.blocks()} * kBlockSize);
-    out.Sync();
-    out.Close();
-
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    auto old = fs::status(path, ec);
-    if (!ec && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);
-    fs::rename(temp, path, ec);
-    if (ec) ThrowErrno(ec.value());
-  } catch (...) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw;
+  // A build killed halfway left its temporary file beside the index; the builders of one tag
+  // take turns (the table's index lock), so any such file of a process that ended is garbage.
+  platform::RemoveStaleTemporaryFiles(path);
+  platform::ReplacementFile replacement(path);
+  platform::File& out = replacement.file();
+  BlockWriter writer(out);
+  BulkLoader loader(writer, key_length, keys_per_block, count);
+  std::string key(static_cast<std::size_t>(key_length), ' ');
+  for (std::uint64_t i = 0; i < count; ++i) {
+    std::uint32_t recno = 0;
+    next(key.data(), recno);
+    if (recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
+    loader.Add(key, recno);
   }
-  // Make the rename itself durable; the index can be rebuilt, so a directory that cannot be
-  // flushed is no failure.
-  try {
-    auto slash = path.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    platform::File(dir, platform::File::Mode::kReadOnly).Sync();
-  } catch (const Failure&) {
-  }
+  std::uint32_t root = loader.Finish();
+  writer.Flush();
+
+  unsigned char header[kBlockSize] = {};
+  StoreLittle32(header + kRootAt, root);
+  StoreLittle32(header + kBlockCountAt, loader.blocks());
+  StoreLittle16(header + kKeyLengthAt, static_cast<std::uint16_t>(key_length));
+  StoreLittle16(header + kKeysPerBlockAt, static_cast<std::uint16_t>(keys_per_block));
+  StoreLittle16(header + kKeyTypeAt, 0);
+  StoreLittle32(header + kGroupLengthAt, static_cast<std::uint32_t>(group));
+  header[kUniqueAt] = 0;
+  std::memcpy(header + kExpressionAt, key_expression.data(), key_expression.size());
+  StoreLittle32(header + kStampAt, stamp);
+  out.WriteAt(0, header, kBlockSize);
+  out.Truncate(std::uint64_t{loader.blocks()} * kBlockSize);
+  // An index can be rebuilt from its table, so the directory need not be flushed.
+  replacement.Commit(platform::Durability::kAtomic);
 }
 
 std::unique_ptr<NdxIndex> NdxIndex::Open(const std::string& path, bool writable) {
@@ -761,13 +756,13 @@ std::unique_ptr<NdxIndex> NdxIndex::Open(const std::string& path, bool writable)
 std::uint32_t NdxIndex::ReadStamp() const {
   unsigned char b[4];
   if (file_.ReadAt(kStampAt, b, sizeof b) != sizeof b) ThrowDamaged(file_.path(), "no header");
-  return Load32(b);
+  return LoadLittle32(b);
 }
 
 void NdxIndex::WriteStamp(std::uint32_t stamp) {
   RequireWritable();
   unsigned char b[4];
-  Store32(b, stamp);
+  StoreLittle32(b, stamp);
   file_.WriteAt(kStampAt, b, sizeof b);
 }
 
@@ -778,7 +773,7 @@ void NdxIndex::RequireWritable() const {
 void NdxIndex::Insert(std::string_view key, std::uint32_t recno) {
   RequireWritable();
   if (recno == 0) throw Failure(err::kInvalidCall, "Record number 0 in an index");
-  Tree tree(file_, &file_, key_length_);
+  Tree tree(file_, &file_, key_length_, &map_);
   Item item{FitKey(key, key_length_), recno};
   Cursor cursor(tree);
   cursor.Seek(item);
@@ -837,7 +832,7 @@ void NdxIndex::Remove(std::string_view key, std::uint32_t recno) {
 }
 
 std::vector<std::uint32_t> NdxIndex::Equal(std::string_view key) const {
-  Tree tree(file_, nullptr, key_length_);
+  Tree tree(file_, nullptr, key_length_, &map_);
   Item target{FitKey(key, key_length_), 0};
   std::vector<std::uint32_t> found;
   Cursor cursor(tree);
@@ -848,7 +843,7 @@ std::vector<std::uint32_t> NdxIndex::Equal(std::string_view key) const {
 }
 
 std::vector<std::uint32_t> NdxIndex::From(std::string_view key, std::size_t limit) const {
-  Tree tree(file_, nullptr, key_length_);
+  Tree tree(file_, nullptr, key_length_, &map_);
   std::vector<std::uint32_t> found;
   Cursor cursor(tree);
   for (cursor.Seek(Item{FitKey(key, key_length_), 0});

@@ -9,11 +9,13 @@
 #define TVR_ENGINE_NDX_INDEX_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/mapped_file.h"
 #include "platform/file.h"
 
 namespace tvr::engine {
@@ -32,6 +34,13 @@ class NdxIndex {
   // 1..100 or a record number 0, and the file layer's Failure (61 Disk full, ...) on I/O errors.
   static void Build(const std::string& path, std::string_view key_expression, int key_length,
                     std::vector<Entry> entries, std::uint32_t stamp);
+
+  // The same from `count` entries already in ascending (key, recno) order, without
+  // duplicates, handed out one at a time by `next` (which fills key_length bytes of key and
+  // the record number), so that building needs memory for a few blocks only.
+  static void BuildSorted(const std::string& path, std::string_view key_expression, int key_length,
+                          std::uint64_t count, std::uint32_t stamp,
+                          const std::function<void(char* key, std::uint32_t& recno)>& next);
 
   // Opens an existing file; nullptr when it does not exist. Throws Failure 3256 when the
   // header is not a valid .ndx header. Insert, Remove and WriteStamp need `writable`
@@ -70,6 +79,7 @@ class NdxIndex {
   void RequireWritable() const;
 
   platform::File file_;
+  mutable MappedFile map_{file_};  // lookups read their blocks through it
   std::string key_expression_;
   int key_length_;
   bool writable_;

@@ -5,31 +5,26 @@
 #include <string>
 #include <string_view>
 
+#include "platform/blanks.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
 namespace {
 
-// Keywords are plain ASCII, and no Windows-1252 letter outside ASCII folds onto an ASCII
-// letter, so folding ASCII letters is the code page's case-insensitive match for them.
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+using platform::TrimBlanks;
 
-// Position of `needle` (lower-case ASCII) in `text` from `from` on, letter case ignored.
+// Position of `needle` in `text` from `from` on, letter case ignored.
 std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0) {
-  if (needle.size() > text.size()) return std::string_view::npos;
-  for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    std::size_t k = 0;
-    while (k < needle.size() && FoldAscii(text[i + k]) == needle[k]) ++k;
-    if (k == needle.size()) return i;
-  }
-  return std::string_view::npos;
+  return platform::FindIgnoringCase(text, needle, from);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && FindNoCase(text.substr(0, prefix.size()), prefix) == 0;
+  return text.size() >= prefix.size() &&
+         platform::EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-// Every `from` (lower-case ASCII, letter case ignored) written as `to`, left to right; the
+// Every `from` (letter case ignored) written as `to`, left to right; the
 // replaced text is not searched again.
 std::string ReplaceNoCase(std::string_view text, std::string_view from, std::string_view to) {
   std::string out;
@@ -55,14 +50,6 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
   }
   out.append(text.substr(pos));
   return out;
-}
-
-// Blanks only, as the query texts separate their words with blanks.
-std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
 }
 
 // Takes the word before the first blank off `rest`, leaving the text after that blank with

@@ -3,12 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/engine_handles.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
 namespace {
+
+// How often a statement tries to lock a row another process holds, 100 ms apart: as Edit does.
+constexpr int kStatementLockAttempts = 10;
 
 // Converts every value of an update the way the recordset will store it into its column, so
 // that a value that does not fit (or a column the table lacks) fails the statement before the
@@ -22,7 +26,7 @@ void CheckAssignments(DATA4* data, const std::vector<Assignment>& assignments) {
     const Value value(a.value);
     switch (f4type(field)) {
       case 'D':
-        value.ToDate();
+        if (!IsBlankDate(value)) value.ToDate();
         break;
       case 'N':
       case 'F':
@@ -62,6 +66,7 @@ CBRecordset DBF::OpenRecordset(std::string_view query_text) {
   }
   CBRecordset rs;
   rs.DataHandle = data;
+  rs.TakeOwnership();
   rs.QueryHandle = relate4init(data);
 
   if (!query.sort.empty()) {
@@ -74,26 +79,58 @@ CBRecordset DBF::OpenRecordset(std::string_view query_text) {
   return rs;
 }
 
-void DBF::Execute(std::string_view statement) {
+std::int32_t DBF::Execute(std::string_view statement) {
   const Statement parsed = ParseStatement(statement);
-  if (parsed.kind == Statement::Kind::kOther) return;
+  if (parsed.kind == Statement::Kind::kOther) return 0;
 
   CBRecordset rs = OpenRecordset(parsed.select_text);
   if (parsed.kind == Statement::Kind::kUpdate && !rs.Eof()) {
     CheckAssignments(rs.DataHandle, parsed.assignments);
   }
-  while (!rs.Eof()) {
-    if (LockRecord(rs)) {
-      if (parsed.kind == Statement::Kind::kDelete) {
-        rs.Delete();
-      } else {
-        for (const Assignment& a : parsed.assignments) rs.Fields(a.field, Value(a.value));
+  DATA4* data = rs.DataHandle;
+  RELATE4* query = rs.QueryHandle;
+  TableLocks& locks = data->table->locks();
+
+  // First lock every matching row, waiting for each as Edit does. A row that stays locked
+  // fails the statement before any row changes; a row that no longer matches once locked (a
+  // peer changed it meanwhile) is let go.
+  std::vector<std::uint32_t> rows;
+  try {
+    for (; !rs.Eof(); rs.MoveNext()) {
+      const auto recno = static_cast<std::uint32_t>(d4recNo(data));
+      if (!locks.TryLockRecord(recno, kStatementLockAttempts)) {
+        throw Failure(err::kLockFailed,
+                      "Couldn't update; currently locked: record " + std::to_string(recno) +
+                          " of the table " + parsed.table +
+                          " is locked by another user, so the statement changed no row");
       }
-      UnlockRecord(rs);
+      std::string now(data->table->record_length(), '\0');
+      data->table->ReadHeldRecord(recno, now.data());
+      if (query->filter && !query->filter->Matches(now)) {
+        locks.UnlockRecord(recno);
+        continue;
+      }
+      rows.push_back(recno);
     }
-    rs.MoveNext();
+  } catch (...) {
+    locks.UnlockAllRecords();
+    throw;
   }
+
+  // Then change them, each read again under its lock; unlocking writes the last one.
+  std::int32_t changed = 0;
+  for (std::uint32_t recno : rows) {
+    if (d4go(data, recno) != kStatusSuccess) continue;
+    if (parsed.kind == Statement::Kind::kDelete) {
+      rs.Delete();
+    } else {
+      for (const Assignment& a : parsed.assignments) rs.Fields(a.field, Value(a.value));
+    }
+    ++changed;
+  }
+  UnlockRecord(rs);
   rs.DBClose();
+  return changed;
 }
 
 bool DBF::LockRecord(CBRecordset& rs) {

@@ -19,6 +19,7 @@
 #ifndef TVR_ENGINE_QUERY_TRANSLATOR_H_
 #define TVR_ENGINE_QUERY_TRANSLATOR_H_
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -44,16 +45,18 @@ class DBF {
   // (separated by "+" or ","). Every call opens the table anew.
   CBRecordset OpenRecordset(std::string_view query_text);
 
-  // Runs a statement row by row:
+  // Runs a statement row by row and returns the number of rows it changed:
   // - "delete * from <table> where <condition>": marks every matching row deleted;
   // - "update <table> set <field>=<value>, ... where <condition>": stores the values into
   //   every matching row, each converted to its column's type (numbers may carry thousands
   //   separators, quoted values may hold commas).
-  // A row that another process holds locked is left unchanged. A statement whose first word
-  // is neither "delete" nor "update" changes nothing. An update whose values do not convert to
-  // their columns (or names a column the table lacks) fails before any row changes. The table
-  // is closed afterwards.
-  void Execute(std::string_view statement);
+  // Every matching row is locked first; a row another process holds locked is waited for as
+  // Edit waits (10 tries, 100 ms apart), and when it stays locked the statement changes no
+  // row and throws 3260 naming the table and the record. A statement whose first word is
+  // neither "delete" nor "update" changes nothing (0). An update whose values do not convert
+  // to their columns (or names a column the table lacks) fails before any row changes. The
+  // table is closed afterwards.
+  std::int32_t Execute(std::string_view statement);
 
   std::string Test() const { return "Hi. This is a test."; }
 

@@ -30,12 +30,31 @@ bool RetryUntilTimeout(Attempt attempt) {
 
 }  // namespace
 
+platform::File& TableLocks::Writer() {
+  if (writer_.is_open()) return writer_;
+  if (write_denied_) DenyWrite();
+  try {
+    writer_ = platform::File(path_, platform::File::Mode::kReadWrite);
+  } catch (const Failure& f) {
+    if (f.number() != err::kPermissionDenied && f.number() != err::kPathFileAccess) throw;
+    write_denied_ = true;
+    DenyWrite();
+  }
+  return writer_;
+}
+
+void TableLocks::DenyWrite() const {
+  throw Failure(err::kPermissionDenied,
+                "Permission denied: the table " + path_ +
+                    " cannot be changed, as this process lacks write permission to the file");
+}
+
 bool TableLocks::TryLockRecord(std::uint32_t recno, int attempts) {
   if (!HoldsRecord(recno)) {
     bool locked = false;
     for (int i = 0; i < std::max(attempts, 1); ++i) {
       if (i > 0) std::this_thread::sleep_for(kAttemptPause);
-      if (writer_.TryLockExclusive(kRecordLockBase + recno, 1)) {
+      if (Writer().TryLockExclusive(kRecordLockBase + recno, 1)) {
         locked = true;
         break;
       }
@@ -48,7 +67,7 @@ bool TableLocks::TryLockRecord(std::uint32_t recno, int attempts) {
 
 void TableLocks::LockRecordForWrite(std::uint32_t recno) {
   if (!HoldsRecord(recno) &&
-      !RetryUntilTimeout([&] { return writer_.TryLockExclusive(kRecordLockBase + recno, 1); })) {
+      !RetryUntilTimeout([&] { return Writer().TryLockExclusive(kRecordLockBase + recno, 1); })) {
     throw Failure(err::kLockFailed, "Couldn't update; record " + std::to_string(recno) + " of " +
                                         path_ + " is locked by another user");
   }
@@ -59,19 +78,36 @@ void TableLocks::UnlockRecord(std::uint32_t recno) {
   auto it = records_.find(recno);
   if (it == records_.end()) return;
   records_.erase(it);
-  if (!HoldsRecord(recno)) writer_.Unlock(kRecordLockBase + recno, 1);
+  if (!HoldsRecord(recno)) Writer().Unlock(kRecordLockBase + recno, 1);
 }
 
 void TableLocks::UnlockAllRecords() {
   for (auto it = records_.begin(); it != records_.end(); it = records_.upper_bound(*it)) {
-    writer_.Unlock(kRecordLockBase + *it, 1);
+    Writer().Unlock(kRecordLockBase + *it, 1);
   }
   records_.clear();
 }
 
+void TableLocks::LockEveryRecord() {
+  // Length 0: from the first record to any record there will ever be.
+  if (!RetryUntilTimeout([&] { return Writer().TryLockExclusive(kRecordLockBase + 1, 0); })) {
+    throw Failure(err::kLockFailed,
+                  "Couldn't update; currently locked: rows of " + path_ + " are being changed");
+  }
+}
+
+void TableLocks::UnlockEveryRecord() { Writer().Unlock(kRecordLockBase + 1, 0); }
+
+void TableLocks::WaitForRead(std::uint32_t first, std::uint32_t count) {
+  if (!RetryUntilTimeout([&] { return reader_.TryLockShared(kRecordLockBase + first, count); })) {
+    throw Failure(err::kLockFailed, "Couldn't read; currently locked: record " +
+                                        std::to_string(first) + " of " + path_);
+  }
+}
+
 void TableLocks::LockAppend() {
   if (append_depth_ == 0 &&
-      !RetryUntilTimeout([&] { return writer_.TryLockExclusive(kAppendLockByte, 1); })) {
+      !RetryUntilTimeout([&] { return Writer().TryLockExclusive(kAppendLockByte, 1); })) {
     throw Failure(err::kLockFailed, "Couldn't update; " + path_ + " is locked for appending");
   }
   ++append_depth_;
@@ -79,7 +115,7 @@ void TableLocks::LockAppend() {
 
 void TableLocks::UnlockAppend() {
   if (append_depth_ == 0) return;
-  if (--append_depth_ == 0) writer_.Unlock(kAppendLockByte, 1);
+  if (--append_depth_ == 0) Writer().Unlock(kAppendLockByte, 1);
 }
 
 void TableLocks::LockIndex(bool exclusive) {
@@ -91,9 +127,10 @@ void TableLocks::LockIndex(bool exclusive) {
     ++index_depth_;
     return;
   }
+  if (exclusive) Writer();  // a process that may not write fails here, naming the file
   bool locked = RetryUntilTimeout([&] {
     return exclusive ? writer_.TryLockExclusive(kIndexLockByte, 1)
-                     : writer_.TryLockShared(kIndexLockByte, 1);
+                     : reader_.TryLockShared(kIndexLockByte, 1);
   });
   if (!locked)
     throw Failure(err::kLockFailed, "Couldn't update; the index of " + path_ + " is locked");
@@ -103,11 +140,16 @@ void TableLocks::LockIndex(bool exclusive) {
 
 void TableLocks::UnlockIndex() {
   if (index_depth_ == 0) return;
-  if (--index_depth_ == 0) writer_.Unlock(kIndexLockByte, 1);
+  if (--index_depth_ == 0) {
+    if (index_exclusive_) {
+      writer_.Unlock(kIndexLockByte, 1);
+    } else {
+      reader_.Unlock(kIndexLockByte, 1);
+    }
+  }
 }
 
 bool TableLocks::TryLockForRead(std::uint32_t first, std::uint32_t count) {
-  if (!reader_.is_open()) reader_ = platform::File(path_, platform::File::Mode::kReadOnly);
   for (int i = 0; i < 4; ++i) {
     if (i > 0) std::this_thread::sleep_for(std::chrono::microseconds(100 << i));
     if (reader_.TryLockShared(kRecordLockBase + first, count)) return true;
@@ -121,15 +163,19 @@ void TableLocks::UnlockForRead(std::uint32_t first, std::uint32_t count) {
 
 void TableLocks::ReleaseAll() {
   try {
-    UnlockAllRecords();
-    if (append_depth_ > 0) writer_.Unlock(kAppendLockByte, 1);
-    if (index_depth_ > 0) writer_.Unlock(kIndexLockByte, 1);
+    if (writer_.is_open()) {
+      UnlockAllRecords();
+      if (append_depth_ > 0) writer_.Unlock(kAppendLockByte, 1);
+      if (index_depth_ > 0 && index_exclusive_) writer_.Unlock(kIndexLockByte, 1);
+    }
+    if (index_depth_ > 0 && !index_exclusive_) reader_.Unlock(kIndexLockByte, 1);
   } catch (const Failure&) {
-    // Closing the files below drops every lock anyway.
+    // Closing the files drops every lock anyway.
   }
+  records_.clear();
   append_depth_ = 0;
   index_depth_ = 0;
-  reader_.Close();
+  writer_.Close();
 }
 
 }  // namespace tvr::engine

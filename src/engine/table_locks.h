@@ -7,11 +7,14 @@
 //                                                memo file's free-block pointer
 //   kRecordLockBase + n = 1,000,000,000 + n      one byte per record n (n >= 1)
 //
-// Writers take exclusive locks through the table's read-write file; readers take shared
-// record locks through a second, read-only file of the same table, so that a reader's lock
-// never merges with (and so never drops) a lock this table holds as a writer. Locks belong to
-// the open file, not to the process (platform::File), so two opens of one table in one
-// process exclude each other like two processes do.
+// A table is opened read-only; readers take shared locks (record ranges, the index lock)
+// through that file. The table's read-write file is opened only when the table first writes
+// or takes an exclusive lock, so a query that only reads opens the table file once, and a
+// process that may only read the file can still read it. Writers take exclusive locks through
+// the read-write file, so that a reader's lock never merges with (and so never drops) a lock
+// this table holds as a writer. Locks belong to the open file, not to the process
+// (platform::File), so two opens of one table in one process exclude each other like two
+// processes do.
 //
 // Lock order (never wait for an earlier lock while holding a later one):
 //   record lock -> append lock -> index lock.
@@ -32,8 +35,14 @@ inline constexpr std::uint64_t kIndexLockByte = kRecordLockBase - 1;
 
 class TableLocks {
  public:
-  // `writer` is the table's read-write file; it must outlive this object.
-  TableLocks(platform::File& writer, std::string path) : writer_(writer), path_(std::move(path)) {}
+  // `reader` is the table's read-only file; it must outlive this object.
+  TableLocks(platform::File& reader, std::string path) : reader_(reader), path_(std::move(path)) {}
+
+  // The table's read-write file, opened at the first call. Throws Failure 70 naming the file
+  // when the process lacks write permission to it.
+  platform::File& Writer();
+  // False once opening the read-write file was refused; true before it was tried.
+  bool MayWrite() const { return !write_denied_; }
 
   // Record locks (exclusive). Try* makes `attempts` tries, waiting 100 ms between them, and
   // returns false when another holder keeps the record locked. Holding is counted: a record
@@ -45,6 +54,10 @@ class TableLocks {
   bool HoldsRecord(std::uint32_t recno) const { return records_.count(recno) > 0; }
   // Releases every record lock this table holds.
   void UnlockAllRecords();
+  // Every record's lock at once, of the records there are and of any appended meanwhile (the
+  // memo compaction). Waits up to the write timeout; throws Failure 3260.
+  void LockEveryRecord();
+  void UnlockEveryRecord();
 
   // The append lock (exclusive) and the index lock (shared or exclusive), nested: an inner
   // Lock of a lock already held is counted and changes nothing. Asking for the index lock
@@ -56,18 +69,23 @@ class TableLocks {
   void UnlockIndex();
   bool HoldsIndexExclusive() const { return index_depth_ > 0 && index_exclusive_; }
 
-  // Shared locks on the records [first, first + count) through the reader file, for a
+  // Shared locks on the records [first, first + count) through the read-only file, for a
   // consistent read of them. False when a writer holds one of them (after a few short tries).
+  // WaitForRead waits for them up to the write timeout instead (throws Failure 3260).
   bool TryLockForRead(std::uint32_t first, std::uint32_t count);
   void UnlockForRead(std::uint32_t first, std::uint32_t count);
+  void WaitForRead(std::uint32_t first, std::uint32_t count);
 
   // Releases everything (the table is being closed).
   void ReleaseAll();
 
  private:
-  platform::File& writer_;
+  [[noreturn]] void DenyWrite() const;
+
+  platform::File& reader_;
   std::string path_;
-  platform::File reader_;  // opened at the first shared read lock
+  platform::File writer_;  // opened by Writer()
+  bool write_denied_ = false;
   std::multiset<std::uint32_t> records_;
   int append_depth_ = 0;
   int index_depth_ = 0;

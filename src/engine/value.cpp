@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/blanks.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 
 namespace tvr::engine {
@@ -47,22 +49,10 @@ bool ValidDate(int y, int m, int d) {
   return y >= 100 && y <= 9999 && m >= 1 && m <= 12 && d >= 1 && d <= DaysInMonth(y, m);
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
+// Values typed by a user may carry blanks and tabs around them.
+std::string_view Trim(std::string_view s) { return platform::TrimBlanksAndTabs(s); }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
+using platform::EqualsIgnoringCase;
 
 // Reads an unsigned decimal number of 1 to `max_digits` digits at `pos`.
 bool ReadDigits(std::string_view s, std::size_t& pos, int max_digits, int& out, int& digits) {

@@ -84,7 +84,9 @@ TEST_F(DispatcherTest, TitleBoxOrTemplate) {
   // Without the template every other page ends on the error page alone, nothing before it.
   ::unlink((DataDir() + "ConfigurationHeader.html").c_str());
   page = Post("/ChooseClient", {});
-  EXPECT_TRUE(Has(page, "File not found Error Number =  53")) << page;
+  EXPECT_TRUE(
+      Has(page, "File not found: " + DataDir() + "ConfigurationHeader.html Error Number =  53"))
+      << page;
   EXPECT_EQ(page.find("<html>"), std::string::npos);
   // The title box needs no template.
   EXPECT_TRUE(

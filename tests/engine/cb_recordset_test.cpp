@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/engine.h"
+#include "engine/query_translator.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"
 
@@ -162,8 +163,46 @@ TEST_F(RecordsetTest, BadValuesAndMissingColumnsFail) {
   expect_failure(err::kTypeMismatch, [&] { rs->Fields("amount", Value("many")); });
   expect_failure(err::kTypeMismatch, [&] { rs->Fields("when", Value("someday")); });
   expect_failure(err::kOverflow, [&] { rs->Fields("amount", Value(1e12)); });
-  f4assignNVB(d4field(rs->DataHandle, "when"), "        ", 8);
-  expect_failure(err::kTypeMismatch, [&] { rs->Fields("when"); });
+  for (const char* malformed : {"1999XX01", "19990231", "199901  ", "   19990"}) {
+    f4assignNVB(d4field(rs->DataHandle, "when"), malformed, 8);
+    expect_failure(err::kTypeMismatch, [&] { rs->Fields("when"); });
+  }
+}
+
+// Rows appended without a date hold blanks, other programs write "00000000": both read as the
+// empty text, and written back (or as null) they stay blank.
+TEST_F(RecordsetTest, BlankDatesReadAsEmptyAndStayBlank) {
+  struct Case {
+    const char* stored;
+    Value written;
+  };
+  const Case kCases[] = {{"        ", Value("")},
+                         {"00000000", Value("")},
+                         {"00000000", Value()},
+                         {"        ", Value("  ")}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.stored);
+    auto rs = Query("code = \"ACME2\"");
+    rs->Edit();
+    f4assignNVB(d4field(rs->DataHandle, "when"), c.stored, 8);
+    rs->Update();
+    rs->MoveFirst();
+    const Value read = rs->Fields("when").Value;
+    EXPECT_EQ(read, Value(""));
+    rs->Edit();
+    rs->Fields("when", c.written);
+    rs->Fields("name", Value("touched"));
+    rs->Update();
+    auto engine = testing::NewEngine();
+    DATA4* t = d4open(engine.get(), path_.c_str());
+    ASSERT_EQ(d4go(t, 2), 0);
+    EXPECT_EQ(std::string(f4ptr(d4field(t, "when")), 8), "        ");
+  }
+  // An update statement may blank a date too.
+  DBF dbf(engine_.get());
+  dbf.DatabaseDir = dir_.path() + "/";
+  dbf.Execute(R"(update client set when = "" where code = "BOB")");
+  EXPECT_EQ(Query("code = \"BOB\"")->Fields("when").Value, Value(""));
 }
 
 TEST_F(RecordsetTest, RecordCountIsCachedUntilAnAppend) {

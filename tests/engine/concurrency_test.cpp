@@ -135,6 +135,45 @@ TEST(ConcurrencyTest, ConcurrentAppendersNeverOverwriteEachOther) {
   NdxIndex::Open(dir.File("orders_code.ndx"), false)->Check();
 }
 
+// Eight processes each update their own column of one shared row through statements: every
+// update is applied (a statement waits for the row as Edit does) and each reports one row.
+TEST(ConcurrencyTest, StatementsOnOneRowFromManyProcessesAreAllApplied) {
+  ScratchDir dir;
+  const int kWriters = 8, kUpdates = 40;
+  {
+    std::vector<std::string> names = {"CODE"};
+    for (int c = 1; c <= kWriters; ++c) names.push_back("N" + std::to_string(c));
+    std::vector<FIELD4INFO> fields;
+    fields.push_back({names[0].c_str(), 'C', 10, 0});
+    for (int c = 1; c <= kWriters; ++c)
+      fields.push_back({names[static_cast<std::size_t>(c)].c_str(), 'N', 6, 0});
+    fields.push_back({nullptr, 0, 0, 0});
+    auto engine = testing::NewEngine();
+    DATA4* t = d4create(engine.get(), dir.File("shared").c_str(), fields.data(), nullptr);
+    d4appendStartVB(t, 0);
+    d4blank(t);
+    f4assignNVB(d4field(t, "CODE"), "SHARED", 6);
+    ASSERT_EQ(d4append(t), 0);
+  }
+  const std::string tool = testing::BuiltProgram("table_writer_tool");
+  std::vector<Child> children;
+  for (int c = 1; c <= kWriters; ++c) {
+    children.push_back(Start(
+        {tool, "update", dir.path(), "shared", "N" + std::to_string(c), std::to_string(kUpdates)}));
+  }
+  for (auto& c : children) {
+    ReadAll(c.out);
+    EXPECT_EQ(Wait(c.pid), 0);
+  }
+  auto engine = testing::NewEngine();
+  DATA4* t = d4open(engine.get(), dir.File("shared").c_str());
+  ASSERT_EQ(d4top(t), 0);
+  for (int c = 1; c <= kWriters; ++c) {
+    EXPECT_EQ(testing::FieldText(t, ("N" + std::to_string(c)).c_str()), std::to_string(kUpdates))
+        << c;
+  }
+}
+
 TEST(ConcurrencyTest, WriterKilledAtRandomMomentsLeavesASoundTable) {
   ScratchDir dir;
   const std::string path = dir.File("orders.dbf");

@@ -8,6 +8,7 @@
 #include "engine/dbf_format.h"
 #include "engine/engine.h"
 #include "platform/failure.h"
+#include "platform/little_endian.h"
 #include "support/db_test_support.h"
 
 namespace tvr::engine {
@@ -22,10 +23,10 @@ constexpr std::size_t kHeaderLength = 32 + 7 * 32 + 1;
 constexpr std::size_t kRecordLength = 1 + 10 + 20 + 10 + 8 + 8 + 1 + 10;
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
-  return dbf::GetU32(reinterpret_cast<const unsigned char*>(b.data() + at));
+  return platform::LoadLittle32(reinterpret_cast<const unsigned char*>(b.data() + at));
 }
 std::uint16_t U16(const std::string& b, std::size_t at) {
-  return dbf::GetU16(reinterpret_cast<const unsigned char*>(b.data() + at));
+  return platform::LoadLittle16(reinterpret_cast<const unsigned char*>(b.data() + at));
 }
 
 TEST(DbfFileTest, WritesDbaseThreeHeaderRecordsAndMemoBlocks) {

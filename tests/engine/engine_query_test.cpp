@@ -1,10 +1,15 @@
 // Queries through the engine: the rows they walk with and without an index tag.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <set>
 
 #include "engine/engine.h"
+#include "engine/ndx_index.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"
 
@@ -99,6 +104,31 @@ TEST_F(QueryTest, TagKeepsUpWithChangedKeysAndAppends) {
   EXPECT_EQ(Walk(again, "code = \"ZED\""), (std::vector<long>{2, 301}));
 }
 
+// A query walked again sees what others changed since its last walk: a key moved into it, a
+// row appended, a row of its key moved out.
+TEST_F(QueryTest, AQueryWalkedAgainSeesChangesMadeMeanwhile) {
+  RELATE4* rel = relate4init(tagged_);
+  relate4querySet(rel, "code = \"ZED\"");
+  const auto rows = [&] {
+    std::vector<long> out;
+    for (int s = relate4top(rel); s == 0; s = relate4skip(rel, 1)) out.push_back(d4recNo(tagged_));
+    return out;
+  };
+  EXPECT_EQ(rows(), (std::vector<long>{}));
+  auto engine = testing::NewEngine();
+  DATA4* peer = d4open(engine.get(), dir_.File("tagged").c_str());
+  ASSERT_EQ(d4go(peer, 3), 0);
+  f4assignNVB(d4field(peer, "code"), "ZED", 3);
+  d4go(peer, 4);  // leaving the row writes it
+  EXPECT_EQ(rows(), (std::vector<long>{3}));
+  AppendSample(peer, "ZED", "appended", 1, "", false, "");
+  EXPECT_EQ(rows(), (std::vector<long>{3, 301}));
+  ASSERT_EQ(d4go(peer, 3), 0);
+  f4assignNVB(d4field(peer, "code"), "BOB", 3);
+  d4close(peer);
+  EXPECT_EQ(rows(), (std::vector<long>{301}));
+}
+
 TEST_F(QueryTest, StaleOrMissingTagIsRebuiltOnOpen) {
   d4close(tagged_);
   // An append by a program that knows nothing of the tag: the count no longer matches it.
@@ -111,11 +141,46 @@ TEST_F(QueryTest, StaleOrMissingTagIsRebuiltOnOpen) {
   bytes[4] = static_cast<char>(301 % 256);
   bytes[5] = static_cast<char>(301 / 256);
   testing::WriteBytes(dir_.File("tagged.dbf"), bytes);
+  const auto inode = [&] {
+    struct stat st {};
+    ::stat(dir_.File("tagged_code.ndx").c_str(), &st);
+    return st.st_ino;
+  };
+  const auto before = inode();
   {
     auto engine = testing::NewEngine();
     DATA4* t = d4open(engine.get(), dir_.File("tagged").c_str());
     EXPECT_EQ(Walk(t, "code = \"PEER\""), (std::vector<long>{301}));
+    EXPECT_EQ(Walk(t, "code = \"BOB\"").size(), 60u);
   }
+  // The tag took the appended row in; it was not built anew (which replaces the file).
+  EXPECT_EQ(inode(), before);
+  NdxIndex::Open(dir_.File("tagged_code.ndx"), false)->Check();
+  EXPECT_EQ(NdxIndex::Open(dir_.File("tagged_code.ndx"), false)->ReadStamp(), 301u);
+
+  // The peer takes the row away again (a pack): a tag stamped beyond the count is rebuilt, and
+  // the temporary file a rebuild killed halfway left behind goes with it.
+  const int dead = ::fork();
+  if (dead == 0) ::_exit(0);
+  ::waitpid(dead, nullptr, 0);
+  const std::string left_over = dir_.File("tagged_code.ndx.tmp." + std::to_string(dead));
+  testing::WriteBytes(left_over, "half a tag");
+  bytes.erase(bytes.size() - 1 - length, length);
+  bytes[4] = static_cast<char>(300 % 256);
+  bytes[5] = static_cast<char>(300 / 256);
+  testing::WriteBytes(dir_.File("tagged.dbf"), bytes);
+  {
+    auto engine = testing::NewEngine();
+    DATA4* t = d4open(engine.get(), dir_.File("tagged").c_str());
+    EXPECT_EQ(Walk(t, "code = \"PEER\""), (std::vector<long>{}));
+    EXPECT_EQ(Walk(t, "code = \"BOB\"").size(), 60u);
+  }
+  EXPECT_NE(inode(), before);
+  EXPECT_FALSE(std::filesystem::exists(left_over));
+  bytes.insert(bytes.size() - 1, row);
+  bytes[4] = static_cast<char>(301 % 256);
+  bytes[5] = static_cast<char>(301 / 256);
+  testing::WriteBytes(dir_.File("tagged.dbf"), bytes);
   // A tag file removed while the table is open is rebuilt at its next use.
   auto engine = testing::NewEngine();
   DATA4* t = d4open(engine.get(), dir_.File("tagged").c_str());

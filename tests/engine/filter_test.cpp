@@ -199,6 +199,36 @@ TEST(FilterTest, RejectsBadExpressionsWithAClearFailure) {
   }
 }
 
+// The client table's free fields 1OTHER to 10OTHER: a word that starts with digits and names a
+// column is that column; one that names none is still a bad number.
+TEST(FilterTest, ColumnNamesMayStartWithDigits) {
+  const std::vector<FieldDesc> fields = {
+      {"1OTHER", 'C', 1, 5, 0}, {"10OTHER", 'C', 6, 5, 0}, {"2NUM", 'N', 11, 4, 0}};
+  const std::string record = std::string(" abc  xyz  ") + "   7";
+  struct Case {
+    const char* expression;
+    bool matches;
+  };
+  const Case kCases[] = {
+      {R"(1other = "abc")", true},    {R"(10OTHER = "xyz" .and. 1other = "abc")", true},
+      {R"(1other = 10other)", false}, {"2num = 7", true},
+      {"2num > 7.5", false},          {R"((1other = "abc") .and. .not. deleted())", true},
+  };
+  for (const Case& c : kCases) {
+    EXPECT_EQ(Filter::Compile(c.expression, fields).Matches(record), c.matches) << c.expression;
+  }
+  EXPECT_EQ(Filter::Compile(R"(1other = "abc")", fields).RequiredEquality("1OTHER"), "abc");
+  for (const char* bad : {R"(3other = "abc")", "2num = 12abc"}) {
+    try {
+      Filter::Compile(bad, fields);
+      ADD_FAILURE() << bad << " was accepted";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), 3075);
+      EXPECT_NE(f.description().find("bad number"), std::string::npos) << f.description();
+    }
+  }
+}
+
 TEST(FilterTest, DeepNestingFailsAndLongChainsWork) {
   const auto nested = [](int levels) {
     return std::string(levels, '(') + "new" + std::string(levels, ')');

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/query_text.h"
@@ -169,12 +173,34 @@ TEST_F(QueryTranslatorTest, DeleteMarksTheMatchingRowsDeleted) {
   EXPECT_EQ(Stored("orders"), Stored("tax"));  // other tables untouched
 }
 
-TEST_F(QueryTranslatorTest, DeleteLeavesARowAnotherHolderHasLocked) {
+// A statement waits for a row another holder has locked, as Edit does; when it stays locked
+// the statement changes no row and says so, naming the table. The number it reports is the
+// number of rows it changed.
+TEST_F(QueryTranslatorTest, StatementsWaitForLockedRowsAndFailWhenTheyStayLocked) {
+  const std::string before = Stored("orders");
   DATA4* other = d4open(engine_.get(), dir_.File("orders").c_str());  // its own lock owner
-  ASSERT_EQ(d4lock(other, 1), 0);
-  dbf_.Execute(R"(delete * from orders where orderno = "1001")");
-  EXPECT_EQ(Rows("orders"), "1,3,6");
-  d4unlock(other);
+  ASSERT_EQ(d4lock(other, 4), 0);
+  for (const char* statement : {R"(delete * from orders where orderno = "1001")",
+                                R"(update orders set total = 9 where orderno = "1001")"}) {
+    try {
+      dbf_.Execute(statement);
+      ADD_FAILURE() << statement << " went past a locked row";
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), err::kLockFailed);
+      EXPECT_NE(f.description().find("orders"), std::string::npos) << f.description();
+    }
+    EXPECT_EQ(Stored("orders"), before) << statement;
+  }
+  // Released while the statement waits: it goes on and changes every matching row.
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    d4unlock(other);
+  });
+  EXPECT_EQ(dbf_.Execute(R"(delete * from orders where orderno = "1001")"), 3);
+  release.join();
+  EXPECT_EQ(Rows("orders"), "3,6");
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "ACME")"), 1);
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "NOBODY")"), 0);
 }
 
 TEST_F(QueryTranslatorTest, UpdateStoresValuesWithCommasIntoTheMatchingRows) {
@@ -216,7 +242,11 @@ TEST_F(QueryTranslatorTest, StatementsChangeNothingThroughAQuotedRequestValue) {
 }
 
 TEST_F(QueryTranslatorTest, MissingTableIsFileNotFoundWithItsName) {
-  for (const char* query : {"nosuch", R"(select * from nosuch where code = "A")"}) {
+  // A name longer than the system allows is a missing table too.
+  const std::string too_long(300, 'x');
+  for (const std::string& query :
+       {std::string("nosuch"), std::string(R"(select * from nosuch where code = "A")"),
+        "select * from " + too_long + "nosuch where code = \"A\""}) {
     try {
       dbf_.OpenRecordset(query);
       ADD_FAILURE() << query << " opened";
@@ -226,6 +256,72 @@ TEST_F(QueryTranslatorTest, MissingTableIsFileNotFoundWithItsName) {
     }
   }
   EXPECT_THROW(dbf_.Execute(R"(delete * from nosuch where code = "A")"), Failure);
+}
+
+// The client table's free fields 1OTHER .. 10OTHER can be filtered, sorted and sought on.
+TEST_F(QueryTranslatorTest, ColumnsWhoseNamesStartWithDigitsFilterSortAndSeek) {
+  static const FIELD4INFO kFields[] = {
+      {"CODE", 'C', 20, 0}, {"1OTHER", 'C', 10, 0}, {"10OTHER", 'C', 10, 0}, {nullptr, 0, 0, 0}};
+  static const TAG4INFO kTags[] = {{"1other", "1OTHER"}, {nullptr, nullptr}};
+  DATA4* data = d4create(engine_.get(), dir_.File("free").c_str(), kFields, kTags);
+  const char* const kValues[][3] = {{"A", "x", "3"}, {"B", "y", "1"}, {"C", "x", "2"}};
+  for (const auto& row : kValues) {
+    d4appendStartVB(data, 0);
+    d4blank(data);
+    for (int c = 0; c < 3; ++c) f4assignNVB(d4fieldJ(data, c + 1), row[c], 1);
+    d4append(data);
+  }
+  d4close(data);
+  EXPECT_EQ(Rows(R"(select * from free where 1other = "x")"), "1,3");
+  EXPECT_EQ(Rows(R"(select * from free where 10OTHER >= "2" and 1OTHER = "x")"), "1,3");
+  EXPECT_EQ(Rows(R"(select * from free where code <> "" order by 10other)"), "2,3,1");
+  CBRecordset rs = dbf_.OpenRecordset("free");
+  rs.Index("1other");
+  ASSERT_NE(rs.TagHandle, nullptr);
+  rs.dbSeek("y");
+  EXPECT_FALSE(rs.NoMatch);
+  EXPECT_EQ(rs.Fields("code").Value.ToText(), "B");
+  EXPECT_EQ(rs.Fields("10other").Value.ToText(), "1");
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++n;
+  }
+  return n;
+}
+
+// A page that lists every client or every order opens one recordset after another: each
+// closes its table when it is closed, reopened or destroyed.
+TEST_F(QueryTranslatorTest, RecordsetsCloseTheirTablesSoDescriptorsDoNotRunOut) {
+  const int before = OpenDescriptors();
+  std::optional<CBRecordset> standing;
+  for (int i = 0; i < 10000; ++i) {
+    switch (i % 4) {
+      case 0: {  // destroyed at the end of the scope
+        CBRecordset rs = dbf_.OpenRecordset(R"(select * from client where code = "ACME")");
+        ASSERT_FALSE(rs.Eof());
+        break;
+      }
+      case 1:  // reopened over the last one
+        standing = dbf_.OpenRecordset("select * from orders where code = " + QuoteText("BETA"));
+        ASSERT_EQ(standing->Fields("name").Value.ToText(), "Beta, Inc.");
+        break;
+      case 2: {  // closed, then destroyed
+        CBRecordset rs = dbf_.OpenRecordset("tax");
+        rs.DBClose();
+        rs.MoveNext();
+        EXPECT_TRUE(rs.Eof());
+        break;
+      }
+      case 3:
+        dbf_.Execute(R"(update orditems set total = 3 where code = "BETA")");
+        break;
+    }
+  }
+  standing.reset();
+  EXPECT_EQ(OpenDescriptors(), before);
 }
 
 TEST_F(QueryTranslatorTest, RecordsetWalksBackwardAndSaysHello) {

@@ -5,11 +5,15 @@
 //   table_writer_tool churn <table> <id>
 //       appends rows as above and changes each one's NAME and memo right after, forever;
 //       prints "A <i>" once row i is appended and "E <i>" once it is changed.
+//   table_writer_tool update <directory> <table> <column> <count>
+//       runs <count> statements "update <table> set <column> = <i> where code = "SHARED"",
+//       i = 1 .. count; fails unless each reports one row changed.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "engine/engine.h"
+#include "engine/query_translator.h"
 #include "platform/failure.h"
 #include "support/sample_table.h"
 
@@ -21,6 +25,30 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string mode = argv[1];
+  if (mode == "update") {
+    if (argc < 6) return 2;
+    try {
+      CODE4* engine = d4init_v();
+      {
+        DBF dbf(engine);
+        dbf.DatabaseDir = std::string(argv[2]) + "/";
+        for (long i = 1; i <= std::atol(argv[5]); ++i) {
+          const std::int32_t changed =
+              dbf.Execute("update " + std::string(argv[3]) + " set " + argv[4] + " = " +
+                          std::to_string(i) + " where code = \"SHARED\"");
+          if (changed != 1) {
+            std::fprintf(stderr, "update %ld changed %d rows\n", i, changed);
+            return 1;
+          }
+        }
+      }
+      code4initUndo(engine);
+    } catch (const tvr::Failure& f) {
+      std::fprintf(stderr, "failure %d: %s\n", f.number(), f.description().c_str());
+      return 1;
+    }
+    return 0;
+  }
   int id = std::atoi(argv[3]);
   try {
     CODE4* engine = d4init_v();

@@ -89,5 +89,25 @@ TEST(WriteFaultTest, EveryFailedWriteIsReportedAndLeavesASoundTable) {
   EXPECT_GT(n, 5);  // the loop went through the writes before succeeding
 }
 
+// Freeing the engine writes pending rows; it runs in destructors, so a row that cannot be
+// written makes it answer "failed" rather than throw, and every table is closed all the same.
+TEST(WriteFaultTest, FreeingTheEngineNeverThrows) {
+  ScratchDir dir;
+  CODE4* cb = d4init_v();
+  DATA4* t = testing::CreateSampleTable(cb, dir.File("t.dbf"));
+  AppendSample(t, "ACME", "Acme", 1, "20240101", true, "memo");
+  ASSERT_EQ(d4top(t), 0);
+  f4assignNVB(d4field(t, "name"), "changed", 7);
+  platform::InjectWriteFailureForTesting(1, ENOSPC, true);
+  int status = 0;
+  EXPECT_NO_THROW(status = code4initUndo(cb));
+  platform::InjectWriteFailureForTesting(0, 0);
+  EXPECT_NE(status, 0);
+  auto engine = testing::NewEngine();
+  DATA4* again = d4open(engine.get(), dir.File("t.dbf").c_str());
+  ASSERT_EQ(d4top(again), 0);
+  EXPECT_EQ(FieldText(again, "name"), "Acme");
+}
+
 }  // namespace
 }  // namespace tvr::engine

@@ -60,7 +60,7 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
       {__LINE__,
        "tvrinstall",
        {"--cart-program", BuiltProgram("cartreindex"), sys},
-       sys + "/",
+       sys + "/client",  // the table whose tag cannot be made (client.dbf or client_code.ndx)
        true},
   };
   for (const Case& c : cases) {

@@ -35,6 +35,7 @@
 #include "engine/directory_reindex.h"
 #include "platform/failure.h"
 #include "platform/file.h"
+#include "platform/little_endian.h"
 
 namespace {
 
@@ -135,7 +136,7 @@ void AppendOrders(const std::string& path, long count) {
   out.close();
   tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
   unsigned char bytes[4];
-  tvr::engine::dbf::PutU32(bytes, static_cast<std::uint32_t>(count));
+  tvr::platform::StoreLittle32(bytes, static_cast<std::uint32_t>(count));
   f.WriteAt(tvr::engine::dbf::kCountOffset, bytes, 4);
 }
 

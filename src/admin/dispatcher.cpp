@@ -190,9 +190,9 @@ void ApplyPaymentButtons(Ctx& ctx) {
   }
 }
 
+// Whether table client holds no row: the first row answers it, without counting them all.
 bool ClientTableEmpty(Ctx& ctx) {
   engine::CBRecordset& clients = ctx.session.ClientRS();
-  if (clients.RecordCount() == 0) return true;
   clients.MoveFirst();
   return clients.Eof();
 }

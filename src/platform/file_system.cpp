@@ -1,6 +1,5 @@
 #include "platform/file_system.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -114,17 +113,6 @@ bool RemoveFile(const fs::path& path) {
 void RemoveAllQuietly(const fs::path& path) noexcept {
   std::error_code ignored;
   fs::remove_all(path, ignored);
-}
-
-UserIds FindUser(const std::string& user) {
-  if (const passwd* entry = ::getpwnam(user.c_str())) return {entry->pw_uid, entry->pw_gid};
-  unsigned number = 0;
-  auto [end, failed] = std::from_chars(user.data(), user.data() + user.size(), number);
-  if (user.empty() || failed != std::errc() || end != user.data() + user.size()) {
-    throw Failure(err::kInvalidCall, "No such user: " + user);
-  }
-  const passwd* entry = ::getpwuid(static_cast<uid_t>(number));
-  return {number, entry != nullptr ? static_cast<unsigned>(entry->pw_gid) : number};
 }
 
 UserIds CurrentUser() { return {::geteuid(), ::getegid()}; }

@@ -209,6 +209,19 @@ void Flush(DATA4& data) {
   }
 }
 
+void DropPendingChange(DATA4& data) noexcept {
+  if (!IsOpen(&data)) return;
+  data.record = data.original;
+  for (MemoSlot& slot : data.memos) {
+    // A row being appended has its memo texts set aside too: none of them is stored.
+    if (slot.changed || data.appending) slot = MemoSlot{};
+  }
+  if (data.appending) {
+    data.appending = false;
+    data.eof = true;  // the row was never added; nothing is current
+  }
+}
+
 }  // namespace engine_internal
 
 namespace {
@@ -322,9 +335,12 @@ int code4initUndo(CODE4* cb) noexcept {
   int status = kStatusSuccess;
   for (auto& data : cb->tables) {
     try {
+      // A change nobody finished (Update, a move, d4close) is what a failed request left
+      // behind: it is dropped, so that the request stores nothing half-done.
+      DropPendingChange(*data);
       if (IsOpen(data.get())) d4close(data.get());
     } catch (...) {
-      status = kStatusFailed;  // the table is closed all the same; its pending row is lost
+      status = kStatusFailed;  // the table is closed all the same
     }
   }
   delete cb;

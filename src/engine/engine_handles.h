@@ -137,6 +137,9 @@ bool IsOpen(const DATA4* data);
 void FreeTable(DATA4* data);
 // Writes the current row when it was changed (docs/locking.md); throws on failure.
 void Flush(DATA4& data);
+// Forgets a change of the current row that was not written yet (and a row being appended):
+// the row reads again as it was read. What a request left unfinished when it failed.
+void DropPendingChange(DATA4& data) noexcept;
 // Makes `bytes` the current row `recno`.
 void Load(DATA4& data, std::uint32_t recno, const char* bytes);
 // Positions after the last row.

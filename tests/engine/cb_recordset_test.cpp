@@ -319,6 +319,37 @@ TEST_F(RecordsetTest, ChangeThatFailsHalfwayIsDroppedNotWritten) {
   }
 }
 
+// A walk that changes and deletes rows as it meets them sees its own writes when it comes
+// back over them, whether it walks a tag's rows or the table in record order.
+TEST_F(RecordsetTest, WalkSeesTheRowsItWroteOnTheWayBack) {
+  const char* filters[] = {"code = \"C\" .and. .not. deleted()",
+                           "name <> \"x\" .and. .not. deleted()"};
+  int table = 0;
+  for (const char* filter : filters) {
+    SCOPED_TRACE(filter);
+    const std::string path = dir_.File("walk" + std::to_string(++table));
+    DATA4* t = testing::CreateSampleTable(engine_.get(), path);
+    for (int i = 0; i < 6; ++i) AppendSample(t, i % 3 == 2 ? "D" : "C", "row", i, "", true, "");
+    d4close(t);
+    auto rs = OpenQuery(engine_.get(), path, filter);
+    std::vector<std::int32_t> kept;
+    for (int n = 0; !rs->Eof(); rs->MoveNext(), ++n) {
+      rs->Fields("name", Value("N" + std::to_string(rs->Bookmark())));
+      if (n == 1) {
+        rs->Delete();
+      } else {
+        kept.insert(kept.begin(), rs->Bookmark());
+      }
+    }
+    std::vector<std::int32_t> back;
+    for (rs->MovePrevious(); !rs->Eof(); rs->MovePrevious()) {  // from the end, back
+      back.push_back(rs->Bookmark());
+      EXPECT_EQ(rs->Fields("name").Value.ToText(), "N" + std::to_string(rs->Bookmark()));
+    }
+    EXPECT_EQ(back, kept);
+  }
+}
+
 TEST_F(RecordsetTest, EditWithLockHoldsTheRecordUntilUpdate) {
   auto rs = Query("code = \"BOB\"");
   rs->Edit(true);

@@ -77,6 +77,9 @@ void CBRecordset::Release(bool quietly) {
   QueryHandle = nullptr;
   field_handle_ = nullptr;
   if (!owned) return;
+  // Destroyed with a change pending means the code that made it never finished it (a failure
+  // on the way out): it is dropped, not written half-done.
+  if (quietly) engine_internal::DropPendingChange(*data);
   try {
     engine_internal::FreeTable(data);
   } catch (...) {

@@ -9,9 +9,10 @@
 // recordset whose handles were set by hand owns nothing. Recordsets move but are not copied.
 // After DBClose the handles keep their values but every movement fails quietly (Eof true).
 // The engine writes a changed row when the recordset moves off it, unlocks (Update after
-// Edit) or closes; a change still pending when the recordset is destroyed is written then,
-// quietly (a destructor cannot fail): call DBClose to hear of a failure. A recordset that
-// outlives its engine handle (code4initUndo) only forgets its handles.
+// Edit) or closes (DBClose, or a reopen by assignment). A change still pending when the
+// recordset is destroyed, or when its engine handle is freed (code4initUndo), is dropped: that
+// is a change whose code failed before finishing it, and a failed request stores nothing
+// half-done. A recordset that outlives its engine handle only forgets its handles.
 //
 // Failures: engine statuses are kept, never thrown (a failed move sets Eof, a failed append
 // or unlock shows only in the status). Failures of the machine are thrown as Failure: a write
@@ -109,7 +110,8 @@ class CBRecordset {
  private:
   tvr::engine::Date DateFromDbf(std::string_view text);
   FIELD4* FieldOrFail(std::string_view name);
-  // Closes and frees the owned table; `quietly` swallows a failure to write a pending row.
+  // Closes and frees the owned table. `quietly` (the destructor) drops a pending change
+  // instead of writing it and swallows a failure to close.
   void Release(bool quietly);
 
   std::int16_t LastStatus = 0;

@@ -109,12 +109,15 @@ std::uint32_t DbtMemo::Write(std::string_view text) {
   if (Replaced()) Reopen();
   unsigned char header[4];
   if (file_.ReadAt(0, header, sizeof header) != sizeof header) Damaged(file_.path(), "no header");
-  // A writer killed after writing its blocks but before moving the pointer leaves blocks past
-  // the pointer; they belong to no record, but starting after them costs nothing.
+  // The next memo goes at the end of the file, which is where the pointer points in a sound
+  // file. A writer killed after writing its blocks but before moving the pointer leaves blocks
+  // past the pointer; they belong to no record, but starting after them costs nothing. A
+  // pointer past the end names blocks never written (a damaged header): trusting it would put
+  // the memo far out in a file of holes, so the end of the file counts instead.
+  // So the pointer is read only for the header's sake and rewritten below.
   const std::uint64_t size = file_.Size();
-  std::uint64_t next = std::max<std::uint64_t>(
-      platform::LoadLittle32(header), (size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize);
-  next = std::max<std::uint64_t>(next, 1);
+  const std::uint64_t next =
+      std::max<std::uint64_t>((size + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize, 1);
   const std::size_t blocks = (text.size() + 2 + dbf::kMemoBlockSize - 1) / dbf::kMemoBlockSize;
   if (next + blocks > 0xFFFFFFFFu) Damaged(file_.path(), "the file is full");
   std::string data(blocks * dbf::kMemoBlockSize, '\0');

@@ -75,6 +75,23 @@ void DropReadAhead(DATA4& data) {
   ++data.generation;
 }
 
+void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes) {
+  const std::size_t length = data.table->record_length();
+  if (data.ahead_count > 0 && recno >= data.ahead_first &&
+      recno - data.ahead_first < data.ahead_count) {
+    data.ahead.replace(std::size_t{recno - data.ahead_first} * length, length, bytes);
+  }
+  for (auto& rel : data.relations) {
+    if (rel->freed || rel->batch_generation != data.generation) continue;
+    const std::size_t end = std::min(rel->batch_first + rel->batch_count, rel->list.size());
+    for (std::size_t pos = rel->batch_first; pos < end; ++pos) {
+      if (rel->list[pos] == recno) {
+        rel->batch.replace((pos - rel->batch_first) * length, length, bytes);
+      }
+    }
+  }
+}
+
 void Load(DATA4& data, std::uint32_t recno, const char* bytes) {
   data.record.assign(bytes, data.table->record_length());
   data.original = data.record;
@@ -195,7 +212,10 @@ void Flush(DATA4& data) {
       });
     }
     ++data.writes;
-    DropReadAhead(data);
+    // What walks read ahead stays: only this row changed, and their copies of it take the
+    // bytes just written (rereading them after every write made a walk that changes each
+    // row it meets read its rows over and over).
+    KeepWrittenRow(data, recno, merged);
   }
   data.record = merged;
   data.original = merged;
@@ -206,6 +226,19 @@ void Flush(DATA4& data) {
     } else {
       slot = MemoSlot{};
     }
+  }
+}
+
+void DropPendingChange(DATA4& data) noexcept {
+  if (!IsOpen(&data)) return;
+  data.record = data.original;
+  for (MemoSlot& slot : data.memos) {
+    // A row being appended has its memo texts set aside too: none of them is stored.
+    if (slot.changed || data.appending) slot = MemoSlot{};
+  }
+  if (data.appending) {
+    data.appending = false;
+    data.eof = true;  // the row was never added; nothing is current
   }
 }
 
@@ -322,9 +355,12 @@ int code4initUndo(CODE4* cb) noexcept {
   int status = kStatusSuccess;
   for (auto& data : cb->tables) {
     try {
+      // A change nobody finished (Update, a move, d4close) is what a failed request left
+      // behind: it is dropped, so that the request stores nothing half-done.
+      DropPendingChange(*data);
       if (IsOpen(data.get())) d4close(data.get());
     } catch (...) {
-      status = kStatusFailed;  // the table is closed all the same; its pending row is lost
+      status = kStatusFailed;  // the table is closed all the same
     }
   }
   delete cb;

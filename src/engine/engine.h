@@ -46,9 +46,10 @@ struct TAG4INFO {
 
 // Engine.
 CODE4* d4init_v();
-// Closes every table (writing pending rows) and frees the engine; never throws, so it may run
-// in a destructor. kStatusFailed when a pending row could not be written: close the tables
-// first (d4close) to hear why.
+// Closes every table and frees the engine; never throws, so it may run in a destructor. A
+// row change still pending (not written by d4unlock, a move, d4append or d4close) is dropped:
+// freeing the engine is how a failed request ends, and it must store nothing half-done.
+// kStatusFailed when a table could not be closed cleanly.
 int code4initUndo(CODE4* cb) noexcept;
 int code4errOff(CODE4* cb, int value);
 int code4errTagName(CODE4* cb, int value);

@@ -104,8 +104,9 @@ struct DATA4 {
 
   std::uint64_t writes = 0;  // rows this table wrote
 
-  // Read-ahead of consecutive records for walks in record order. Every write of this table
-  // and every new walk bumps the generation, which drops what queries read ahead.
+  // Read-ahead of consecutive records for walks in record order. Every new walk and every
+  // append bumps the generation, which drops what queries read ahead; a row written in place
+  // is copied into what was read ahead instead (KeepWrittenRow).
   std::uint64_t generation = 1;
   std::string ahead;
   std::uint32_t ahead_first = 0;
@@ -137,6 +138,9 @@ bool IsOpen(const DATA4* data);
 void FreeTable(DATA4* data);
 // Writes the current row when it was changed (docs/locking.md); throws on failure.
 void Flush(DATA4& data);
+// Forgets a change of the current row that was not written yet (and a row being appended):
+// the row reads again as it was read. What a request left unfinished when it failed.
+void DropPendingChange(DATA4& data) noexcept;
 // Makes `bytes` the current row `recno`.
 void Load(DATA4& data, std::uint32_t recno, const char* bytes);
 // Positions after the last row.
@@ -145,6 +149,9 @@ void SetEof(DATA4& data, std::uint32_t count);
 // backwards from it. `count` is the record count the caller walks against.
 const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint32_t count);
 void DropReadAhead(DATA4& data);
+// Puts the bytes of row `recno`, just written by this table, into what it and its queries
+// read ahead, which stays valid otherwise.
+void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes);
 
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
 // Calls `use` with each tag opened, after bringing every tag up to date: one that lags behind

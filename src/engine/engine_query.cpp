@@ -66,8 +66,10 @@ const char* ListRow(RELATE4& rel, std::size_t pos, long step, std::uint32_t coun
   }
   std::size_t n = 1;
   if (step > 0) {
-    constexpr std::size_t kBatch = 256;
-    while (n < kBatch && pos + n < rel.list.size() && rel.list[pos + n] > rel.list[pos + n - 1] &&
+    // At most 256 rows and 64 KB: a query stays open as long as its recordset, and a batch of
+    // wide rows (the client table's) would otherwise hold half a megabyte each.
+    const std::size_t batch = std::clamp<std::size_t>((64 * 1024) / length, 1, 256);
+    while (n < batch && pos + n < rel.list.size() && rel.list[pos + n] > rel.list[pos + n - 1] &&
            rel.list[pos + n] <= count) {
       ++n;
     }

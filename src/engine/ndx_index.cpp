@@ -813,6 +813,9 @@ void NdxIndex::Remove(std::string_view key, std::uint32_t recno) {
   // The leaf is empty: drop it from its parent (its block stays unused until a rebuild).
   Cursor::Step& up = path[level - 1];
   Node& parent = up.node;
+  // Every branch this index writes holds a key; one without names a damaged file, and is
+  // refused before anything is written.
+  if (parent.count() == 0) tree.Damaged("a branch holds no key");
   if (up.index < parent.count()) {
     parent.slots.erase(parent.slots.begin() + static_cast<std::ptrdiff_t>(up.index));
   } else {

@@ -265,6 +265,91 @@ TEST_F(RecordsetTest, ClosingATableThatNeverOpenedDoesNothing) {
   EXPECT_TRUE(open->Eof());
 }
 
+// A change whose saving fails at one column is not stored at all, neither when the request's
+// engine is freed nor when the recordset that made it is destroyed on the way out.
+TEST_F(RecordsetTest, ChangeThatFailsHalfwayIsDroppedNotWritten) {
+  struct Case {
+    const char* column;
+    Value value;
+    int number;
+  };
+  const Case cases[] = {
+      {"notes", Value(std::string("text\x1a")), err::kInvalidCall},
+      {"when", Value("someday"), err::kTypeMismatch},
+      {"amount", Value(1e12), err::kOverflow},
+  };
+  auto change_then_fail = [](CBRecordset& rs, const Case& c) {
+    rs.Edit(true);
+    ASSERT_FALSE(rs.Eof());
+    rs.Fields("name", Value("Changed"));
+    rs.Fields("notes", Value("abcdefg"));
+    try {
+      rs.Fields(c.column, c.value);
+      ADD_FAILURE() << "no failure " << c.number;
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), c.number) << f.description();
+    }
+  };
+  auto expect_unchanged = [&] {
+    auto reader = testing::NewEngine();
+    DATA4* t = d4open(reader.get(), path_.c_str());
+    ASSERT_EQ(d4go(t, 1), 0);
+    EXPECT_EQ(testing::FieldText(t, "name"), "Acme Widgets");
+    EXPECT_EQ(testing::FieldText(t, "notes"), "first");
+    code4lockAttempts(reader.get(), 1);
+    EXPECT_EQ(d4lock(t, 1), 0);  // and the row is free again
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.column);
+    {
+      auto engine = testing::NewEngine();
+      CBRecordset rs;  // handles set by hand: the engine owns the table
+      rs.DataHandle = d4open(engine.get(), path_.c_str());
+      rs.MoveFirst();
+      change_then_fail(rs, c);
+    }  // the engine is freed with the change pending
+    expect_unchanged();
+    {
+      DBF dbf(engine_.get());
+      dbf.DatabaseDir = dir_.path() + "/";
+      CBRecordset rs = dbf.OpenRecordset("select * from client where code = \"ACME\"");
+      change_then_fail(rs, c);
+    }  // the recordset owning the table is destroyed with the change pending
+    expect_unchanged();
+  }
+}
+
+// A walk that changes and deletes rows as it meets them sees its own writes when it comes
+// back over them, whether it walks a tag's rows or the table in record order.
+TEST_F(RecordsetTest, WalkSeesTheRowsItWroteOnTheWayBack) {
+  const char* filters[] = {"code = \"C\" .and. .not. deleted()",
+                           "name <> \"x\" .and. .not. deleted()"};
+  int table = 0;
+  for (const char* filter : filters) {
+    SCOPED_TRACE(filter);
+    const std::string path = dir_.File("walk" + std::to_string(++table));
+    DATA4* t = testing::CreateSampleTable(engine_.get(), path);
+    for (int i = 0; i < 6; ++i) AppendSample(t, i % 3 == 2 ? "D" : "C", "row", i, "", true, "");
+    d4close(t);
+    auto rs = OpenQuery(engine_.get(), path, filter);
+    std::vector<std::int32_t> kept;
+    for (int n = 0; !rs->Eof(); rs->MoveNext(), ++n) {
+      rs->Fields("name", Value("N" + std::to_string(rs->Bookmark())));
+      if (n == 1) {
+        rs->Delete();
+      } else {
+        kept.insert(kept.begin(), rs->Bookmark());
+      }
+    }
+    std::vector<std::int32_t> back;
+    for (rs->MovePrevious(); !rs->Eof(); rs->MovePrevious()) {  // from the end, back
+      back.push_back(rs->Bookmark());
+      EXPECT_EQ(rs->Fields("name").Value.ToText(), "N" + std::to_string(rs->Bookmark()));
+    }
+    EXPECT_EQ(back, kept);
+  }
+}
+
 TEST_F(RecordsetTest, EditWithLockHoldsTheRecordUntilUpdate) {
   auto rs = Query("code = \"BOB\"");
   rs->Edit(true);

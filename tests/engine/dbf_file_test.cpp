@@ -120,6 +120,47 @@ TEST(DbfFileTest, MemoWithoutEndMarkWithinTheLimitIsAFailureNotEmpty) {
   }
 }
 
+// The next memo goes at the end of the file whatever the free-block pointer says: after blocks
+// a killed writer left past the pointer, and not out where a pointer past the end points.
+TEST(DbfFileTest, NextMemoGoesAtTheEndOfTheFile) {
+  struct Case {
+    const char* what;
+    std::uint32_t pointer;
+    std::size_t extra_blocks;  // written past the pointer and never claimed
+  };
+  const Case cases[] = {
+      {"blocks past the pointer", 2, 3},
+      {"pointer far past the end", 0x7FFFFFF0u, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    {
+      auto engine = testing::NewEngine();
+      DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"), false);
+      AppendSample(t, "A", "", 0, "", false, "first");
+    }
+    std::string m = ReadBytes(dir.File("t.dbt"));
+    ASSERT_EQ(m.size(), 2 * dbf::kMemoBlockSize);
+    m += std::string(c.extra_blocks * dbf::kMemoBlockSize, 'q');
+    platform::StoreLittle32(reinterpret_cast<unsigned char*>(m.data()), c.pointer);
+    testing::WriteBytes(dir.File("t.dbt"), m);
+    const std::size_t end_block = 2 + c.extra_blocks;
+    {
+      auto engine = testing::NewEngine();
+      DATA4* t = d4open(engine.get(), dir.File("t").c_str());
+      AppendSample(t, "B", "", 0, "", false, "second");
+      ASSERT_EQ(d4go(t, 2), 0);
+      EXPECT_EQ(FieldText(t, "NOTES"), "second");
+      ASSERT_EQ(d4go(t, 1), 0);
+      EXPECT_EQ(FieldText(t, "NOTES"), "first");
+    }
+    m = ReadBytes(dir.File("t.dbt"));
+    EXPECT_EQ(m.size(), (end_block + 1) * dbf::kMemoBlockSize);
+    EXPECT_EQ(U32(m, 0), end_block + 1);
+  }
+}
+
 // Each case damages a sound one-row table and expects opening (or reading its memo) to fail
 // with the number given, never to crash or read garbage.
 struct DamageCase {

@@ -423,6 +423,30 @@ TEST_F(NdxIndexTest, DamagedFilesGiveIndexDamaged) {
   }
 }
 
+// A root branch holding no key, only its rightmost child (a leaf): no writer makes one. The
+// entry inserted below it can be removed only by dropping the leaf from that branch, which is
+// refused as a damaged index rather than done on a branch with nothing in it.
+TEST_F(NdxIndexTest, RemovingBelowABranchWithoutKeysReportsDamage) {
+  const std::string path = PathOf("keyless_branch.ndx");
+  std::string bytes(3 * 512, '\0');
+  Put32(bytes, 0, 2);   // root: block 2
+  Put32(bytes, 4, 3);   // blocks in the file
+  Put16(bytes, 12, 4);  // key length
+  Put16(bytes, 14, 42);
+  Put32(bytes, 18, 12);  // group length
+  bytes.replace(24, 4, "CODE");
+  Put32(bytes, 2 * 512 + 4, 1);  // the root's only child: leaf block 1, empty
+  WriteWholeFile(path, bytes);
+  auto index = NdxIndex::Open(path, true);
+  index->Insert("ACME", 7);
+  try {
+    index->Remove("ACME", 7);
+    ADD_FAILURE() << "Remove passed";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kIndexDamaged) << f.description();
+  }
+}
+
 // Another writer may leave an emptied leaf with its old separator: lookups walk on past it,
 // and Check reports it (standard readers stumble over it), so that the tag gets rebuilt.
 TEST_F(NdxIndexTest, LookupsWalkPastAnEmptyLeafThatCheckReports) {

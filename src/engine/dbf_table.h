@@ -115,9 +115,13 @@ class DbfTable {
   // Reads `size` bytes at `offset` through the map when the file holds them, else with pread;
   // returns how many it read.
   std::size_t ReadRows(std::uint64_t offset, char* out, std::size_t size);
+  // ReadScattered's reads, under its lock.
+  void ReadGroups(const std::uint32_t* recnos, std::size_t n, char* out);
+  [[noreturn]] void BeyondTheEnd(std::uint32_t recno) const;
 
   platform::File file_;    // read-only; writes go through locks_.Writer()
-  MappedFile map_{file_};  // rows read in batches come through the map
+  MappedFile map_{file_};  // rows read in runs come through the map
+  std::string group_;      // ReadScattered's bytes between near rows
   TableLocks locks_;
   DbtMemo memo_;
   std::vector<FieldDesc> fields_;

@@ -6,10 +6,12 @@
 #include <functional>
 
 #include "engine/dbf_format.h"
+#include "engine/dbf_table.h"
 #include "engine/engine.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 #include "support/db_test_support.h"
+#include "support/expect_failure.h"
 
 namespace tvr::engine {
 namespace {
@@ -246,6 +248,36 @@ TEST(DbfFileTest, DamagedFilesFailClearly) {
       EXPECT_FALSE(f.description().empty());
     }
   }
+}
+
+// A tag's rows are read in groups: rows that follow each other in one read, rows a little
+// apart in one read of the bytes between them, rows far apart (more than a page) one read
+// each. Every row must come out as it reads alone, and a row cut off the file is a failure.
+TEST(DbfFileTest, ScatteredRowsReadAsEachRowAlone) {
+  ScratchDir dir;
+  {
+    auto engine = testing::NewEngine();
+    DATA4* t = testing::CreateSampleTable(engine.get(), dir.File("t"), false);
+    for (int i = 1; i <= 300; ++i) {
+      AppendSample(t, "C" + std::to_string(i), "name " + std::to_string(i), i, "", i % 2 == 1, "");
+    }
+    ASSERT_EQ(d4close(t), 0);
+  }
+  auto table = DbfTable::Open(dir.File("t.dbf"));
+  const std::uint32_t length = table->record_length();
+  // 1-3 follow each other, 5 and 9 are near, 70, 140 and 300 far (4,760 bytes and more).
+  const std::vector<std::uint32_t> recnos = {1, 2, 3, 5, 9, 70, 140, 141, 300};
+  std::string scattered(recnos.size() * length, '\0'), alone(length, '\0');
+  table->ReadScattered(recnos.data(), recnos.size(), scattered.data());
+  for (std::size_t i = 0; i < recnos.size(); ++i) {
+    table->ReadRecord(recnos[i], alone.data());
+    EXPECT_EQ(scattered.substr(i * length, length), alone) << "record " << recnos[i];
+    EXPECT_NE(alone.find("C" + std::to_string(recnos[i]) + " "), std::string::npos);
+  }
+
+  testing::ShrinkSize(dir.File("t.dbf"), kHeaderLength + 200 * length);
+  EXPECT_FAILURE(table->ReadScattered(recnos.data(), recnos.size(), scattered.data()),
+                 err::kDatabaseDamaged);
 }
 
 TEST(DbfFileTest, OpensByNameWithOrWithoutExtensionAndInLowerCase) {

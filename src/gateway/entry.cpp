@@ -43,6 +43,7 @@ int RunRequest(int argc, char** argv, void (*dispatcher)()) {
     const Failure failure = CurrentFailure();
     ShowErrorPage(failure.number(), failure.description());
   }
+  platform::CurrentSystem().FlushStdout();
   return 0;
 }
 

@@ -7,8 +7,8 @@
 
 namespace tvr::gateway {
 
-// Writes `text` followed by CR LF with one write; no buffering of its own. A failed write is
-// ignored.
+// Writes `text` followed by CR LF to standard output (the system's WriteStdout, which may
+// gather the page and send it in one piece). A failed write is ignored.
 void SendLine(std::string_view text);
 
 // The plain page frame, for pages that cannot rely on the common frame: the header

@@ -82,21 +82,34 @@ std::size_t PosixSystem::ReadStdin(char* buffer, std::size_t size) {
   }
 }
 
+PosixSystem::~PosixSystem() { FlushStdout(); }
+
 void PosixSystem::WriteStdout(std::string_view bytes) {
+  constexpr std::size_t kMostHeld = 64 * 1024;
+  held_.append(bytes);
+  if (held_.size() >= kMostHeld) FlushStdout();
+}
+
+void PosixSystem::FlushStdout() {
   std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(STDOUT_FILENO, bytes.data() + done, bytes.size() - done);
+  while (done < held_.size()) {
+    ssize_t n = ::write(STDOUT_FILENO, held_.data() + done, held_.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return;
+      break;
     }
     done += static_cast<std::size_t>(n);
   }
+  held_.clear();
 }
 
-bool PosixSystem::RewindStdout() { return ::lseek(STDOUT_FILENO, 0, SEEK_SET) == 0; }
+bool PosixSystem::RewindStdout() {
+  FlushStdout();
+  return ::lseek(STDOUT_FILENO, 0, SEEK_SET) == 0;
+}
 
 bool PosixSystem::TruncateStdout() {
+  FlushStdout();
   off_t position = ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
   if (position < 0) return false;
   return ::ftruncate(STDOUT_FILENO, position) == 0;

@@ -47,8 +47,11 @@ class System {
   // when it is closed). May return fewer bytes than are still coming. Throws Failure on a
   // read error.
   virtual std::size_t ReadStdin(char* buffer, std::size_t size) = 0;
-  // Writes all of `bytes` to standard output. A failed write is ignored.
+  // Writes all of `bytes` to standard output, in order, by the time FlushStdout returns (a
+  // system may hold them back until then). A failed write is ignored.
   virtual void WriteStdout(std::string_view bytes) = 0;
+  // Sends what WriteStdout held back. Rewinding and truncating send it first.
+  virtual void FlushStdout() {}
   // Moves the write position of standard output back to 0; false when standard output is not
   // a file (a pipe cannot be rewound).
   virtual bool RewindStdout() = 0;
@@ -70,11 +73,19 @@ class PosixSystem : public System {
   std::string GetEnv(std::string_view name) const override;
   std::vector<std::string> Environment() const override;
   std::size_t ReadStdin(char* buffer, std::size_t size) override;
-  // One write call for the whole text; continued only when the system wrote part of it.
-  // A closed pipe ends the process through SIGPIPE, as with any CGI program.
+  // Collects the page and sends it with one write call when it is flushed, when 64 KiB have
+  // gathered, and when the system is destroyed at the end of the process: a page written
+  // line by line would cost a system call per line. The bytes and their order are those of
+  // unbuffered writes. A closed pipe ends the process through SIGPIPE, as with any CGI
+  // program.
+  ~PosixSystem() override;
   void WriteStdout(std::string_view bytes) override;
+  void FlushStdout() override;
   bool RewindStdout() override;
   bool TruncateStdout() override;
+
+ private:
+  std::string held_;  // written, not yet sent
 };
 
 // The system the program talks to: the innermost ScopedSystemOverride, else a PosixSystem.

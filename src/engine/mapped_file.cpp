@@ -55,8 +55,9 @@ void MappedFile::Unmap() {
 }
 
 bool MappedFile::Cover(std::uint64_t end) {
+  if (base_ == nullptr && end < smallest_) return false;  // a small file: not even its size
   const std::uint64_t now = file_.Size();
-  if (end > now) return false;
+  if (end > now || now < smallest_) return false;
   if (end <= size_) return true;
   Unmap();
   void* base = ::mmap(nullptr, now, PROT_READ, MAP_SHARED, file_.fd(), 0);

@@ -1,12 +1,18 @@
-// Reads of a table file through a read-only shared memory map of it: rows are copied out of
-// the page cache without a system call each, so reading the few thousand rows of one client
-// costs about what copying them costs.
+// Reads of a large table or tag file through a read-only shared memory map of it: a walk
+// through a large table in record order, and the lookups in a large tag, copy their bytes
+// out of the page cache without a system call for each block.
 //
 // The file may be grown, shrunk or replaced by another program at any time. Cover checks the
 // file's size before every use and maps only bytes the file holds at that moment; a copy that
 // still meets a page cut off meanwhile (which would raise SIGBUS) is caught and reported as
 // false, so the caller reads with pread instead and sees the short file. Nothing here ever
 // crashes on a changing file.
+//
+// Only large files are mapped: for a file under kSmallestMapped bytes, mapping it and
+// unmapping it again (which flushes the processor's address caches) costs more than the
+// reads it would save, and every request opens the small tables (clients, payment rows,
+// add-ons) and their tags twice over. Cover answers false for them, so they are read with
+// pread.
 #ifndef TVR_ENGINE_MAPPED_FILE_H_
 #define TVR_ENGINE_MAPPED_FILE_H_
 
@@ -19,14 +25,18 @@ namespace tvr::engine {
 
 class MappedFile {
  public:
-  // `file` must outlive this object.
-  explicit MappedFile(const platform::File& file) : file_(file) {}
+  static constexpr std::uint64_t kSmallestMapped = 16 * 1024 * 1024;
+
+  // `file` must outlive this object. Files shorter than `smallest` bytes are never mapped.
+  explicit MappedFile(const platform::File& file, std::uint64_t smallest = kSmallestMapped)
+      : file_(file), smallest_(smallest) {}
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
   // True when bytes [0, end) are in the file now and mapped (mapping more when the file
-  // grew); false when the file is shorter or cannot be mapped (then read with pread).
+  // grew); false when the file is shorter, smaller than the smallest mapped file or cannot
+  // be mapped (then read with pread).
   bool Cover(std::uint64_t end);
   // Copies `size` bytes at `offset`, inside what the last Cover covered, into `out`; false
   // when the file was cut short meanwhile.
@@ -36,6 +46,7 @@ class MappedFile {
   void Unmap();
 
   const platform::File& file_;
+  const std::uint64_t smallest_;
   const char* base_ = nullptr;
   std::uint64_t size_ = 0;
 };

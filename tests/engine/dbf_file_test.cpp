@@ -8,6 +8,7 @@
 #include "engine/dbf_format.h"
 #include "engine/dbf_table.h"
 #include "engine/engine.h"
+#include "engine/mapped_file.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 #include "support/db_test_support.h"
@@ -278,6 +279,37 @@ TEST(DbfFileTest, ScatteredRowsReadAsEachRowAlone) {
   testing::ShrinkSize(dir.File("t.dbf"), kHeaderLength + 200 * length);
   EXPECT_FAILURE(table->ReadScattered(recnos.data(), recnos.size(), scattered.data()),
                  err::kDatabaseDamaged);
+}
+
+// Rows beyond the first 16 MB of a large table come through a map of the file: they read as
+// written, and once another program cuts the file short they are a failure, not a crash.
+TEST(DbfFileTest, RowsOfALargeTableReadThroughItsMap) {
+  ScratchDir dir;
+  const std::string path = dir.File("big.dbf");
+  DbfTable::Create(path, {{"CODE", 'C', 0, 10, 0}, {"TEXT", 'C', 0, 244, 0}});
+  constexpr std::uint32_t kRows = 70000, kLength = 1 + 10 + 244;
+  std::string file = ReadBytes(path);
+  const std::size_t header = file.size() - 1;  // the table ends with its end-of-file byte
+  file.resize(header);
+  for (std::uint32_t r = 1; r <= kRows; ++r) {
+    std::string row = " " + std::to_string(r);
+    row.resize(kLength, static_cast<char>('a' + r % 26));
+    file += row;
+  }
+  file += dbf::kEndOfFile;
+  platform::StoreLittle32(reinterpret_cast<unsigned char*>(file.data()) + dbf::kCountOffset, kRows);
+  testing::WriteBytes(path, file);
+  ASSERT_GT(file.size(), MappedFile::kSmallestMapped);
+
+  auto table = DbfTable::Open(path);
+  std::string rows(3 * kLength, '\0');
+  table->ReadRecords(kRows - 2, 3, rows.data());
+  EXPECT_EQ(rows, file.substr(header + (kRows - 3) * std::size_t{kLength}, 3 * kLength));
+
+  testing::ShrinkSize(path, header + (kRows / 2) * std::size_t{kLength});
+  EXPECT_FAILURE(table->ReadRecords(kRows - 2, 3, rows.data()), err::kDatabaseDamaged);
+  table->ReadRecords(1, 1, rows.data());  // what the file still holds reads as before
+  EXPECT_EQ(rows.substr(0, kLength), file.substr(header, kLength));
 }
 
 TEST(DbfFileTest, OpensByNameWithOrWithoutExtensionAndInLowerCase) {

@@ -91,11 +91,14 @@ std::unique_ptr<DbfTable> DbfTable::Open(const std::string& path) {
 
 void DbfTable::ReadHeader() {
   const std::string& path = file_.path();
-  const std::uint64_t size = file_.Size();
   unsigned char header[dbf::kHeaderSize];
-  if (size < dbf::kHeaderSize || file_.ReadAt(0, header, sizeof header) != sizeof header) {
+  if (file_.ReadAt(0, header, sizeof header) != sizeof header) {
     Damaged(path, "the file is too short for a table header");
   }
+  // The size is taken after the header: an appender writes its record before it counts it,
+  // so the file then holds at least the records the header counts. Taken before, a record
+  // appended in between would be counted but not yet in the size.
+  const std::uint64_t size = file_.Size();
   const std::uint8_t version = header[dbf::kVersionOffset];
   if (version != dbf::kVersionPlain && version != dbf::kVersionWithMemo) {
     char hex[8];

@@ -62,47 +62,20 @@ void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 namespace {
 
 const char* kClient = "CLIENT042";
-const FIELD4INFO kOrderFields[] = {{"CODE", 'C', 20, 0},     {"ORDERNO", 'C', 10, 0},
-                                   {"CUSTCODE", 'C', 10, 0}, {"ORDERDATE", 'D', 8, 0},
-                                   {"NEW", 'L', 1, 0},       {"TOTAL", 'N', 10, 2},
-                                   {nullptr, 0, 0, 0}};
 const TAG4INFO kCodeTag[] = {{"code", "CODE"}, {nullptr, nullptr}};
-constexpr unsigned kHeader = 32 + 6 * 32 + 1;
-constexpr unsigned kLength = 1 + 20 + 10 + 10 + 8 + 1 + 10;
 
 // Writes `rows` orders straight into a new table, `client_rows` of them (spread evenly) of
 // the measured client, the others over 99 more; then the code tag.
 void MakeTable(const std::string& path, long rows, long client_rows) {
   {
     CODE4* cb = d4init_v();
-    d4close(d4create(cb, path.c_str(), kOrderFields, kCodeTag));
+    d4close(d4create(cb, path.c_str(), tvr::bench::kOrderFields, kCodeTag));
     code4initUndo(cb);
   }
-  std::string file = tvr::platform::ReadWholeFile(path);
-  file.resize(kHeader);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(file.data(), static_cast<std::streamsize>(file.size()));
-  std::string chunk;
-  char record[128];
   const long every = rows / client_rows;
-  for (long i = 0; i < rows; ++i) {
-    int client = i % every == 0 ? 42 : static_cast<int>(i % 99 >= 42 ? i % 99 + 1 : i % 99);
-    std::snprintf(record, sizeof record, " CLIENT%03d           %10ld%10ld199901%02ld%c%10.2f",
-                  client, i + 1, i % 5000, i % 28 + 1, i % 7 == 0 ? 'T' : 'F',
-                  static_cast<double>(i % 1000) + 0.5);
-    chunk.append(record, kLength);
-    if (chunk.size() > (1 << 20)) {
-      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-      chunk.clear();
-    }
-  }
-  chunk += '\x1A';
-  out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-  out.close();
-  tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
-  unsigned char count[4];
-  for (int i = 0; i < 4; ++i) count[i] = static_cast<unsigned char>(rows >> (8 * i));
-  f.WriteAt(4, count, 4);
+  tvr::bench::WriteOrderRows(path, rows, [every](long i) {
+    return i % every == 0 ? 42 : static_cast<int>(i % 99 >= 42 ? i % 99 + 1 : i % 99);
+  });
   // The tag, made for the empty table, is out of date: opening the table rebuilds it.
   CODE4* cb = d4init_v();
   d4open(cb, path.c_str());

@@ -16,63 +16,31 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "bench_support.h"
 #include "engine/cb_recordset.h"
-#include "engine/dbf_format.h"
 #include "engine/engine.h"
 #include "engine/ndx_index.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 
 using namespace tvr::engine;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const FIELD4INFO kOrderFields[] = {{"CODE", 'C', 20, 0},     {"ORDERNO", 'C', 10, 0},
-                                   {"CUSTCODE", 'C', 10, 0}, {"ORDERDATE", 'D', 8, 0},
-                                   {"NEW", 'L', 1, 0},       {"TOTAL", 'N', 10, 2},
-                                   {nullptr, 0, 0, 0}};
 const char* kClient = "CLIENT042";
 
-// Writes `rows` orders straight into a new table file (far quicker than appending one by one
-// through the engine), then its code tag. `client_of(i)` gives row i's client number.
+// Writes `rows` orders into a new table, then its code tag. `client_of(i)` gives row i's
+// client number.
 template <typename ClientOf>
 void BuildTable(const std::string& path, long rows, ClientOf client_of) {
   CODE4* cb = d4init_v();
-  DATA4* data = d4create(cb, path.c_str(), kOrderFields, nullptr);
-  const unsigned header = 32 + 6 * 32 + 1;
-  const unsigned length = 1 + 20 + 10 + 10 + 8 + 1 + 10;
+  d4close(d4create(cb, path.c_str(), tvr::bench::kOrderFields, nullptr));
   code4initUndo(cb);
-  (void)data;
-  std::string file = tvr::platform::ReadWholeFile(path);
-  file.resize(header);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(file.data(), static_cast<std::streamsize>(file.size()));
-  std::string chunk;
-  char record[128];
-  for (long i = 0; i < rows; ++i) {
-    std::snprintf(record, sizeof record, " CLIENT%03d           %10ld%10ld199901%02ld%c%10.2f",
-                  client_of(i), i + 1, i % 5000, i % 28 + 1, i % 7 == 0 ? 'T' : 'F',
-                  static_cast<double>(i % 1000) + 0.5);
-    chunk.append(record, length);
-    if (chunk.size() > (1 << 20)) {
-      out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-      chunk.clear();
-    }
-  }
-  chunk += dbf::kEndOfFile;
-  out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-  out.close();
-  tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
-  unsigned char count[4];
-  tvr::platform::StoreLittle32(count, static_cast<std::uint32_t>(rows));
-  f.WriteAt(dbf::kCountOffset, count, 4);
+  tvr::bench::WriteOrderRows(path, rows, client_of);
   // The tag: an empty file stamped dirty, which the first open fills from the rows.
   std::filesystem::path p(path);
   NdxIndex::Build((p.parent_path() / (p.stem().string() + "_code.ndx")).string(), "CODE", 20, {},

@@ -88,6 +88,7 @@ const Table& SampleTable() {
       engine::d4append(data);
       if (record[0] == '*') engine::d4delete(data);
     }
+    engine::d4close(data);  // writes a deletion of the last row, which freeing would drop
     engine::code4initUndo(cb);
     for (const char* name : {"t.dbf", "t.dbt", "t_code.ndx"}) {
       t.files.emplace_back(name, tvr::platform::ReadWholeFile(t.dir + name));

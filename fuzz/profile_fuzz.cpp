@@ -71,10 +71,15 @@ std::string Read(const std::string& path, const Key& k) {
 // A value as compared before and after a write. A last line without a line feed that ends in
 // two or more CRs reads with all but one of them in its value; rewritten, the line gets its
 // line feed and the last of those CRs becomes part of the line end, so blanks before it become
-// trailing blanks. Trailing CRs and blanks are the only change a write may make to another key.
+// trailing blanks. Trailing CRs and blanks are the only change a write may make to another key;
+// with them gone, a value between quotes reads without its quotes, so those go on both sides too.
 std::string Compared(std::string_view value) {
   while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t')) {
     value.remove_suffix(1);
+  }
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
   }
   return std::string(value);
 }

@@ -116,7 +116,14 @@ const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint3
   const std::uint32_t length = data.table->record_length();
   if (data.ahead_count == 0 || recno < data.ahead_first ||
       recno >= data.ahead_first + data.ahead_count) {
-    const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (64 * 1024) / length);
+    // 8 KB at first, doubling while the walk goes on in the same direction, up to 64 KB: a
+    // walk that stops at its first row reads no more than that row's neighbourhood.
+    const std::uint32_t most = std::max<std::uint32_t>(1, (64 * 1024) / length);
+    const bool going_on =
+        data.ahead_count > 0 &&
+        (forward ? recno == data.ahead_first + data.ahead_count : recno + 1 == data.ahead_first);
+    const std::uint32_t per_chunk =
+        std::clamp<std::uint32_t>(going_on ? data.ahead_count * 2 : (8 * 1024) / length, 1, most);
     std::uint32_t first, n;
     if (forward) {
       first = recno;

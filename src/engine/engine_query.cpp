@@ -67,8 +67,14 @@ const char* ListRow(RELATE4& rel, std::size_t pos, long step, std::uint32_t coun
   std::size_t n = 1;
   if (step > 0) {
     // At most 256 rows and 64 KB: a query stays open as long as its recordset, and a batch of
-    // wide rows (the client table's) would otherwise hold half a megabyte each.
-    const std::size_t batch = std::clamp<std::size_t>((64 * 1024) / length, 1, 256);
+    // wide rows (the client table's) would otherwise hold half a megabyte each. A walk starts
+    // with 8 KB and doubles each batch after that, so that a query read for its first row
+    // (most are) reads that row and not the 64 KB after it.
+    const std::size_t most = std::clamp<std::size_t>((64 * 1024) / length, 1, 256);
+    const bool going_on = rel.batch_generation == data.generation && rel.batch_count > 0 &&
+                          pos == rel.batch_first + rel.batch_count;
+    const std::size_t batch =
+        std::clamp<std::size_t>(going_on ? rel.batch_count * 2 : (8 * 1024) / length, 1, most);
     while (n < batch && pos + n < rel.list.size() && rel.list[pos + n] > rel.list[pos + n - 1] &&
            rel.list[pos + n] <= count) {
       ++n;

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/failure.h"
 
@@ -17,6 +19,7 @@ namespace {
 
 System* g_override = nullptr;
 std::string g_argv0;
+std::optional<std::string> g_module_name;  // found once; the program file stays what it was
 
 constexpr char kWindowsDirectory[] = "/etc/tulvar";
 constexpr char kSystemDirectory[] = "/usr/lib/tulvar";
@@ -48,15 +51,17 @@ std::string PosixSystem::TempPath() const {
 }
 
 std::string PosixSystem::ModuleFileName() const {
-  std::string exe = SelfExe();
+  if (g_module_name) return *g_module_name;
+  std::string name = SelfExe();
   // argv[0] names the program file when it is a path (not a name found through PATH) to the
   // same file the kernel started.
   if (g_argv0.find('/') != std::string::npos && SameFile(g_argv0, "/proc/self/exe")) {
     std::error_code ec;
     auto absolute = std::filesystem::absolute(g_argv0, ec);
-    if (!ec) return absolute.lexically_normal().string();
+    if (!ec) name = absolute.lexically_normal().string();
   }
-  return exe;
+  g_module_name = name;
+  return name;
 }
 
 std::string PosixSystem::ShortPathName(const std::string& path) const { return path; }
@@ -120,7 +125,10 @@ System& CurrentSystem() {
   return g_override ? *g_override : posix;
 }
 
-void SetProgramPath(std::string argv0) { g_argv0 = std::move(argv0); }
+void SetProgramPath(std::string argv0) {
+  g_argv0 = std::move(argv0);
+  g_module_name.reset();
+}
 
 ScopedSystemOverride::ScopedSystemOverride(System& system) : previous_(g_override) {
   g_override = &system;

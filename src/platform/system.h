@@ -92,7 +92,7 @@ class PosixSystem : public System {
 System& CurrentSystem();
 
 // Remembers the program's argv[0] for PosixSystem::ModuleFileName. Called once by the process
-// entry; without it the answer comes from /proc/self/exe.
+// entry; without it the answer comes from /proc/self/exe. The answer is found once per process.
 void SetProgramPath(std::string argv0);
 
 // Installs `system` as CurrentSystem() for its lifetime. `system` must outlive the override.

@@ -101,17 +101,25 @@ std::string ColumnText(CBRecordset& rs, std::string_view column) {
   }
 }
 
-std::string MoneyText(CBRecordset& rs, std::string_view column) {
+std::optional<double> ColumnMoney(CBRecordset& rs, std::string_view column) {
   const Value value = ReadColumn(rs, column);
   double number = 0;
-  if (value.kind() == Value::Kind::kNumber) {
-    number = value.ToNumber();
-  } else if (value.kind() != Value::Kind::kText || !engine::ParseNumber(value.ToText(), number)) {
-    return {};
+  if (value.kind() == Value::Kind::kNumber) return value.ToNumber();
+  if (value.kind() == Value::Kind::kText && engine::ParseNumber(value.ToText(), number)) {
+    return number;
   }
+  return std::nullopt;
+}
+
+std::string MoneyText(std::optional<double> amount) {
+  if (!amount) return {};
   char text[64];
-  std::snprintf(text, sizeof text, "%.2f", number);
+  std::snprintf(text, sizeof text, "%.2f", *amount);
   return text;
+}
+
+std::string MoneyText(CBRecordset& rs, std::string_view column) {
+  return MoneyText(ColumnMoney(rs, column));
 }
 
 bool ColumnFlag(CBRecordset& rs, std::string_view column) {

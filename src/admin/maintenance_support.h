@@ -40,6 +40,10 @@ std::optional<engine::Date> ColumnDate(engine::CBRecordset& rs, std::string_view
 std::string ColumnText(engine::CBRecordset& rs, std::string_view column);
 // A number column with two decimals ("12.50"); the empty text when it holds no number.
 std::string MoneyText(engine::CBRecordset& rs, std::string_view column);
+// The number a number column holds; nullopt when it holds none. MoneyText(amount) writes it
+// as MoneyText(rs, column) would.
+std::optional<double> ColumnMoney(engine::CBRecordset& rs, std::string_view column);
+std::string MoneyText(std::optional<double> amount);
 // A logical column; false when blank.
 bool ColumnFlag(engine::CBRecordset& rs, std::string_view column);
 

@@ -8,7 +8,10 @@
 //   "OrderAction"  "Delete Order" (the confirmation page) or "Delete Order Now" (the deletion)
 //   "Start"        the first order of the list page (pages of kOrdersPerPage orders)
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,7 +64,7 @@ struct OrderLine {
   std::string time;
   int seconds = -1;  // the time as seconds of the day; -1 when it holds none
   std::string pay_method;
-  std::string total;
+  std::optional<double> total;  // written with two decimals for the lines shown only
   bool is_new = false;
 };
 
@@ -85,8 +88,17 @@ bool NewerFirst(const OrderLine& x, const OrderLine& y) {
   return OrderNumberBefore(y.order_no, x.order_no);
 }
 
-std::vector<OrderLine> ReadOrders(cart::RequestContext& ctx) {
-  std::vector<OrderLine> orders;
+// The client's orders in the order they are read, and `newest_first`: their positions, newest
+// first. A long list grows without moving the lines it holds (a deque), and sorting positions
+// instead of lines keeps their texts where they are.
+struct OrderList {
+  std::deque<OrderLine> lines;
+  std::vector<std::uint32_t> newest_first;
+};
+
+OrderList ReadOrders(cart::RequestContext& ctx) {
+  OrderList list;
+  std::deque<OrderLine>& orders = list.lines;
   CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where code = " +
                                                         QuoteText(ctx.ClientCode));
   for (; !rs.Eof(); rs.MoveNext()) {
@@ -96,13 +108,17 @@ std::vector<OrderLine> ReadOrders(cart::RequestContext& ctx) {
     line.time = ColumnText(rs, "OrderTime");
     line.seconds = TimeOfDaySeconds(line.time);
     line.pay_method = ColumnText(rs, "PayMethod");
-    line.total = MoneyText(rs, "Total");
+    line.total = ColumnMoney(rs, "Total");
     line.is_new = ColumnFlag(rs, "New");
     orders.push_back(std::move(line));
   }
   rs.DBClose();
-  std::stable_sort(orders.begin(), orders.end(), NewerFirst);
-  return orders;
+  list.newest_first.resize(orders.size());
+  std::iota(list.newest_first.begin(), list.newest_first.end(), std::uint32_t{0});
+  std::stable_sort(
+      list.newest_first.begin(), list.newest_first.end(),
+      [&](std::uint32_t a, std::uint32_t b) { return NewerFirst(orders[a], orders[b]); });
+  return list;
 }
 
 void SendClientHeading(cart::RequestContext& ctx, std::string_view what) {
@@ -131,7 +147,8 @@ void SendWayBack(cart::RequestContext& ctx, bool to_list) {
 }
 
 void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
-  const std::vector<OrderLine> orders = ReadOrders(ctx);
+  const OrderList list = ReadOrders(ctx);
+  const std::deque<OrderLine>& orders = list.lines;
   const int total = static_cast<int>(orders.size());
   int start = 0;
   double requested = 0;
@@ -164,14 +181,14 @@ void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
            Wrapped("Time") + "</th><th>" + Wrapped("Pay Method") + "</th><th>" + Wrapped("Total") +
            "</th><th>" + Wrapped("New") + "</th></tr>");
   for (int i = start; i < end; ++i) {
-    const OrderLine& o = orders[i];
+    const OrderLine& o = orders[list.newest_first[static_cast<std::size_t>(i)]];
     std::string number = o.order_no.empty() ? Wrapped("(none)")
                                             : "<input type=submit name=\"OrderNo\" value=\"" +
                                                   gateway::EscapeHtmlAttribute(o.order_no) + "\">";
     SendLine("<tr><td>" + number + "</td><td>" + Wrapped(o.date ? DateText(*o.date) : "") +
              "&nbsp;</td><td>" + Wrapped(EscapeHtmlText(o.time)) + "&nbsp;</td><td>" +
              Wrapped(EscapeHtmlText(o.pay_method)) + "&nbsp;</td><td align=right>" +
-             Wrapped(EscapeHtmlText(o.total)) + "&nbsp;</td><td align=center>" +
+             Wrapped(EscapeHtmlText(MoneyText(o.total))) + "&nbsp;</td><td align=center>" +
              (o.is_new ? "<font color=#ff0000><b>" + Wrapped("New") + "</b></font>" : "&nbsp;") +
              "</td></tr>");
   }

@@ -81,6 +81,15 @@ void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes) 
       recno - data.ahead_first < data.ahead_count) {
     data.ahead.replace(std::size_t{recno - data.ahead_first} * length, length, bytes);
   }
+  if (data.tag_batch_generation == data.generation) {
+    const std::size_t end =
+        std::min(data.tag_batch_first + data.tag_batch_count, data.tag_walk.size());
+    for (std::size_t pos = data.tag_batch_first; pos < end; ++pos) {
+      if (data.tag_walk[pos] == recno) {
+        data.tag_batch.replace((pos - data.tag_batch_first) * length, length, bytes);
+      }
+    }
+  }
   for (auto& rel : data.relations) {
     if (rel->freed || rel->batch_generation != data.generation) continue;
     const std::size_t end = std::min(rel->batch_first + rel->batch_count, rel->list.size());
@@ -271,11 +280,59 @@ void GoTo(DATA4& data, std::uint32_t recno) {
   Load(data, recno, bytes.data());
 }
 
+// Makes the walk's row at `pos` current. Going forward, the rows after it are read with it
+// while their record numbers ascend (one lock, one pread per group of near rows): 8 KB of rows
+// at first, doubling while the walk goes on, up to 64 KB. A list of a whole table in tag
+// order then costs a few reads instead of a lock, a read and an unlock per row.
+void GoToWalkRow(DATA4& data, std::size_t pos, bool forward) {
+  const std::uint32_t length = data.table->record_length();
+  const std::vector<std::uint32_t>& walk = data.tag_walk;
+  const bool current = data.tag_batch_generation == data.generation;
+  if (current && pos >= data.tag_batch_first && pos < data.tag_batch_first + data.tag_batch_count) {
+    Load(data, walk[pos], data.tag_batch.data() + (pos - data.tag_batch_first) * length);
+    return;
+  }
+  const bool going_on =
+      current && data.tag_batch_count > 0 && pos == data.tag_batch_first + data.tag_batch_count;
+  const std::size_t previous = data.tag_batch_count;
+  data.tag_batch_count = 0;
+  if (!forward) {
+    GoTo(data, walk[pos]);
+    return;
+  }
+  const std::size_t most = std::max<std::size_t>(1, (64 * 1024) / length);
+  const std::size_t cap =
+      std::clamp<std::size_t>(going_on ? previous * 2 : (8 * 1024) / length, 1, most);
+  std::size_t n = 1;
+  if (cap > 1) {
+    const std::uint32_t count = CurrentCount(data);
+    if (walk[pos] > count) {  // cut short meanwhile: read as a single row reads
+      GoTo(data, walk[pos]);
+      return;
+    }
+    while (n < cap && pos + n < walk.size() && walk[pos + n] <= count &&
+           walk[pos + n] > walk[pos + n - 1]) {
+      ++n;
+    }
+  }
+  data.tag_batch.resize(n * length);
+  if (n == 1) {
+    data.table->ReadRecord(walk[pos], data.tag_batch.data());
+  } else {
+    data.table->ReadScattered(&walk[pos], n, data.tag_batch.data());
+  }
+  data.tag_batch_first = pos;
+  data.tag_batch_count = n;
+  data.tag_batch_generation = data.generation;
+  Load(data, walk[pos], data.tag_batch.data());
+}
+
 int StepTagWalk(DATA4& data, long step) {
   if (!data.tag_walk_valid) {
     data.tag_walk = TagOrder(data, "");
     data.tag_walk_valid = true;
     data.tag_pos = data.tag_walk.size();
+    data.tag_batch_count = 0;
   }
   // Find the current row in the walk (it may have been moved by d4go).
   std::size_t size = data.tag_walk.size();
@@ -303,7 +360,7 @@ int StepTagWalk(DATA4& data, long step) {
     return kStatusBof;
   }
   data.tag_pos = static_cast<std::size_t>(target);
-  GoTo(data, data.tag_walk[data.tag_pos]);
+  GoToWalkRow(data, data.tag_pos, step > 0);
   return kStatusSuccess;
 }
 
@@ -490,6 +547,8 @@ int d4close(DATA4* data) {
   data->ahead_count = 0;
   std::vector<std::uint32_t>().swap(data->tag_walk);
   data->tag_walk_valid = false;
+  std::string().swap(data->tag_batch);
+  data->tag_batch_count = 0;
   for (MemoSlot& slot : data->memos) slot = MemoSlot{};
   if (failure) std::rethrow_exception(failure);
   return kStatusSuccess;
@@ -511,7 +570,7 @@ int d4top(DATA4* data) {
       data->bof = true;
       return kStatusEof;
     }
-    GoTo(*data, data->tag_walk[0]);
+    GoToWalkRow(*data, 0, true);
     return kStatusSuccess;
   }
   std::uint32_t count = CurrentCount(*data);
@@ -596,6 +655,7 @@ int d4seek(DATA4* data, const char* key) {
   std::vector<std::uint32_t> order = TagOrder(*data, wanted);
   data->tag_walk = std::move(order);
   data->tag_walk_valid = false;  // the walk from `wanted` is not the whole tag
+  data->tag_batch_count = 0;
   if (data->tag_walk.empty()) {
     SetEof(*data, CurrentCount(*data));
     return kStatusNotFound;

@@ -116,6 +116,14 @@ struct DATA4 {
   std::vector<std::uint32_t> tag_walk;
   std::size_t tag_pos = 0;
   bool tag_walk_valid = false;
+
+  // Rows of the tag walk read ahead by a forward d4skip: walk positions tag_batch_first ..
+  // tag_batch_first + tag_batch_count - 1, valid while the generation is tag_batch_generation
+  // and the walk is the one they were read for; a row written in place is copied in.
+  std::string tag_batch;
+  std::size_t tag_batch_first = 0;
+  std::size_t tag_batch_count = 0;
+  std::uint64_t tag_batch_generation = 0;
 };
 
 struct CODE4 {

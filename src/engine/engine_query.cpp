@@ -80,13 +80,18 @@ const char* ListRow(RELATE4& rel, std::size_t pos, long step, std::uint32_t coun
       ++n;
     }
   }
-  if (n == 1) {
+  if (step <= 0) {
     data.table->ReadRecord(rel.list[pos], single.data());
     return single.data();
   }
+  // Going forward even a single row is kept as the batch, so that the next batch doubles.
   rel.batch.resize(n * length);
   rel.batch_count = 0;
-  data.table->ReadScattered(&rel.list[pos], n, rel.batch.data());
+  if (n == 1) {
+    data.table->ReadRecord(rel.list[pos], rel.batch.data());
+  } else {
+    data.table->ReadScattered(&rel.list[pos], n, rel.batch.data());
+  }
   rel.batch_first = pos;
   rel.batch_count = n;
   rel.batch_generation = data.generation;

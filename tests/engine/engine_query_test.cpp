@@ -129,6 +129,44 @@ TEST_F(QueryTest, AQueryWalkedAgainSeesChangesMadeMeanwhile) {
   EXPECT_EQ(rows(), (std::vector<long>{301}));
 }
 
+// A walk in tag order reads rows ahead while their record numbers ascend. It must give each
+// row as reading it alone does, and a row changed on the way must read changed when the walk
+// comes back to it from what was read ahead.
+TEST_F(QueryTest, AWalkInTagOrderGivesEveryRowAsReadingItAloneDoes) {
+  auto name = [&] {
+    return std::string(f4ptr(d4field(tagged_, "NAME")), f4len_v(d4field(tagged_, "NAME")));
+  };
+  d4tagSelect(tagged_, d4tag(tagged_, "code"));
+  std::vector<std::pair<long, std::string>> walked;
+  for (int s = d4top(tagged_); s == 0; s = d4skip(tagged_, 1)) {
+    walked.emplace_back(d4recNo(tagged_), name());
+  }
+  ASSERT_EQ(walked.size(), 300u);
+  for (const auto& [recno, text] : walked) {
+    ASSERT_EQ(d4go(tagged_, recno), 0);
+    EXPECT_EQ(name(), text) << "row " << recno;
+  }
+
+  // Each row renamed as the walk meets it, then passed again: back one row, forward again.
+  std::size_t i = 0;
+  for (int s = d4top(tagged_); s == 0; s = d4skip(tagged_, 1), ++i) {
+    const long recno = d4recNo(tagged_);
+    ASSERT_EQ(recno, walked[i].first);
+    const std::string renamed = "w" + std::to_string(recno);
+    f4assignNVB(d4field(tagged_, "NAME"), renamed.data(), static_cast<unsigned>(renamed.size()));
+    if (i > 0) {
+      ASSERT_EQ(d4skip(tagged_, -1), 0);
+      ASSERT_EQ(d4skip(tagged_, 1), 0);
+      ASSERT_EQ(d4recNo(tagged_), recno);
+    }
+    EXPECT_EQ(name().substr(0, renamed.size()), renamed) << "row " << recno;
+  }
+  for (int s = d4top(tagged_); s == 0; s = d4skip(tagged_, 1)) {
+    const std::string renamed = "w" + std::to_string(d4recNo(tagged_));
+    EXPECT_EQ(name().substr(0, renamed.size()), renamed);
+  }
+}
+
 TEST_F(QueryTest, StaleOrMissingTagIsRebuiltOnOpen) {
   d4close(tagged_);
   // An append by a program that knows nothing of the tag: the count no longer matches it.

@@ -68,20 +68,31 @@ std::string Read(const std::string& path, const Key& k) {
   return value;
 }
 
-// A value as compared before and after a write. A last line without a line feed that ends in
-// two or more CRs reads with all but one of them in its value; rewritten, the line gets its
-// line feed and the last of those CRs becomes part of the line end, so blanks before it become
-// trailing blanks. Trailing CRs and blanks are the only change a write may make to another key;
-// with them gone, a value between quotes reads without its quotes, so those go on both sides too.
-std::string Compared(std::string_view value) {
+std::string_view WithoutTrailingCrsAndBlanks(std::string_view value) {
   while (!value.empty() && (value.back() == '\r' || value.back() == ' ' || value.back() == '\t')) {
     value.remove_suffix(1);
   }
+  return value;
+}
+
+std::string_view WithoutQuotes(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(value);
+  return value;
+}
+
+// Whether another key reads after a write as it did before. A last line without a line feed
+// that ends in two or more CRs reads with all but one of them in its value; rewritten, the line
+// gets its line feed and the last of those CRs becomes part of the line end, so blanks before
+// it become trailing blanks. Trailing CRs and blanks are the only change a write may make to
+// another key. With them gone, a value between quotes reads without its quotes: the reader
+// gives the inner text, which may itself end in CRs or be quoted once more.
+bool ReadsAsBefore(std::string_view before, std::string_view after) {
+  const std::string_view inner = WithoutQuotes(WithoutTrailingCrsAndBlanks(before));
+  return inner == WithoutQuotes(WithoutTrailingCrsAndBlanks(after)) ||
+         WithoutTrailingCrsAndBlanks(inner) == WithoutTrailingCrsAndBlanks(after);
 }
 
 bool Plain(std::string_view text) {
@@ -148,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   for (std::size_t i = 0; i < keys.size(); ++i) {
     if (Same(keys[i], target)) continue;
-    FUZZ_CHECK(Compared(Read(path, keys[i])) == Compared(before[i]),
+    FUZZ_CHECK(ReadsAsBefore(before[i], Read(path, keys[i])),
                "writing [" + Printable(target.section) + "] " + Printable(target.key) +
                    " changed [" + Printable(keys[i].section) + "] " + Printable(keys[i].key) +
                    " from " + Printable(before[i]) + " to " + Printable(Read(path, keys[i])));
@@ -171,7 +182,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   }
   for (std::size_t i = 0; i < keys.size(); ++i) {
     if (platform::EqualsIgnoringCase(Trim(keys[i].section), Trim(target.section))) continue;
-    FUZZ_CHECK(Compared(Read(path, keys[i])) == Compared(before[i]),
+    FUZZ_CHECK(ReadsAsBefore(before[i], Read(path, keys[i])),
                "writing the section [" + Printable(target.section) + "] changed [" +
                    Printable(keys[i].section) + "] " + Printable(keys[i].key));
   }

@@ -75,29 +75,30 @@ void DropReadAhead(DATA4& data) {
   ++data.generation;
 }
 
+namespace {
+
+// Copies row `recno`, just written, into `batch` wherever `list` names it in the batch.
+void CopyIntoBatch(ListBatch& batch, const std::vector<std::uint32_t>& list,
+                   std::uint64_t generation, std::uint32_t recno, const std::string& bytes) {
+  if (batch.generation != generation) return;
+  const std::size_t length = bytes.size();
+  const std::size_t end = std::min(batch.first + batch.count, list.size());
+  for (std::size_t pos = batch.first; pos < end; ++pos) {
+    if (list[pos] == recno) batch.rows.replace((pos - batch.first) * length, length, bytes);
+  }
+}
+
+}  // namespace
+
 void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes) {
   const std::size_t length = data.table->record_length();
   if (data.ahead_count > 0 && recno >= data.ahead_first &&
       recno - data.ahead_first < data.ahead_count) {
     data.ahead.replace(std::size_t{recno - data.ahead_first} * length, length, bytes);
   }
-  if (data.tag_batch_generation == data.generation) {
-    const std::size_t end =
-        std::min(data.tag_batch_first + data.tag_batch_count, data.tag_walk.size());
-    for (std::size_t pos = data.tag_batch_first; pos < end; ++pos) {
-      if (data.tag_walk[pos] == recno) {
-        data.tag_batch.replace((pos - data.tag_batch_first) * length, length, bytes);
-      }
-    }
-  }
+  CopyIntoBatch(data.tag_batch, data.tag_walk, data.generation, recno, bytes);
   for (auto& rel : data.relations) {
-    if (rel->freed || rel->batch_generation != data.generation) continue;
-    const std::size_t end = std::min(rel->batch_first + rel->batch_count, rel->list.size());
-    for (std::size_t pos = rel->batch_first; pos < end; ++pos) {
-      if (rel->list[pos] == recno) {
-        rel->batch.replace((pos - rel->batch_first) * length, length, bytes);
-      }
-    }
+    if (!rel->freed) CopyIntoBatch(rel->batch, rel->list, data.generation, recno, bytes);
   }
 }
 
@@ -121,18 +122,55 @@ void SetEof(DATA4& data, std::uint32_t count) {
   data.appending = false;
 }
 
+std::size_t ReadAheadRows(std::uint32_t length, std::size_t previous, std::size_t most_rows) {
+  const std::size_t most =
+      std::max<std::size_t>(1, std::min<std::size_t>(most_rows, (64 * 1024) / length));
+  return std::clamp<std::size_t>(previous > 0 ? previous * 2 : (8 * 1024) / length, 1, most);
+}
+
+const char* BatchedRow(const DATA4& data, const ListBatch& batch, std::size_t pos) {
+  if (batch.generation != data.generation || pos < batch.first ||
+      pos >= batch.first + batch.count) {
+    return nullptr;
+  }
+  return batch.rows.data() + (pos - batch.first) * data.table->record_length();
+}
+
+const char* ReadListBatch(DATA4& data, ListBatch& batch, const std::vector<std::uint32_t>& list,
+                          std::size_t pos, std::uint32_t count, std::size_t most_rows) {
+  const std::uint32_t length = data.table->record_length();
+  const bool going_on =
+      batch.generation == data.generation && batch.count > 0 && pos == batch.first + batch.count;
+  const std::size_t cap = ReadAheadRows(length, going_on ? batch.count : 0, most_rows);
+  std::size_t n = 1;
+  while (n < cap && pos + n < list.size() && list[pos + n] > list[pos + n - 1] &&
+         list[pos + n] <= count) {
+    ++n;
+  }
+  batch.count = 0;
+  batch.rows.resize(n * length);
+  if (n == 1) {
+    data.table->ReadRecord(list[pos], batch.rows.data());
+  } else {
+    data.table->ReadScattered(&list[pos], n, batch.rows.data());
+  }
+  batch.first = pos;
+  batch.count = n;
+  batch.generation = data.generation;
+  return batch.rows.data();
+}
+
 const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint32_t count) {
   const std::uint32_t length = data.table->record_length();
   if (data.ahead_count == 0 || recno < data.ahead_first ||
       recno >= data.ahead_first + data.ahead_count) {
-    // 8 KB at first, doubling while the walk goes on in the same direction, up to 64 KB: a
-    // walk that stops at its first row reads no more than that row's neighbourhood.
-    const std::uint32_t most = std::max<std::uint32_t>(1, (64 * 1024) / length);
+    // A walk that goes on in the same direction reads twice as much each time; one that stops
+    // at its first row reads no more than that row's neighbourhood.
     const bool going_on =
         data.ahead_count > 0 &&
         (forward ? recno == data.ahead_first + data.ahead_count : recno + 1 == data.ahead_first);
-    const std::uint32_t per_chunk =
-        std::clamp<std::uint32_t>(going_on ? data.ahead_count * 2 : (8 * 1024) / length, 1, most);
+    const auto per_chunk =
+        static_cast<std::uint32_t>(ReadAheadRows(length, going_on ? data.ahead_count : 0));
     std::uint32_t first, n;
     if (forward) {
       first = recno;
@@ -281,50 +319,22 @@ void GoTo(DATA4& data, std::uint32_t recno) {
 }
 
 // Makes the walk's row at `pos` current. Going forward, the rows after it are read with it
-// while their record numbers ascend (one lock, one pread per group of near rows): 8 KB of rows
-// at first, doubling while the walk goes on, up to 64 KB. A list of a whole table in tag
-// order then costs a few reads instead of a lock, a read and an unlock per row.
+// while their record numbers ascend (ReadListBatch): a list of a whole table in tag order costs
+// a few reads instead of a lock, a read and an unlock per row.
 void GoToWalkRow(DATA4& data, std::size_t pos, bool forward) {
-  const std::uint32_t length = data.table->record_length();
   const std::vector<std::uint32_t>& walk = data.tag_walk;
-  const bool current = data.tag_batch_generation == data.generation;
-  if (current && pos >= data.tag_batch_first && pos < data.tag_batch_first + data.tag_batch_count) {
-    Load(data, walk[pos], data.tag_batch.data() + (pos - data.tag_batch_first) * length);
+  if (const char* row = BatchedRow(data, data.tag_batch, pos)) {
+    Load(data, walk[pos], row);
     return;
   }
-  const bool going_on =
-      current && data.tag_batch_count > 0 && pos == data.tag_batch_first + data.tag_batch_count;
-  const std::size_t previous = data.tag_batch_count;
-  data.tag_batch_count = 0;
-  if (!forward) {
-    GoTo(data, walk[pos]);
-    return;
-  }
-  const std::size_t most = std::max<std::size_t>(1, (64 * 1024) / length);
-  const std::size_t cap =
-      std::clamp<std::size_t>(going_on ? previous * 2 : (8 * 1024) / length, 1, most);
-  std::size_t n = 1;
-  if (cap > 1) {
+  if (forward) {
     const std::uint32_t count = CurrentCount(data);
-    if (walk[pos] > count) {  // cut short meanwhile: read as a single row reads
-      GoTo(data, walk[pos]);
+    if (walk[pos] <= count) {
+      Load(data, walk[pos], ReadListBatch(data, data.tag_batch, walk, pos, count));
       return;
     }
-    while (n < cap && pos + n < walk.size() && walk[pos + n] <= count &&
-           walk[pos + n] > walk[pos + n - 1]) {
-      ++n;
-    }
   }
-  data.tag_batch.resize(n * length);
-  if (n == 1) {
-    data.table->ReadRecord(walk[pos], data.tag_batch.data());
-  } else {
-    data.table->ReadScattered(&walk[pos], n, data.tag_batch.data());
-  }
-  data.tag_batch_first = pos;
-  data.tag_batch_count = n;
-  data.tag_batch_generation = data.generation;
-  Load(data, walk[pos], data.tag_batch.data());
+  GoTo(data, walk[pos]);  // backwards, or a row cut off meanwhile: read as a single row reads
 }
 
 int StepTagWalk(DATA4& data, long step) {
@@ -332,7 +342,7 @@ int StepTagWalk(DATA4& data, long step) {
     data.tag_walk = TagOrder(data, "");
     data.tag_walk_valid = true;
     data.tag_pos = data.tag_walk.size();
-    data.tag_batch_count = 0;
+    data.tag_batch.count = 0;
   }
   // Find the current row in the walk (it may have been moved by d4go).
   std::size_t size = data.tag_walk.size();
@@ -547,8 +557,7 @@ int d4close(DATA4* data) {
   data->ahead_count = 0;
   std::vector<std::uint32_t>().swap(data->tag_walk);
   data->tag_walk_valid = false;
-  std::string().swap(data->tag_batch);
-  data->tag_batch_count = 0;
+  data->tag_batch.Release();
   for (MemoSlot& slot : data->memos) slot = MemoSlot{};
   if (failure) std::rethrow_exception(failure);
   return kStatusSuccess;
@@ -655,7 +664,7 @@ int d4seek(DATA4* data, const char* key) {
   std::vector<std::uint32_t> order = TagOrder(*data, wanted);
   data->tag_walk = std::move(order);
   data->tag_walk_valid = false;  // the walk from `wanted` is not the whole tag
-  data->tag_batch_count = 0;
+  data->tag_batch.count = 0;
   if (data->tag_walk.empty()) {
     SetEof(*data, CurrentCount(*data));
     return kStatusNotFound;

@@ -41,6 +41,23 @@ struct TAG4 {
 // The tags of a table as one call uses them, in the order of DATA4::tags.
 using TagFiles = std::vector<NdxIndex*>;
 
+// Rows of a list of record numbers (a query's list, a tag walk) read ahead by a walk going
+// forward: list positions first .. first + count - 1, valid while the table's generation is
+// `generation` and the list is the one they were read for. A row the table writes in place is
+// copied in (KeepWrittenRow).
+struct ListBatch {
+  std::string rows;
+  std::size_t first = 0;
+  std::size_t count = 0;
+  std::uint64_t generation = 0;
+
+  // Forgets the rows and gives back their memory.
+  void Release() {
+    std::string().swap(rows);
+    count = 0;
+  }
+};
+
 struct RELATE4 {
   enum class Walk { kNone, kSequential, kList };
 
@@ -70,12 +87,8 @@ struct RELATE4 {
   // with the text blank-padded to the column: a quick test before the whole filter.
   std::vector<std::pair<std::uint32_t, std::string>> required;
 
-  // Rows of the list read ahead: positions batch_first .. batch_first + batch_count - 1,
-  // valid while the table's read generation is batch_generation.
-  std::string batch;
-  std::size_t batch_first = 0;
-  std::size_t batch_count = 0;
-  std::uint64_t batch_generation = 0;
+  // Rows of the list read ahead.
+  ListBatch batch;
 };
 
 // One memo column's text for the current row: loaded on first use, or assigned.
@@ -117,13 +130,8 @@ struct DATA4 {
   std::size_t tag_pos = 0;
   bool tag_walk_valid = false;
 
-  // Rows of the tag walk read ahead by a forward d4skip: walk positions tag_batch_first ..
-  // tag_batch_first + tag_batch_count - 1, valid while the generation is tag_batch_generation
-  // and the walk is the one they were read for; a row written in place is copied in.
-  std::string tag_batch;
-  std::size_t tag_batch_first = 0;
-  std::size_t tag_batch_count = 0;
-  std::uint64_t tag_batch_generation = 0;
+  // Rows of the tag walk read ahead by a forward d4skip.
+  ListBatch tag_batch;
 };
 
 struct CODE4 {
@@ -157,6 +165,17 @@ void SetEof(DATA4& data, std::uint32_t count);
 // backwards from it. `count` is the record count the caller walks against.
 const char* ReadAhead(DATA4& data, std::uint32_t recno, bool forward, std::uint32_t count);
 void DropReadAhead(DATA4& data);
+// How many rows a walk reads at once: 8 KB of rows at first, twice the `previous` read while
+// the walk goes on (0 when it starts), at most 64 KB and `most_rows` rows, at least one row.
+std::size_t ReadAheadRows(std::uint32_t length, std::size_t previous,
+                          std::size_t most_rows = SIZE_MAX);
+// The bytes of the row at list[pos] when `batch` holds them; nullptr otherwise.
+const char* BatchedRow(const DATA4& data, const ListBatch& batch, std::size_t pos);
+// Reads the row at list[pos] into `batch` together with the rows after it while their record
+// numbers ascend and stay at most `count` (one lock, one pread per group of near rows; as many
+// as ReadAheadRows allows), and returns its bytes. list[pos] must be at most `count`.
+const char* ReadListBatch(DATA4& data, ListBatch& batch, const std::vector<std::uint32_t>& list,
+                          std::size_t pos, std::uint32_t count, std::size_t most_rows = SIZE_MAX);
 // Puts the bytes of row `recno`, just written by this table, into what it and its queries
 // read ahead, which stays valid otherwise.
 void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes);

@@ -55,47 +55,16 @@ void FindRequired(RELATE4& rel) {
 }
 
 // The bytes of the list's row at `pos`, reading the rows ahead of it in one go when the walk
-// goes forward through rows in record order.
+// goes forward through rows in record order. At most 256 rows: a query stays open as long as
+// its recordset, and a batch of wide rows (the client table's) would otherwise hold half a
+// megabyte each.
 const char* ListRow(RELATE4& rel, std::size_t pos, long step, std::uint32_t count,
                     std::string& single) {
   DATA4& data = *rel.data;
-  const std::uint32_t length = data.table->record_length();
-  if (rel.batch_generation == data.generation && pos >= rel.batch_first &&
-      pos < rel.batch_first + rel.batch_count) {
-    return rel.batch.data() + (pos - rel.batch_first) * length;
-  }
-  std::size_t n = 1;
-  if (step > 0) {
-    // At most 256 rows and 64 KB: a query stays open as long as its recordset, and a batch of
-    // wide rows (the client table's) would otherwise hold half a megabyte each. A walk starts
-    // with 8 KB and doubles each batch after that, so that a query read for its first row
-    // (most are) reads that row and not the 64 KB after it.
-    const std::size_t most = std::clamp<std::size_t>((64 * 1024) / length, 1, 256);
-    const bool going_on = rel.batch_generation == data.generation && rel.batch_count > 0 &&
-                          pos == rel.batch_first + rel.batch_count;
-    const std::size_t batch =
-        std::clamp<std::size_t>(going_on ? rel.batch_count * 2 : (8 * 1024) / length, 1, most);
-    while (n < batch && pos + n < rel.list.size() && rel.list[pos + n] > rel.list[pos + n - 1] &&
-           rel.list[pos + n] <= count) {
-      ++n;
-    }
-  }
-  if (step <= 0) {
-    data.table->ReadRecord(rel.list[pos], single.data());
-    return single.data();
-  }
-  // Going forward even a single row is kept as the batch, so that the next batch doubles.
-  rel.batch.resize(n * length);
-  rel.batch_count = 0;
-  if (n == 1) {
-    data.table->ReadRecord(rel.list[pos], rel.batch.data());
-  } else {
-    data.table->ReadScattered(&rel.list[pos], n, rel.batch.data());
-  }
-  rel.batch_first = pos;
-  rel.batch_count = n;
-  rel.batch_generation = data.generation;
-  return rel.batch.data();
+  if (const char* row = BatchedRow(data, rel.batch, pos)) return row;
+  if (step > 0) return ReadListBatch(data, rel.batch, rel.list, pos, count, 256);
+  data.table->ReadRecord(rel.list[pos], single.data());
+  return single.data();
 }
 
 std::size_t TagIndex(const DATA4& data, const TAG4* tag) {
@@ -388,8 +357,7 @@ int relate4free(RELATE4* rel) {
   rel->freed = true;
   rel->filter.reset();
   std::vector<std::uint32_t>().swap(rel->list);
-  std::string().swap(rel->batch);
-  rel->batch_count = 0;
+  rel->batch.Release();
   rel->required.clear();
   return kStatusSuccess;
 }

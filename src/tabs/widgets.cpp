@@ -1,6 +1,8 @@
 #include "tabs/widgets.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "cart/request_context.h"
@@ -86,7 +88,21 @@ std::vector<std::string> SplitDefinition(std::string_view text, int count) {
   return parts;
 }
 
-std::string GeneralNumber(double value) { return engine::FormatNumber(value); }
+std::string GeneralNumber(double value) {
+  if (value == 0 || !std::isfinite(value)) return engine::FormatNumber(value);
+  // Fifteen significant digits, as the general format rounds them, but always written out in
+  // full: a tax rate of 0.00005 shows as 0.00005, never as 5E-05.
+  const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+  const int decimals = std::clamp(14 - exponent, 0, 330);
+  char buffer[400];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  std::string text = buffer;
+  if (text.find('.') != std::string::npos) {
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+  }
+  return text == "-0" ? "0" : text;
+}
 
 double LeadingNumber(std::string_view text) {
   std::size_t i = 0;

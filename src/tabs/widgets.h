@@ -39,7 +39,8 @@ std::string SelectedIf(std::string_view a, std::string_view b);
 // fields gives its last piece to every remaining part; text after the count-th "~" is dropped.
 std::vector<std::string> SplitDefinition(std::string_view text, int count);
 
-// A number as the pages show it: plain decimal, only the decimals it needs (12.5, 7, 0).
+// A number as the pages show it: plain decimal without an exponent, fifteen significant digits at
+// most and only the decimals it needs (12.5, 7, 0, 0.00005).
 std::string GeneralNumber(double value);
 
 // The number a form text starts with, as the tabs store numbers: leading blanks skipped, an

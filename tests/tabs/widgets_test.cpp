@@ -49,6 +49,10 @@ TEST(ValueHelpersTest, MarksAndNumbers) {
   EXPECT_EQ(GeneralNumber(7), "7");
   EXPECT_EQ(GeneralNumber(0), "0");
   EXPECT_EQ(GeneralNumber(0.05975), "0.05975");
+  EXPECT_EQ(GeneralNumber(0.00005), "0.00005");
+  EXPECT_EQ(GeneralNumber(-0.0000125), "-0.0000125");
+  EXPECT_EQ(GeneralNumber(0.1 + 0.2), "0.3");
+  EXPECT_EQ(GeneralNumber(1e20), "100000000000000000000");
 }
 
 TEST(DefinitionFitsTest, CountsTheFieldsOfEachGroup) {

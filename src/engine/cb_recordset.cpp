@@ -101,6 +101,12 @@ FIELD4* CBRecordset::FieldOrFail(std::string_view name) {
   return field;
 }
 
+bool CBRecordset::HasField(std::string_view name) {
+  if (DataHandle == nullptr) return false;
+  const std::string z(name);
+  return d4field(DataHandle, z.c_str()) != nullptr;
+}
+
 tvr::engine::Fields& CBRecordset::Fields(std::string_view name) {
   LoadField(name);
   return *field_object_;

@@ -71,6 +71,9 @@ class CBRecordset {
   // 91 when the table has no such column, 13 when a date column holds something else that is
   // not a date.
   tvr::engine::Fields& Fields(std::string_view name);
+  // True when the table has a column of that name (letter case ignored); false when it has
+  // none or the recordset's table is not open.
+  bool HasField(std::string_view name);
   // Stores `value` into the column of the current row, converted by the column's type:
   // D a date (stored yyyymmdd; null or a blank text stores the blank date), N and F a number,
   // M the text, L "T" when the value converts to true else "F" (null is false), C the text

@@ -63,7 +63,10 @@ constexpr std::array kOldPaymentItems{
     OldPaymentItem{"CertCheck", "CertCheck", "CertCheckt", "No", 7, "(None)"},
 };
 
+// A client table of the current layout has none of the old columns (the free fields "1other"
+// ... "10other" above all): a column the table lacks reads as empty text, a flag as "No".
 std::string Text(CBRecordset& rs, std::string_view column) {
+  if (!rs.HasField(column)) return {};
   const Value& v = rs.Fields(column).Value;
   std::string text = v.is_null() ? "" : v.ToText();
   // A "~" would split the definition it goes into.
@@ -72,7 +75,7 @@ std::string Text(CBRecordset& rs, std::string_view column) {
 }
 
 std::string YesNo(CBRecordset& rs, std::string_view column) {
-  return rs.Fields(column).Value.ToBoolean() ? "Yes" : "No";
+  return rs.HasField(column) && rs.Fields(column).Value.ToBoolean() ? "Yes" : "No";
 }
 
 std::string DefaultOf(std::string_view column) {

@@ -1,8 +1,14 @@
 // The payment rows of clients from earlier versions: the conversion of the old order-form
 // columns, and the payment row made sure of when no version is recorded.
+#include <filesystem>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "admin/editor_fixture.h"
+#include "cart/cart_schema.h"
+#include "engine/engine.h"
+#include "support/db_test_support.h"
 
 namespace tvr::admin::testing {
 namespace {
@@ -68,6 +74,47 @@ TEST_F(EditorTest, NoRecordedVersionLeavesAnExistingPaymentRowAlone) {
   Open("General");
   Open("Payment");
   EXPECT_EQ(ClientRow("payment", {"B_FName"})["B_FName"], fname);
+}
+
+// A client table laid down from the current column list has no free fields "1other" ...
+// "10other": the conversion reads them as empty instead of failing on every request.
+TEST_F(AdminCgiTest, AnEarlierVersionConvertsAClientTableWithoutTheFreeFields) {
+  SetAdminPassword("ADMIN1");
+  namespace fs = std::filesystem;
+  for (const fs::directory_entry& entry : fs::directory_iterator(DataDir())) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("client.") || name.starts_with("client_")) fs::remove(entry.path());
+  }
+  const cart::TableDef& client = *cart::FindCartTable("client");
+  std::vector<std::string> names;
+  for (const cart::ColumnDef& column : client.columns) names.emplace_back(column.name);
+  std::vector<engine::FIELD4INFO> fields;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (std::regex_match(names[i], std::regex("[0-9]+other"))) continue;
+    const cart::ColumnDef& column = client.columns[i];
+    fields.push_back({names[i].c_str(), column.type, column.width, column.decimals});
+  }
+  fields.push_back({nullptr, 0, 0, 0});
+  const engine::TAG4INFO no_tags[] = {{nullptr, nullptr}};
+  {
+    engine::testing::Engine engine = engine::testing::NewEngine();
+    engine::DATA4* data =
+        engine::d4create(engine.get(), (DataDir() + "client.dbf").c_str(), fields.data(), no_tags);
+    ASSERT_NE(data, nullptr);
+    engine::d4close(data);
+  }
+  AppendRow("client", {{"code", "OLD"}, {"needfname", "True"}, {"fnamet", "Name"}});
+  SetSetting("CurrentVersion", "Tulvar v2.0");
+
+  const std::string page = Post("", {});
+  EXPECT_FALSE(Has(page, "1other")) << page;
+  std::vector<Row> old;
+  for (Row& row : Rows("payment", {"code", "B_FName", "B_Other1"})) {
+    if (row["code"] == "OLD") old.push_back(row);
+  }
+  ASSERT_EQ(old.size(), 1u);
+  EXPECT_EQ(old[0]["B_FName"], "FName~Yes~No~2~Name~30~-1~Arial,Helvetica~~No~No~~");
+  EXPECT_EQ(old[0]["B_Other1"], "Other1~No~No~16~~30~-1~Arial,Helvetica~~No~No~~");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "admin/add_client.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "admin/client_rows.h"
 #include "admin/editor_shell.h"
@@ -9,6 +11,7 @@
 #include "admin/passwords.h"
 #include "cart/cart_schema.h"
 #include "cart/client_defaults.h"
+#include "cart/password_encoding.h"
 #include "engine/query_text.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
@@ -18,6 +21,7 @@
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "settings/activity_log.h"
+#include "settings/text.h"
 
 namespace tvr::admin {
 
@@ -30,6 +34,8 @@ namespace {
 // once cannot both find it free.
 constexpr std::uint64_t kAddClientLockOffset = 999'999'990;
 
+// The form for the code and the first password: a client never exists without its password,
+// so nobody but the administrator who added it can give it one.
 void ShowCodeForm(cart::RequestContext& ctx) {
   ShowPageHeader(ctx);
   SendLine("<center>");
@@ -40,19 +46,35 @@ void ShowCodeForm(cart::RequestContext& ctx) {
   SendLine("<tr><td align=center colspan=2><b>" + Wrapped("Add A Client") + "</b></td>");
   SendLine("<tr><td>" + Wrapped("Client Code") + "</td><td><input type=text name=\"" +
            std::string(kNewClientField) + "\" size=20 maxlength=20></td>");
+  SendLine("<tr><td colspan=2>" + Wrapped("Letters A to Z, digits 0 to 9 and _") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Client Password") + "</td><td><input type=password name=\"" +
+           std::string(kNewPasswordField) + "\" size=15 maxlength=15></td>");
+  SendLine("<tr><td>" + Wrapped("Confirm Password") + "</td><td><input type=password name=\"" +
+           std::string(kConfirmPasswordField) + "\" size=15 maxlength=15></td>");
   SendLine("<tr><td colspan=2 align=center><input type=submit value=\"Add Client\"></td>");
   SendLine("</table>");
   SendLine("</form></center>");
   ShowPageFooter(ctx);
 }
 
-void ShowRefusal(cart::RequestContext& ctx, const std::string& why) {
+void ShowRefusal(cart::RequestContext& ctx, const std::string& first, const std::string& second) {
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendWrappedTwoLines("<b>" + why + "</b><br>",
-                      "Please click your web browser back button and enter another client code.");
+  SendWrappedTwoLines(first, second);
   SendLine("</center>");
   ShowPageFooter(ctx);
+}
+
+void ShowCodeRefusal(cart::RequestContext& ctx, const std::string& why) {
+  ShowRefusal(ctx, "<b>" + why + "</b><br>",
+              "Please click your web browser back button and enter another client code.");
+}
+
+// A new code becomes a file name, a query literal and page text: it holds only these.
+bool AllowedCodeCharacters(std::string_view code) {
+  return std::all_of(code.begin(), code.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+  });
 }
 
 void SetDefault(engine::CBRecordset& rs, const cart::DefaultValue& value) {
@@ -78,7 +100,8 @@ void Append(engine::CBRecordset& rs) {
 // The payment definition record first, the client record last: a client that exists always
 // has its payment row, and a request cut short in between leaves at most a payment row that a
 // later creation of the same code reuses.
-void CreateClient(cart::RequestContext& ctx, const std::string& code, const std::string& entered) {
+void CreateClient(cart::RequestContext& ctx, const std::string& code, const std::string& entered,
+                  const std::string& password) {
   engine::DBF& db = ctx.session.Database();
   const std::string where = " where code = " + engine::QuoteText(code);
 
@@ -87,6 +110,7 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
   engine::CBRecordset client = db.OpenRecordset("select * from client" + where);
   client.AddNew();
   client.Fields("code", engine::Value(code));
+  client.Fields("password", engine::Value(cart::EncodePassword(password)));
   client.Fields("CGIBINDir", engine::Value(cart::CgiBinDirOf(gateway::Request().CGI_ScriptName)));
   client.Fields("OutputDir", engine::Value(cart::OrdersOutputFile(entered)));
   for (const cart::DefaultValue& value : cart::ClientCreationDefaults()) SetDefault(client, value);
@@ -94,21 +118,38 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
   client.DBClose();
 }
 
-// Refuses the code or creates the client; true when created.
+// Refuses the code or the password, or creates the client; true when created.
 bool TryCreateClient(cart::RequestContext& ctx) {
   const std::string entered = gateway::GetFormField(kNewClientField);
   if (entered.find('"') != std::string::npos) {
-    ShowRefusal(ctx, "A client code cannot contain a double quote (&quot;).");
+    ShowCodeRefusal(ctx, "A client code cannot contain a double quote (&quot;).");
     return false;
   }
   const std::string code = cart::NormalizeClientCode(entered);
   if (code.empty()) {
-    ShowRefusal(ctx, "You entered an empty client code.");
+    ShowCodeRefusal(ctx, "You entered an empty client code.");
+    return false;
+  }
+  if (!AllowedCodeCharacters(code)) {
+    ShowCodeRefusal(ctx,
+                    "A client code can hold only the letters A to Z, the digits 0 to 9 and the "
+                    "underscore (_).");
     return false;
   }
   if (code.size() > static_cast<std::size_t>(cart::kClientCodeWidth)) {
-    ShowRefusal(ctx, "A client code can have at most " + std::to_string(cart::kClientCodeWidth) +
-                         " characters.");
+    ShowCodeRefusal(ctx, "A client code can have at most " +
+                             std::to_string(cart::kClientCodeWidth) + " characters.");
+    return false;
+  }
+  const std::string password = gateway::GetFormField(kNewPasswordField);
+  if (!platform::EqualsIgnoringCase(password, gateway::GetFormField(kConfirmPasswordField))) {
+    ShowRefusal(ctx, "<b>Passwords did not match.   Please click your web<br>",
+                "browser back button and reenter the passwords.");
+    return false;
+  }
+  if (settings::TrimBlanks(password).empty()) {
+    ShowRefusal(ctx, "<b>You entered a blank password.   Please click your web<br>",
+                "browser back button and reenter the passwords.");
     return false;
   }
 
@@ -121,15 +162,15 @@ bool TryCreateClient(cart::RequestContext& ctx) {
   existing.DBClose();
   if (taken) {
     lock.Close();
-    ShowRefusal(ctx, "Client " + gateway::EscapeHtmlText(code) + " already exists.");
+    ShowCodeRefusal(ctx, "Client " + gateway::EscapeHtmlText(code) + " already exists.");
     return false;
   }
-  CreateClient(ctx, code, entered);
+  CreateClient(ctx, code, entered, password);
   lock.Close();
 
   settings::LogActivity("Added client " + code);
   ctx.ClientCode = code;
-  ctx.ClientPassword.clear();
+  ctx.ClientPassword = cart::DecodePassword(cart::EncodePassword(password));
   ctx.session.ReopenClientRecordset(code);
   ctx.session.ReopenPaymentAndPlusRecordsets(code);
   return true;
@@ -150,7 +191,7 @@ void ShowAddClientPage(cart::RequestContext& ctx) {
     ShowCodeForm(ctx);
     return;
   }
-  if (TryCreateClient(ctx)) ShowClientPasswordPrompt(ctx);
+  if (TryCreateClient(ctx)) LoadTab(ctx, ctx.TabName);
 }
 
 }  // namespace tvr::admin

@@ -6,7 +6,8 @@
 //   "DeleteClient"   the client code; empty for every client
 //   "DeleteAll"      not empty: every order, whatever its date
 //   "DeleteFrom", "DeleteTo"   otherwise the first and the last order date (mm/dd/yyyy), both
-//                    included; either may be left empty for no bound on that side
+//                    included; either may be left empty for no bound on that side. A date
+//                    that is not a day of the calendar written so is refused, naming its field
 //   "DeleteDate"     (the configuration page's form) the orders dated before this day
 //   "ConfirmDelete"  "Y" once the administrator confirmed
 // A request without a choice of dates shows the form; a complete choice shows how many orders
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -270,16 +272,56 @@ void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
   ShowPageFooter(ctx);
 }
 
-// An entered date: nullopt for an empty text; false when it is not a date.
-bool ReadDate(const std::string& text, std::optional<engine::Date>& date) {
-  if (text.empty()) return true;
-  engine::Date day;
-  if (!engine::ParseDate(text, day)) return false;
-  int year = 0, month = 0, d = 0;
-  day.ToParts(year, month, d);
-  date = engine::Date::FromParts(year, month, d);  // the day; a time of day is dropped
+// Days of `month` in `year` of the Gregorian calendar.
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// The digits of `text` from `pos` up to `end` as a number: at least `min` and at most `max`
+// of them; false when there are fewer or more, or anything but digits.
+bool ReadNumber(std::string_view text, std::size_t& pos, char end, std::size_t min, std::size_t max,
+                int& out) {
+  const std::size_t stop = end == '\0' ? text.size() : text.find(end, pos);
+  if (stop == std::string_view::npos || stop - pos < min || stop - pos > max) return false;
+  out = 0;
+  for (; pos < stop; ++pos) {
+    if (text[pos] < '0' || text[pos] > '9') return false;
+    out = out * 10 + (text[pos] - '0');
+  }
+  if (end != '\0') ++pos;
   return true;
 }
+
+// An entered date: nullopt for an empty text; false when it is not a date written mm/dd/yyyy
+// (a month of 1 to 12 and a day of that month, one or two digits each, and a year of four
+// digits). Nothing is guessed: "31/12/2026" is no date, rather than December 31.
+bool ReadDate(const std::string& text, std::optional<engine::Date>& date) {
+  if (text.empty()) return true;
+  std::size_t pos = 0;
+  int month = 0, day = 0, year = 0;
+  if (!ReadNumber(text, pos, '/', 1, 2, month) || !ReadNumber(text, pos, '/', 1, 2, day) ||
+      !ReadNumber(text, pos, '\0', 4, 4, year)) {
+    return false;
+  }
+  if (year < 100 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) {
+    return false;
+  }
+  date = engine::Date::FromParts(year, month, day);
+  return true;
+}
+
+// The date fields of the forms, by the words their forms show them under.
+struct DateField {
+  const char* field;
+  const char* label;
+};
+constexpr DateField kDateFields[] = {
+    {"DeleteFrom", "The first date (dated from)"},
+    {"DeleteTo", "The last date (dated to)"},
+    {"DeleteDate", "The date of \"Orders dated before\""},
+};
 
 }  // namespace
 
@@ -297,15 +339,22 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
   choice.to_text = std::string(settings::TrimBlanks(gateway::GetFormField("DeleteTo")));
   const std::string before(settings::TrimBlanks(gateway::GetFormField("DeleteDate")));
 
-  if (!choice.all_dates) {
-    std::optional<engine::Date> before_day;
-    if (!ReadDate(choice.from_text, choice.from) || !ReadDate(choice.to_text, choice.to) ||
-        !ReadDate(before, before_day)) {
+  // Every date entered must be a date, whatever else was chosen: a date that cannot be read
+  // deletes nothing.
+  std::optional<engine::Date> before_day;
+  std::optional<engine::Date>* const read_into[] = {&choice.from, &choice.to, &before_day};
+  const std::string* const entered[] = {&choice.from_text, &choice.to_text, &before};
+  for (std::size_t i = 0; i < std::size(kDateFields); ++i) {
+    if (!ReadDate(*entered[i], *read_into[i])) {
       ShowChoiceForm(ctx, choice,
-                     "Please enter the dates as mm/dd/yyyy, or tick \"All dates\". Nothing was "
-                     "deleted.");
+                     std::string(kDateFields[i].label) + " \"" + EscapeHtmlText(*entered[i]) +
+                         "\" is not a date. Please enter the dates as mm/dd/yyyy (a month of 1 "
+                         "to 12, a day of that month, a year of four digits), or tick \"All "
+                         "dates\". Nothing was deleted.");
       return;
     }
+  }
+  if (!choice.all_dates) {
     if (before_day && !choice.from && !choice.to) {
       // "Dated before" a day: up to the day before it.
       choice.to = engine::Date{before_day->serial - 1};

@@ -55,6 +55,18 @@ void ShowClientPasswordPrompt(cart::RequestContext& ctx) {
     SendLine("<td><input type=password name=\"Password1\" size=15 maxlength=15>");
     SendLine("<tr><td>" + Wrapped("Confirm Password") + "</td>");
     SendLine("<td><input type=password name=\"Password2\" size=15 maxlength=15>");
+    // The first password of a client is the administrator's to give.
+    if (AdminPasswordProved(ctx)) {
+      SendLine(HiddenAdminPasswordField(StoredAdminPassword()));
+    } else {
+      SendLine("<tr><td colspan=2>" +
+               Wrapped("This client has no password yet: only the administrator can give it "
+                       "one.") +
+               "</td>");
+      SendLine("<tr><td>" + Wrapped("Admin Password") + "</td>");
+      SendLine("<td><input type=password name=\"AdminPassword\" size=15 maxlength=15>");
+      SendLine("<input type=hidden name=\"AdminPasswordNotEncrypted\" value=\"Y\">");
+    }
     SendLine(
         "<tr><td>&nbsp;</td><td><input type=submit name=\"Action\" value=\"Save "
         "Password\"></td>");

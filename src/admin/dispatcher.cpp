@@ -1,5 +1,6 @@
 #include "admin/dispatcher.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -23,6 +24,7 @@
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
 #include "gateway/request.h"
+#include "gateway/request_origin.h"
 #include "gateway/trace.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -170,6 +172,43 @@ constexpr PathRoute kFinalPathRoutes[] = {
     {"/Error", RaiseInvalidCall},
 };
 
+// ---------------------------------------------------------------------------------------------
+// Forms of other sites.
+
+// The Actions and paths that store something, and the requests that save a tab (field
+// "SaveTab"), delete an order (field "OrderAction" of the order browser) or create a client
+// (field "Step" of the add-client form).
+constexpr std::string_view kWritingActions[] = {
+    "Reindex Cart Databases", "Run Clean Cart",    "Save Configuration", "Delete Client",
+    "Save Tulvar+ Setup",     "Delete Orders Now", "Save Password",      "Test CyberCash",
+};
+constexpr std::string_view kWritingPaths[] = {"/Reindex", "/SaveAdminPassword",
+                                              "/SaveClientPassword"};
+
+bool ChangesSomething(const Ctx& ctx, std::string_view path) {
+  for (std::string_view action : kWritingActions) {
+    if (EqualsIgnoringCase(action, ctx.Action)) return true;
+  }
+  for (std::string_view writing : kWritingPaths) {
+    if (EqualsIgnoringCase(writing, path)) return true;
+  }
+  if (EqualsIgnoringCase(path, "/AddClient") && !GetFormField("Step").empty()) return true;
+  if (EqualsIgnoringCase(ctx.Action, "LoadOrders") && !GetFormField("OrderAction").empty()) {
+    return true;
+  }
+  return !GetFormField("SaveTab").empty();
+}
+
+void ShowOtherSiteRefusal(Ctx& ctx, const std::string& source) {
+  ShowPageHeader(ctx);
+  SendLine("<center>");
+  SendWrappedTwoLines("<b>Request Refused</b><p>This form was sent from a page of another site (" +
+                          gateway::EscapeHtmlText(source) + "), so nothing was changed.<br>",
+                      "Please use the pages of this administration program itself.");
+  SendLine("</center>");
+  ShowPageFooter(ctx);
+}
+
 const PathRoute* FindPath(std::span<const PathRoute> routes, std::string_view path) {
   for (const PathRoute& route : routes) {
     if (EqualsIgnoringCase(route.path, path)) return &route;
@@ -248,6 +287,13 @@ void ChooseTab(Ctx& ctx) {
 void Dispatch(Ctx& ctx) {
   std::string& path = gateway::Request().CGI_PathInfo;
   PrepareRequest(ctx);
+
+  // A form of another site posted here stores nothing, whatever password it carries.
+  if (ChangesSomething(ctx, path)) {
+    if (const std::optional<std::string> other = gateway::OtherSiteOfRequest()) {
+      return ShowOtherSiteRefusal(ctx, *other);
+    }
+  }
 
   // Before the database is opened.
   if (EqualsIgnoringCase(path, "/Version")) return ShowVersionPage(ctx);

@@ -195,7 +195,7 @@ void ShowPlusTab(cart::RequestContext& ctx) {
 void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   if (EqualsIgnoringCase(ctx.Action, "Save Password")) {
     if (!SaveFirstClientPassword(ctx)) return;
-  } else if (gateway::GetFormField("ClientPassword").empty()) {
+  } else if (settings::TrimBlanks(ctx.ClientPassword).empty()) {
     ShowClientPasswordPrompt(ctx);
     return;
   }

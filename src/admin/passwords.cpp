@@ -106,6 +106,15 @@ bool SaveFirstClientPassword(cart::RequestContext& ctx) {
     ShowInvalidClientPassword(ctx);
     return false;
   }
+  // A client without a password takes its first one from the administrator only: anybody
+  // may open the client list.
+  if (!AdminPasswordProved(ctx)) {
+    rs.Update();
+    ShowRefusal(ctx, "<b>Invalid Admin Password</b><p>",
+                "Only the administrator can give a client its first password. Please click "
+                "your web browser back button and enter the admin password.");
+    return false;
+  }
   if (!EqualsIgnoringCase(first, second)) {
     rs.Update();
     ShowRefusal(ctx, "<b>Passwords did not match.   Please click your web<br>",

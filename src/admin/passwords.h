@@ -49,8 +49,9 @@ std::string HiddenClientPasswordField(std::string_view password);
 void ShowAdminPasswordPrompt(cart::RequestContext& ctx);
 
 // The client password prompt of ctx.ClientCode: for a client without a password the form for
-// its first password ("Password1", "Password2", button "Save Password"), else a field for the
-// password. Posts back to the request's path.
+// its first password ("Password1", "Password2", button "Save Password") with a field for the
+// admin password (or the proved admin password carried on), else a field for the password.
+// Posts back to the request's path.
 void ShowClientPasswordPrompt(cart::RequestContext& ctx);
 
 // The whole page for a wrong client password ("Invalid Password").
@@ -58,9 +59,10 @@ void ShowInvalidClientPassword(cart::RequestContext& ctx);
 
 // The "Save Password" post of the first-password form, for the client on ctx.session.ClientRS()
 // (the dispatcher has positioned it on ctx.ClientCode). Stores EncodePassword("Password1") in
-// the client's `password` only while the client has no password; returns true when the
-// request may go on to the editor (ctx.ClientPassword then holds the password). Otherwise it
-// has written the whole refusal page and returns false: the passwords differ, the password is
+// the client's `password` only while the client has no password and only when the request
+// proves the admin password; returns true when the request may go on to the editor
+// (ctx.ClientPassword then holds the password). Otherwise it has written the whole refusal page
+// and returns false: the admin password is not proved, the passwords differ, the password is
 // blank, or the client already has a password (the "Invalid Password" page; the same password
 // posted again is accepted as proof and stores nothing).
 bool SaveFirstClientPassword(cart::RequestContext& ctx);

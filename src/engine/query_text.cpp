@@ -62,6 +62,24 @@ std::optional<std::string_view> TakeWord(std::string_view& rest) {
   return word;
 }
 
+// Position of `needle` (letter case ignored) in `text` outside its literals: a double-quoted
+// text and a date between "#" signs are values, and a value never holds query syntax. A
+// literal without its closing mark runs to the end of the text.
+std::size_t FindOutsideLiterals(std::string_view text, std::string_view needle) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const char c = text[pos];
+    if (c == '"' || c == '#') {
+      const std::size_t close = text.find(c, pos + 1);
+      if (close == std::string_view::npos) return std::string_view::npos;
+      pos = close + 1;
+      continue;
+    }
+    if (StartsWithNoCase(text.substr(pos), needle)) return pos;
+    ++pos;
+  }
+  return std::string_view::npos;
+}
+
 [[noreturn]] void ThrowSyntax(std::string_view text, std::string_view what) {
   throw Failure(err::kQuerySyntax, "Syntax error in query expression '" + std::string(text) +
                                        "': " + std::string(what));
@@ -150,7 +168,7 @@ RecordsetQuery ParseRecordsetQuery(std::string_view query_text) {
   }
   query.is_select = true;
   query.table = std::string(*words[3]);
-  const std::size_t order_by = FindNoCase(rest, "order by");
+  const std::size_t order_by = FindOutsideLiterals(rest, "order by");
   if (order_by != std::string_view::npos) {
     query.sort = std::string(TrimBlanks(rest.substr(order_by + 8)));
     rest = TrimBlanks(rest.substr(0, order_by));

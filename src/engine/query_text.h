@@ -48,8 +48,9 @@ struct Statement {
 
 // Takes a query text apart. A text whose first six characters are "select" is a select: its
 // fourth word is the table, the text after its fifth word ("where", not checked) the
-// condition. Any other text is a table name as a whole. Throws Failure 3075 for a select with
-// fewer than five words before a condition.
+// condition, up to an "order by" that stands outside its double-quoted texts and "#" dates (a
+// value that holds the words stays a value). Any other text is a table name as a whole. Throws
+// Failure 3075 for a select with fewer than five words before a condition.
 //
 // A word is the text up to the next blank; the text after that blank continues with leading
 // and trailing blanks removed, so several blanks between words count as one.

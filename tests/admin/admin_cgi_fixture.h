@@ -47,7 +47,7 @@ class AdminCgiTest : public ::testing::Test {
   // Shortcuts that go through the program's own pages.
   // Stores the first admin password (none may be stored yet).
   void SetAdminPassword(const std::string& password);
-  // Adds client `code` with the admin password proved, and gives it `password` unless empty.
+  // Adds client `code` with its first password `password`, the admin password proved.
   void AddClient(const std::string& code, const std::string& password);
   // Appends a row with these text/number columns to `table` in-process.
   void AppendRow(const std::string& table, const Row& values);

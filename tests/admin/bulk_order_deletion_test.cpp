@@ -41,6 +41,11 @@ const Case kCases[] = {
      {{"DeleteClient", "ACME"}, {"DeleteFrom", "01/01/2050"}},
      1,
      {"ACME/1", "ACME/2", "ACME/3", "ACME/4", "BETA/1", "BETA/2"}},
+    // A leap day and one-digit days and months are dates.
+    {"FromALeapDay",
+     {{"DeleteClient", "BETA"}, {"DeleteFrom", "02/29/2024"}, {"DeleteTo", "12/1/2024"}},
+     1,
+     {"ACME/1", "ACME/2", "ACME/3", "ACME/4", "ACME/5", "BETA/1"}},
     {"EveryOrderOfOneClient",
      {{"DeleteClient", "BETA"}, {"DeleteAll", "Y"}},
      2,
@@ -131,6 +136,21 @@ TEST_F(BulkOrderDeletionRefusalTest, DeletesNothingWithoutTheAdminPasswordOrACle
   const Bad bad[] = {
       {{}, "name=\"DeleteFrom\""},
       {{{"DeleteFrom", "13/45/2025"}, {"DeleteTo", "01/01/2026"}}, "Please enter the dates"},
+      // Impossible dates are refused, naming the field, never read as some other day.
+      {{{"DeleteDate", "31/12/2099"}},
+       "The date of \"Orders dated before\" \"31/12/2099\" is not a date"},
+      {{{"DeleteFrom", "31/12/2026"}}, "The first date (dated from) \"31/12/2026\" is not"},
+      {{{"DeleteFrom", "01/01/2025"}, {"DeleteTo", "02/29/2025"}},
+       "The last date (dated to) \"02/29/2025\" is not"},
+      {{{"DeleteTo", "02/29/1900"}}, "\"02/29/1900\" is not a date"},
+      {{{"DeleteTo", "04/31/2025"}}, "\"04/31/2025\" is not a date"},
+      {{{"DeleteTo", "00/10/2025"}}, "\"00/10/2025\" is not a date"},
+      {{{"DeleteTo", "01/15/25"}}, "\"01/15/25\" is not a date"},
+      {{{"DeleteTo", "2025-01-15"}}, "\"2025-01-15\" is not a date"},
+      {{{"DeleteTo", "01/15/2025 10:00"}}, "\"01/15/2025 10:00\" is not a date"},
+      {{{"DeleteTo", "1/+5/2025"}}, "\"1/+5/2025\" is not a date"},
+      // With every date chosen a date entered still has to be one.
+      {{{"DeleteAll", "Y"}, {"DeleteTo", "31/12/2099"}}, "\"31/12/2099\" is not a date"},
       {{{"DeleteFrom", "02/01/2025"}, {"DeleteTo", "01/01/2025"}}, "lies after the last date"},
   };
   for (const Bad& b : bad) {

@@ -140,6 +140,22 @@ TEST_F(OrderBrowserTest, DeletingAnOrderAsksFirstThenMarksItsRowsDeleted) {
   EXPECT_TRUE(Has(Show("001000", "Delete Order Now"), "Order 001000 was not found"));
 }
 
+// An order number is a value: words such as "order by" in it never become part of the query.
+TEST_F(OrderBrowserTest, AnOrderNumberHoldingQueryWordsFindsNoOrderAndChangesNothing) {
+  const std::vector<std::string> before = NewMarks();
+  for (const std::string number :
+       {"1 order by code", "001000 ORDER BY code", "001000\" order by x"}) {
+    for (const std::string action : {"", "Delete Order", "Delete Order Now"}) {
+      const std::string page = Show(number, action);
+      EXPECT_TRUE(Has(page, "was not found")) << number << " / " << action << "\n" << page;
+      EXPECT_FALSE(Has(page, "internal error")) << number << " / " << action;
+      EXPECT_FALSE(Has(page, DataDir())) << number << " / " << action;
+    }
+  }
+  EXPECT_EQ(NewMarks(), before);
+  EXPECT_EQ(Column("orditems", "Item").size(), 4u);
+}
+
 TEST_F(OrderBrowserTest, ShowsALongListAHundredOrdersAtATime) {
   std::vector<ForeignRow> more;
   for (int day = 1; day <= 97; ++day) {

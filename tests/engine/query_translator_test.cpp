@@ -132,6 +132,12 @@ const Example kExamples[] = {
      R"((code <> "X") .and. .not. deleted())", "3,6,2,1,4"},
     {R"(select * from client where total >= 0 ORDER BY code)", "client",
      R"((total >= 0) .and. .not. deleted())", "1,3,2,4,6"},
+    // "order by" inside a quoted value is part of the value, not a sort.
+    {"select * from orders where orderno = " + QuoteText("1 order by code") +
+         " and code = \"ACME\"",
+     "orders", R"((orderno = "1 order by code" .and. code = "ACME") .and. .not. deleted())", ""},
+    {R"(select * from orders where name <> "x ORDER BY name" order by total)", "orders",
+     R"((name <> "x ORDER BY name") .and. .not. deleted())", "3,6,2,1,4"},
     // Request values go through QuoteText; one holding a quote matches nothing at all.
     {"select * from client where code = " + QuoteText("ACME"), "client",
      R"((code = "ACME") .and. .not. deleted())", "1,3"},
@@ -151,6 +157,26 @@ TEST(QueryTranslatorExamples, GiveTheirTableAndFilter) {
     } catch (const Failure& f) {
       ADD_FAILURE() << e.query << " failed: " << f.description();
     }
+  }
+}
+
+// Only an "order by" outside the literals of the condition starts its sort.
+TEST(QueryTranslatorExamples, OrderByOnlyOutsideQuotedTextsAndDates) {
+  const struct {
+    std::string query, condition, sort;
+  } cases[] = {
+      {R"(select * from t where a = "1 order by code")", R"(a = "1 order by code")", ""},
+      {R"(select * from t where d = #1 order by code# order by d)", "d = #1 order by code#", "d"},
+      {R"(select * from t where a = "x" and b = "order by" Order By code)",
+       R"(a = "x" and b = "order by")", "code"},
+      // A literal that is never closed holds the rest of the text.
+      {R"(select * from t where a = "1 order by code)", R"(a = "1 order by code)", ""},
+      {R"(select * from t where a = 1 order by code)", "a = 1", "code"},
+  };
+  for (const auto& c : cases) {
+    const RecordsetQuery query = ParseRecordsetQuery(c.query);
+    EXPECT_EQ(query.condition, c.condition) << c.query;
+    EXPECT_EQ(query.sort, c.sort) << c.query;
   }
 }
 

@@ -141,6 +141,10 @@ void AddClientRecord(engine::DBF& dbf, const DemoStoreOptions& options) {
   SetText(rs, "password", options.new_client_password);
   SetText(rs, "CGIBINDir", CgiBinDirOf(options.script_path));
   SetText(rs, "OutputDir", OrdersOutputFile("demo"));
+  if (!options.secure_domain.empty()) {
+    SetText(rs, "SecDomain", options.secure_domain);
+    SetText(rs, "SecCGIDir", CgiBinDirOf(options.script_path));
+  }
   SetText(rs, "Name", kStoreName);
   SetText(rs, "Addr1", "120 Harbor Street");
   SetText(rs, "Addr2", "Suite 4");

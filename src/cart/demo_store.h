@@ -32,6 +32,10 @@ struct DemoStoreOptions {
   // Where the administration program is reached, e.g. "/cgi-bin/tvrweb.exe"; the client's
   // CGIBINDir is made from it as the add-client page would.
   std::string script_path;
+  // The secure server's host and port ("127.0.0.1:8443"); when given, the client's SecDomain
+  // and SecCGIDir send the editor's "Show Orders (Secure)" form to the program there. Empty:
+  // both stay blank, and the form goes to the server the page came from.
+  std::string secure_domain;
   // The stored forms of the passwords to use when none is stored yet.
   std::string new_admin_password;
   std::string new_client_password;

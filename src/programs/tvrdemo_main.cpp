@@ -1,12 +1,13 @@
 // tvrdemo: lays the demo store into an installed system directory (cart/demo_store.h) and
 // prints how to get in: the admin password and the demo client with its password.
 //
-//   tvrdemo --settings FILE [--script-path PATH] SYSTEM_DIRECTORY
+//   tvrdemo --settings FILE [--script-path PATH] [--secure-domain HOST:PORT] SYSTEM_DIRECTORY
 //
 // FILE is the settings file the administration program reads (the one beside it); PATH is the
-// address of the program on the web server (default /cgi-bin/tvrweb.exe). Passwords that are
-// not stored yet are made up at random; those already stored are printed as they are now, so
-// a second run shows what the administrator changed them to.
+// address of the program on the web server (default /cgi-bin/tvrweb.exe); HOST:PORT is the
+// server that serves the same program over HTTPS, where the editor's secure order view goes.
+// Passwords that are not stored yet are made up at random; those already stored are printed as they
+// are now, so a second run shows what the administrator changed them to.
 //
 // Exit code 0 on success, 1 on failure (the reason on standard error), 2 for a wrong command
 // line.
@@ -32,7 +33,9 @@ std::string MadeUpPassword() {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: tvrdemo --settings FILE [--script-path PATH] SYSTEM_DIRECTORY\n");
+  std::fprintf(stderr,
+               "usage: tvrdemo --settings FILE [--script-path PATH] [--secure-domain HOST:PORT] "
+               "SYSTEM_DIRECTORY\n");
   return 2;
 }
 
@@ -45,6 +48,8 @@ int main(int argc, char** argv) {
     std::string_view arg = argv[i];
     if ((arg == "--settings" || arg == "--script-path") && i + 1 < argc) {
       (arg == "--settings" ? options.settings_file : options.script_path) = argv[++i];
+    } else if (arg == "--secure-domain" && i + 1 < argc) {
+      options.secure_domain = argv[++i];
     } else if (!arg.starts_with("-") && options.system_dir.empty()) {
       options.system_dir = arg;
     } else {

@@ -44,17 +44,20 @@ async function waitForPort(port, ms) {
 }
 
 // Installs into TVR_BROWSER_OUT/<name> (afresh) with scripts/demo --install-only and serves it
-// with lighttpd. `store`: lay down the demo store (else the empty installation).
-// Returns { url, dir, dataDir, ini, adminPassword, clientPassword, stop() }.
+// with lighttpd, over HTTP and over HTTPS (the demo's own certificate) on two free ports.
+// `store`: lay down the demo store (else the empty installation).
+// Returns { url, secureUrl, dir, dataDir, ini, adminPassword, clientPassword, stop() }.
 export async function startInstallation(name, { store }) {
   const dir = path.join(outDir, name);
   fs.rmSync(dir, { recursive: true, force: true });
   fs.mkdirSync(outDir, { recursive: true });
   const port = await freePort();
+  let tlsPort = await freePort();
+  while (tlsPort === port) tlsPort = await freePort();
   const args = ['--install-only', '--program', path.join(buildDir, 'tvrweb.exe'), '--dir', dir];
   if (!store) args.push('--empty');
   const installed = spawnSync(path.join(sourceDir, 'scripts/demo'), args, {
-    env: { ...process.env, PORT: String(port) },
+    env: { ...process.env, PORT: String(port), TLS_PORT: String(tlsPort) },
     encoding: 'utf8',
   });
   if (installed.status !== 0) {
@@ -67,8 +70,10 @@ export async function startInstallation(name, { store }) {
     stdio: 'ignore',
   });
   await waitForPort(port, 15000);
+  await waitForPort(tlsPort, 15000);
   return {
     url: `http://127.0.0.1:${port}/cgi-bin/tvrweb.exe`,
+    secureUrl: `https://127.0.0.1:${tlsPort}/cgi-bin/tvrweb.exe`,
     dir,
     dataDir: path.join(dir, 'data'),
     ini: path.join(dir, 'cgi-bin', 'tulvar.ini'),
@@ -144,7 +149,8 @@ export async function closeBrowser() {
 // is reported as skipped with that sentence, never as passed.
 export function pageTest(name, body) {
   test(name, async (t) => {
-    const context = await (await browser()).newContext();
+    // The HTTPS side has the demo's own certificate, which no authority vouches for.
+    const context = await (await browser()).newContext({ ignoreHTTPSErrors: true });
     try {
       await body(t, context);
     } catch (error) {

@@ -44,3 +44,18 @@ pageTest('opening an order takes its new mark away and the notice counts down', 
   await openEditor(editor, installation, 'DEMO', installation.clientPassword);
   assert.match(await text(editor), /You have 4 new orders\./);
 });
+
+pageTest('the secure order view opens the list and an order over HTTPS', async (t, context) => {
+  const page = await context.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  await press(page, 'Show Orders (Secure)');
+  assert.ok(page.url().startsWith(installation.secureUrl), page.url());
+  await screenshot(page, 'order-list-secure');
+  const order = readTable(installation.dataDir, 'orders', 'DEMO').find((o) => o.orderno === '001030');
+  await press(page, '001030', 'OrderNo');
+  assert.ok(page.url().startsWith('https://'), page.url());
+  await screenshot(page, 'order-secure');
+  const customer = readTable(installation.dataDir, 'customer', 'DEMO')
+    .find((c) => c.orderno === order.orderno);
+  assert.ok((await text(page)).includes(customer.b_lname), `customer ${customer.b_lname}`);
+});

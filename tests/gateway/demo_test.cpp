@@ -71,6 +71,13 @@ std::vector<std::string> ProcessesOfGroup(int group) {
   return found;
 }
 
+// A free port for the demo's HTTPS side, other than `port`.
+int OtherFreePort(int port) {
+  int other = FreePort();
+  while (other == port) other = FreePort();
+  return other;
+}
+
 class DemoTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -93,7 +100,7 @@ TEST_F(DemoTest, ServesThePagesThroughLighttpd) {
   run.args = {TVR_SOURCE_DIR "/scripts/demo", "--check", "--program",
               TVR_BINARY_DIR "/tvrweb.exe",   "--dir",   dir.File("demo")};
   run.env = {"PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
-             "PORT=" + std::to_string(port)};
+             "PORT=" + std::to_string(port), "TLS_PORT=" + std::to_string(OtherFreePort(port))};
   auto result = tvr::testing::RunChild(run);
   EXPECT_EQ(result.exit_code, 0) << result.output << result.errors
                                  << tvr::testing::ReadFile(dir.File("demo/lighttpd.log"));
@@ -106,6 +113,7 @@ TEST_F(DemoTest, CtrlCStopsTheServerAndLeavesNothingRunning) {
   const std::string program = TVR_BINARY_DIR "/tvrweb.exe";
   const std::string install = dir_.File("demo");
   const std::string port_text = "PORT=" + std::to_string(port);
+  const std::string tls_port_text = "TLS_PORT=" + std::to_string(OtherFreePort(port));
   pid_t pid = ::fork();
   ASSERT_GE(pid, 0);
   if (pid == 0) {
@@ -121,7 +129,7 @@ TEST_F(DemoTest, CtrlCStopsTheServerAndLeavesNothingRunning) {
                           nullptr};
     char* const envp[] = {
         const_cast<char*>("PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin"),
-        const_cast<char*>(port_text.c_str()), nullptr};
+        const_cast<char*>(port_text.c_str()), const_cast<char*>(tls_port_text.c_str()), nullptr};
     ::execve("/bin/bash", argv, envp);
     ::_exit(127);
   }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,6 +36,19 @@ class ReindexTest : public AdminCgiTest {
   int Runs() {
     const std::string runs = ReadFile(DataDir() + "runs.txt");
     return static_cast<int>(std::count(runs.begin(), runs.end(), '\n'));
+  }
+  // How many lock requests wait on the reindex lock file (the kernel's list of locks marks a
+  // waiting one with "->").
+  int WaitersOnTheLock() {
+    struct stat st;
+    if (::stat((DataDir() + "reindex.lock").c_str(), &st) != 0) return 0;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    std::istringstream locks(ReadFile("/proc/locks"));
+    int waiting = 0;
+    for (std::string line; std::getline(locks, line);) {
+      if (Has(line, "->") && Has(line, inode)) ++waiting;
+    }
+    return waiting;
   }
   bool WaitFor(const std::function<bool()>& done) {
     for (int i = 0; i < 400 && !done(); ++i) {
@@ -76,7 +90,8 @@ TEST_F(ReindexTest, RequestsThatFindAReindexRunningWaitForItInsteadOfRunningAnot
   start(requests[0]);
   ASSERT_TRUE(WaitFor([&] { return Runs() == 1; })) << "the cart program did not start";
   for (std::size_t i = 1; i < requests.size(); ++i) start(requests[i]);
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(WaitFor([&] { return WaitersOnTheLock() == 3; }))
+      << "the other requests did not wait for the running reindex";
   for (const Request& r : requests) EXPECT_FALSE(r.done) << "did not wait for the running one";
 
   WriteFile(DataDir() + "release", "");

@@ -3,6 +3,9 @@
 //
 // The e-mail log is written by the cart programs that send the order mails (while setting
 // "LogEmail" is on): file kEmailLogFile in the directory of the logs.
+//
+// Only those two files are shown. A log setting that would name another file is not used (see
+// settings/activity_log.h): the page says so and shows the log at its default place.
 #include <algorithm>
 #include <string>
 #include <string_view>
@@ -46,6 +49,7 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
 
   // Read everything before the page starts, so a file that fails to read cannot leave half a
   // page; a log that cannot be read is told on the page.
+  const std::string refused = settings::StoredLogSettingsProblem(activity);
   std::string problem, text;
   std::uint64_t size = 0;
   bool cut = false;
@@ -76,6 +80,9 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
              Wrapped("Logging is off: nothing is written to the activity log until \"Log\" is "
                      "ticked on the configuration page.") +
              "</center>");
+  }
+  if (!refused.empty()) {
+    SendLine("<p><center>" + Wrapped(EscapeHtmlText(refused)) + "</center>");
   }
   if (!problem.empty()) {
     SendLine("<p><center>" + Wrapped(EscapeHtmlText(problem)) + "</center>");

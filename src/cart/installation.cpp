@@ -148,13 +148,32 @@ void InstallCartProgram(const std::string& program, const fs::path& target) {
   const fs::path scratch = target.parent_path() / ScratchName(target.filename().string());
   try {
     platform::CopyFile(program, scratch);
-    platform::SetPermissions(scratch, fs::perms::owner_all | fs::perms::group_read |
-                                          fs::perms::group_exec | fs::perms::others_read |
-                                          fs::perms::others_exec);
+    platform::SetPermissions(scratch,
+                             fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     platform::RenameFile(scratch.string(), target.string());
   } catch (...) {
     platform::RemoveAllQuietly(scratch);
     throw;
+  }
+}
+
+void SetPermissionsWhenOther(const fs::path& path, fs::perms perms) {
+  if (platform::PermissionsOf(path) != perms) platform::SetPermissions(path, perms);
+}
+
+// Keeps every local user but the owner and the group out: the system directory becomes
+// kSystemDirectoryPermissions, and the settings file and every file of the system directory
+// but its programs lose any permission of others they had (from an older installation).
+void KeepOthersOut(const fs::path& dir, const std::string& settings_file) {
+  SetPermissionsWhenOther(dir, kSystemDirectoryPermissions);
+  std::vector<fs::path> files = platform::ListDirectory(dir);
+  if (PathExists(settings_file)) files.emplace_back(settings_file);
+  for (const fs::path& file : files) {
+    const std::string name = file.filename().string();
+    if (name.size() >= 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".exe")) {
+      continue;
+    }
+    platform::TakeOthersPermissions(file);
   }
 }
 
@@ -212,6 +231,7 @@ std::vector<std::string> InstallSystemDirectory(const InstallOptions& options) {
       done.push_back("gave " + options.owner + " " + settings_file);
     }
   }
+  KeepOthersOut(dir, settings_file);
   return done;
 }
 

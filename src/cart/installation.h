@@ -10,6 +10,13 @@
 //   which rebuilds the tags of every table in the directory it lies in. Where the shopper-facing
 //   cart program is installed it takes that name instead, and it is left alone.
 //
+// Permissions: the tables hold the client passwords and the settings file the admin password,
+// both reversibly encoded, so no other local user may read them. The system directory gets
+// kSystemDirectoryPermissions (owner and group only; new files in it take its group); the files
+// laid down get read and write for owner and group less the umask (platform/file.h), cart.exe
+// 0750; and every run takes any permission of others from the settings file and the files of
+// the system directory but its programs (*.exe).
+//
 // Installing again creates only what is missing and never changes what exists: an existing
 // table keeps its rows and columns (a missing tag file of it is created and filled from its
 // rows), a setting that has a value keeps it, an existing header or cart.exe is not replaced.
@@ -18,10 +25,16 @@
 #ifndef TVR_CART_INSTALLATION_H_
 #define TVR_CART_INSTALLATION_H_
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace tvr::cart {
+
+// rwxrws---: the owner (the web server's user) and its group.
+inline constexpr std::filesystem::perms kSystemDirectoryPermissions =
+    std::filesystem::perms::owner_all | std::filesystem::perms::group_all |
+    std::filesystem::perms::set_gid;
 
 struct InstallOptions {
   std::string system_dir;     // created when missing (with its parents)

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "platform/failure.h"
+#include "platform/file.h"
 
 namespace tvr::platform {
 
@@ -22,7 +23,8 @@ struct Descriptor {
 }  // namespace
 
 void AppendToFile(const std::string& path, std::string_view text) {
-  Descriptor file{::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666)};
+  Descriptor file{::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                         static_cast<mode_t>(kNewFilePermissions))};
   if (file.fd < 0) ThrowErrno(errno);
   struct flock whole = {};
   whole.l_type = F_WRLCK;

@@ -7,7 +7,8 @@
 
 namespace tvr::platform {
 
-// Appends `text` at the end of the file at `path` (created when missing): the file is opened
+// Appends `text` at the end of the file at `path` (created when missing, with
+// kNewFilePermissions less the umask, platform/file.h): the file is opened
 // with O_APPEND and `text` is written while holding an exclusive lock on the whole file, so
 // texts appended by concurrent processes never interleave. Throws Failure on error; a failed
 // append may leave part of `text` at the end of the file.

@@ -33,6 +33,26 @@ int TakeInjectedFault() {
   return 0;
 }
 
+// The process umask. Read from the kernel's status of the process where it tells it, so that
+// the mask is never changed, not even for a moment; else set and set back.
+mode_t ProcessUmask() {
+  if (File status = File::OpenIfExists("/proc/self/status", File::Mode::kReadOnly);
+      status.is_open()) {
+    char text[4096];
+    const std::string_view read(text, status.ReadAt(0, text, sizeof text));
+    if (auto at = read.find("\nUmask:"); at != std::string_view::npos) {
+      at += 7;
+      while (at < read.size() && (read[at] == '\t' || read[at] == ' ')) ++at;
+      unsigned mask = 0;
+      auto [end, error] = std::from_chars(read.data() + at, read.data() + read.size(), mask, 8);
+      if (error == std::errc()) return static_cast<mode_t>(mask & 0777);
+    }
+  }
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
+}
+
 std::string DirectoryPart(const std::string& path) {
   auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -48,7 +68,7 @@ void InjectWriteFailureForTesting(int countdown, int error_number, bool sticky) 
   g_fault_sticky = sticky;
 }
 
-File::File(const std::string& path, Mode mode) : path_(path) {
+File::File(const std::string& path, Mode mode, unsigned permissions) : path_(path) {
   int flags = O_CLOEXEC;
   switch (mode) {
     case Mode::kReadOnly:
@@ -64,7 +84,7 @@ File::File(const std::string& path, Mode mode) : path_(path) {
       flags |= O_RDWR | O_CREAT | O_TRUNC;
       break;
   }
-  fd_ = ::open(path.c_str(), flags, 0666);
+  fd_ = ::open(path.c_str(), flags, static_cast<mode_t>(permissions));
   if (fd_ < 0) ThrowErrno(errno, path);
 }
 
@@ -191,7 +211,7 @@ std::string TemporaryNameFor(const std::string& path) {
 ReplacementFile::ReplacementFile(std::string path)
     : path_(std::move(path)),
       temp_path_(TemporaryNameFor(path_)),
-      temp_(temp_path_, File::Mode::kCreateEmpty) {}
+      temp_(temp_path_, File::Mode::kCreateEmpty, 0600) {}
 
 ReplacementFile::~ReplacementFile() {
   if (!committed_) {
@@ -202,9 +222,18 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::Commit(Durability durability) {
   temp_.Sync();
-  // The new file keeps the permissions of the one it replaces.
+  // The new file keeps the owner, group and permissions of the one it replaces. The owner and
+  // group first (changing them may clear set-id bits), as far as the process may: a change it
+  // may not make leaves the file its own.
   struct stat st;
-  if (::stat(path_.c_str(), &st) == 0) temp_.SetPermissions(st.st_mode & 07777);
+  if (::stat(path_.c_str(), &st) == 0) {
+    if (::fchown(temp_.fd(), st.st_uid, st.st_gid) != 0) {
+      [[maybe_unused]] int ignored = ::fchown(temp_.fd(), static_cast<uid_t>(-1), st.st_gid);
+    }
+    temp_.SetPermissions(st.st_mode & 07777);
+  } else {
+    temp_.SetPermissions(kNewFilePermissions & ~ProcessUmask());
+  }
   temp_.Close();
   RenameFile(temp_path_, path_);
   committed_ = true;

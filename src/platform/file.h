@@ -17,6 +17,12 @@
 
 namespace tvr::platform {
 
+// The permissions a file the program creates asks for: read and write for its owner and its
+// group, nothing for others. The process umask may take more away (the group's write under the
+// usual 022), never add: the tables, the settings file (an encoded admin password) and the logs
+// are never readable by every local user, whatever umask the web server hands down.
+inline constexpr unsigned kNewFilePermissions = 0660;
+
 class File {
  public:
   enum class Mode {
@@ -26,9 +32,10 @@ class File {
     kCreateEmpty  // read-write, created when missing and emptied when not
   };
 
-  // Opens `path`. Throws Failure (53 File not found, 70 Permission denied, ...) naming the
-  // file on error; so do the calls below.
-  File(const std::string& path, Mode mode);
+  // Opens `path`; a file created here gets `permissions` less the process umask. Throws
+  // Failure (53 File not found, 70 Permission denied, ...) naming the file on error; so do the
+  // calls below.
+  File(const std::string& path, Mode mode, unsigned permissions = kNewFilePermissions);
   // Opens `path`, or leaves the File closed (is_open() false) when it does not exist.
   static File OpenIfExists(const std::string& path, Mode mode);
 
@@ -97,9 +104,12 @@ class ReplacementFile {
 
   File& file() { return temp_; }
 
-  // Flushes the data, gives the new file the permissions of the file it replaces and renames it
-  // over `path`; with kDurable flushes the directory too. Throws Failure; the old file stays
-  // and the temporary file is removed.
+  // Flushes the data, gives the new file the permissions of the file it replaces (and its owner
+  // and group, as far as the process may give them: root rewriting a file of the web server's
+  // user leaves it that user's) or, when there is none, kNewFilePermissions less the umask, and
+  // renames it over `path`; with kDurable flushes the directory too. Until then the temporary
+  // file is readable by its owner only. Throws Failure; the old file stays and the temporary
+  // file is removed.
   void Commit(Durability durability);
 
  private:

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,6 +106,28 @@ void SetPermissions(const fs::path& path, fs::perms perms) {
     fs::permissions(path, perms, error);
     return true;
   });
+}
+
+fs::perms PermissionsOf(const fs::path& path) {
+  return Checked(path, [&](std::error_code& error) { return fs::status(path, error); })
+      .permissions();
+}
+
+bool TakeOthersPermissions(const fs::path& path) {
+  // Opened without following a link, and changed through the descriptor, so a file swapped for
+  // a link meanwhile cannot make it change another file.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ELOOP) return false;
+    ThrowErrno(errno, path.string());
+  }
+  struct stat st;
+  int error = ::fstat(fd, &st) == 0 ? 0 : errno;
+  const bool change = error == 0 && S_ISREG(st.st_mode) && (st.st_mode & S_IRWXO) != 0;
+  if (change && ::fchmod(fd, st.st_mode & 07777 & ~S_IRWXO) != 0) error = errno;
+  ::close(fd);
+  if (error != 0) ThrowErrno(error, path.string());
+  return change;
 }
 
 bool RemoveFile(const fs::path& path) {

@@ -40,6 +40,11 @@ std::vector<std::filesystem::path> ListDirectory(const std::filesystem::path& di
 void CopyFile(const std::filesystem::path& from, const std::filesystem::path& to);
 // Sets the permissions of `path` to `perms`.
 void SetPermissions(const std::filesystem::path& path, std::filesystem::perms perms);
+// The permissions of `path` (of what a link points to).
+std::filesystem::perms PermissionsOf(const std::filesystem::path& path);
+// Takes every permission of others from the regular file `path`; a link (never followed) or
+// anything but a regular file is left alone. Returns true when it changed the permissions.
+bool TakeOthersPermissions(const std::filesystem::path& path);
 // Removes the file or empty directory `path`; false when it did not exist.
 bool RemoveFile(const std::filesystem::path& path);
 // Removes `path` with everything below it, for cleaning up after a failure: never throws.

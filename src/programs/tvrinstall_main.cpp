@@ -9,7 +9,8 @@
 // (the user the web server runs the administration program as, say www-data) the system
 // directory and the settings file: the program locks and rewrites its tables and settings, so
 // files it may only read stop it. Run as root without --owner, it warns that the files belong
-// to root.
+// to root. No other local user may read what it lays down or finds: the system directory gets
+// mode 2770, and the settings file and the data files lose any permission of others.
 //
 // Prints one line per thing done; exit code 0 on success, 1 on failure (the reason, naming the
 // file, on standard error), 2 for a wrong command line.

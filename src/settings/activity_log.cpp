@@ -8,19 +8,89 @@
 #include <string>
 
 #include "platform/append_file.h"
+#include "platform/code_page.h"
+#include "platform/failure.h"
+#include "settings/paths.h"
 #include "settings/settings.h"
 
 namespace tvr::settings {
 
-std::string LogDirectory() {
-  std::string dir = GetSetting(kSectionMain, "LogFileLocation");
-  if (dir.empty()) dir = GetSetting(kSectionMain, "AdminDir", kDefaultAdminDir);
+namespace {
+
+// The longest file name the file systems take.
+constexpr std::size_t kLongestFileName = 255;
+
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) return true;
+  }
+  return false;
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() &&
+         platform::EqualsIgnoringCase(text.substr(text.size() - end.size()), end);
+}
+
+std::string SystemDirectoryOfLogs() {
+  std::string dir = GetSetting(kSectionMain, "AdminDir", kDefaultAdminDir);
   if (!dir.empty() && dir.back() != '/') dir += '/';
   return dir;
 }
 
+}  // namespace
+
+std::string LogFileNameProblem(std::string_view name) {
+  if (name.empty()) return {};
+  if (name.find_first_of("/\\") != std::string_view::npos) return "has a directory part";
+  if (HasControlCharacter(name)) return "holds a control character";
+  if (name.size() > kLongestFileName) return "is longer than 255 characters";
+  // A log is named as one: never the settings file, a table, memo or tag file, a page
+  // template or a program of the system, whatever directory it is in.
+  if (!(EndsWithIgnoringCase(name, ".log") || EndsWithIgnoringCase(name, ".txt")) ||
+      name.size() == 4) {
+    return "is not a log file name (a name ending in .log or .txt)";
+  }
+  return {};
+}
+
+std::string LogDirectoryProblem(std::string_view dir) {
+  if (dir.empty()) return {};
+  if (HasControlCharacter(dir)) return "holds a control character";
+  if (!DirExists(std::string(dir))) return "is not an existing directory";
+  return {};
+}
+
+std::string LogDirectory() {
+  std::string dir = GetSetting(kSectionMain, "LogFileLocation");
+  if (dir.empty() || !LogDirectoryProblem(dir).empty()) return SystemDirectoryOfLogs();
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
 std::string ActivityLogPath() {
-  return LogDirectory() + GetSetting(kSectionMain, "LogFile", "tulvar.log");
+  std::string name = GetSetting(kSectionMain, "LogFile", kDefaultLogFile);
+  if (!LogFileNameProblem(name).empty()) name = kDefaultLogFile;
+  return LogDirectory() + name;
+}
+
+std::string StoredLogSettingsProblem(bool activity) {
+  std::string problems;
+  const std::string dir = GetSetting(kSectionMain, "LogFileLocation");
+  if (std::string why = LogDirectoryProblem(dir); !why.empty()) {
+    problems += "The setting \"LogFileLocation\" " + why +
+                ": it is not used, the logs are in the system directory " +
+                SystemDirectoryOfLogs() + ".";
+  }
+  if (!activity) return problems;
+  const std::string name = GetSetting(kSectionMain, "LogFile");
+  if (std::string why = LogFileNameProblem(name); !why.empty()) {
+    if (!problems.empty()) problems += ' ';
+    problems += "The setting \"LogFile\" " + why + ": it is not used, the activity log is " +
+                std::string(kDefaultLogFile) + ".";
+  }
+  return problems;
 }
 
 namespace {
@@ -45,7 +115,7 @@ void LogActivity(std::string_view line) {
     for (char c : line) entry += (c == '\r' || c == '\n') ? ' ' : c;
     entry += "\r\n";
     platform::AppendToFile(ActivityLogPath(), entry);
-  } catch (...) {
+  } catch (const Failure&) {
     // A log that cannot be written is skipped.
   }
 }

@@ -18,6 +18,9 @@ struct ConfigurationKey {
   bool check_box;            // stored as "1" when the form sends "1", else "0"
   // What the program uses while the setting is unset, shown on the page as the value.
   std::string_view unset_value;
+  // Why a submitted value cannot be stored, as a phrase that follows the key ("has a directory
+  // part"), "" when it can; nullptr: every value can.
+  std::string (*problem)(std::string_view value) = nullptr;
 };
 
 // Every key of the configuration page, in the order of the page.
@@ -28,9 +31,11 @@ std::string ConfigurationValue(const ConfigurationKey& key);
 
 // Stores every key from the submitted form into section "Main": check boxes as "1"/"0", the
 // others as submitted (a setting cannot hold a line break: the settings store cuts the value
-// there). Keys whose value did not change are not rewritten. The caller has proved the admin
-// password. Throws the settings store's Failure when the file cannot be written; keys stored
-// before it stay stored.
+// there). Keys whose value did not change are not rewritten. A value the key refuses (the log
+// settings, which cannot name a file other than a log) stores nothing of that key, the others
+// are stored; ctx.StatusMessage then gets one sentence per refused key, naming it and saying
+// why. The caller has proved the admin password. Throws the settings store's Failure when the
+// file cannot be written; keys stored before it stay stored.
 void SaveConfigurationTab(cart::RequestContext& ctx);
 
 }  // namespace tvr::tabs

@@ -63,5 +63,58 @@ TEST_F(ConfigurationPageTest, SaveStoresTheSubmittedSettings) {
   EXPECT_TRUE(Has(page, "value=\"a &quot;quoted&quot; &lt;b&gt;&amp;amp; value\"")) << page;
 }
 
+// The log settings can name only a log: a plain file name ending in .log or .txt, in an existing
+// directory. A refused value stores nothing of its key, the page names the key and says why, and
+// the other keys of the save are stored.
+TEST_F(ConfigurationPageTest, SaveRefusesLogSettingsThatNameOtherFiles) {
+  const struct {
+    const char* key;
+    std::string value;
+    const char* why;
+  } refused[] = {
+      {"LogFile", "../../../../etc/passwd", "has a directory part"},
+      {"LogFile", "logs/admin.log", "has a directory part"},
+      {"LogFile", "..\\admin.log", "has a directory part"},
+      {"LogFile", "tulvar.ini", "is not a log file name"},
+      {"LogFile", "client.dbf", "is not a log file name"},
+      {"LogFile", "client.dbt", "is not a log file name"},
+      {"LogFile", "client_code.ndx", "is not a log file name"},
+      {"LogFile", "tvrweb.exe", "is not a log file name"},
+      {"LogFile", "ConfigurationHeader.html", "is not a log file name"},
+      {"LogFile", "passwd", "is not a log file name"},
+      {"LogFile", ".log", "is not a log file name"},
+      {"LogFile", "a\tb.log", "holds a control character"},
+      {"LogFile", std::string(252, 'x') + ".log", "is longer than 255 characters"},
+      {"LogFileLocation", dir_.File("no-such-dir"), "is not an existing directory"},
+      {"LogFileLocation", DataDir() + "\x1b", "holds a control character"},
+  };
+  SetSetting("LogFile", "kept.log");
+  for (const auto& c : refused) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+    Form form = {{"Action", "Save Configuration"},
+                 {"SaveTab", "Configuration"},
+                 {"AdminPassword", Setting("AdminPassword")},
+                 {"MailServer", "mail" + std::to_string(&c - refused)},
+                 {c.key, c.value}};
+    if (c.key != std::string("LogFile")) form.push_back({"LogFile", "kept.log"});
+    const std::string page = Post("/Configuration", form);
+    EXPECT_TRUE(Has(page, "Not saved: \"" + std::string(c.key) + "\"")) << page;
+    EXPECT_TRUE(Has(page, c.why)) << page;
+    EXPECT_EQ(Setting("LogFile"), "kept.log");
+    EXPECT_EQ(Setting("LogFileLocation"), "");
+    EXPECT_EQ(Setting("MailServer"), "mail" + std::to_string(&c - refused));
+  }
+
+  // A log in another existing directory, named as a log, is stored.
+  const std::string page = Post("/Configuration", {{"Action", "Save Configuration"},
+                                                   {"SaveTab", "Configuration"},
+                                                   {"AdminPassword", Setting("AdminPassword")},
+                                                   {"LogFile", "Admin Activity.TXT"},
+                                                   {"LogFileLocation", dir_.File("cgi-bin")}});
+  EXPECT_TRUE(Has(page, "<b>Configuration Saved</b>")) << page;
+  EXPECT_EQ(Setting("LogFile"), "Admin Activity.TXT");
+  EXPECT_EQ(Setting("LogFileLocation"), dir_.File("cgi-bin"));
+}
+
 }  // namespace
 }  // namespace tvr::admin::testing

@@ -5,10 +5,12 @@
 #include <string>
 
 #include "admin/maintenance_fixture.h"
+#include "gateway/html_escape.h"
 
 namespace tvr::admin::testing {
 namespace {
 
+using gateway::EscapeHtmlText;
 using tvr::testing::WriteFile;
 
 class LogViewerTest : public MaintenanceTest {
@@ -40,6 +42,50 @@ TEST_F(LogViewerTest, ShowsTheEndOfTheLogEscapedWithItsSize) {
   SetSetting("LogFile", "admin.log");
   WriteFile(dir_.File("logs/admin.log"), "elsewhere\r\n");
   EXPECT_TRUE(Has(Show("Show Log File"), "<pre>elsewhere\r\n</pre>"));
+}
+
+// Log settings stored by hand (or by an older program) that name a file other than a log: the
+// viewer never shows that file, and the activity log never appends to it but writes its default
+// log, the system directory's tulvar.log.
+TEST_F(LogViewerTest, LogSettingsNamingOtherFilesAreNotUsed) {
+  SetSetting("HoursToHold", "48");  // so that Run Clean Cart runs and logs a line
+  const std::string cgi_bin = dir_.File("cgi-bin"), etc = dir_.File("etc");
+  WriteFile(etc + "/passwd", "root:x:0:0:root:/root:/bin/bash\n");
+  // Where the setting names a file, where the activity log goes instead, and why.
+  const struct {
+    std::string location, name, file, log, why;
+  } cases[] = {
+      {"", "../../../../etc/passwd", "/etc/passwd", DataDir() + "tulvar.log",
+       "\"LogFile\" has a directory part"},
+      {cgi_bin, "tulvar.ini", Ini(), cgi_bin + "/tulvar.log", "\"LogFile\" is not a log file name"},
+      {DataDir(), "client.dbf", DataDir() + "client.dbf", DataDir() + "tulvar.log",
+       "\"LogFile\" is not a log file name"},
+      {etc, "passwd", etc + "/passwd", etc + "/tulvar.log", "\"LogFile\" is not a log file name"},
+      {dir_.File("missing"), "tulvar.log", dir_.File("missing/tulvar.log"),
+       DataDir() + "tulvar.log", "\"LogFileLocation\" is not an existing directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.location + " + " + c.name);
+    SetSetting("LogFileLocation", c.location);
+    SetSetting("LogFile", c.name);
+    const std::string before = tvr::testing::ReadFile(c.file);
+    const std::string page = Show("Show Log File");
+    EXPECT_TRUE(Has(page, EscapeHtmlText("The setting " + c.why))) << page;
+    EXPECT_FALSE(Has(page, "File " + c.file)) << page;
+    EXPECT_FALSE(Has(page, "root:x:0:0")) << page;
+    EXPECT_FALSE(Has(page, "AdminPassword=")) << page;
+    EXPECT_TRUE(Has(page, c.log)) << page;
+
+    ::unlink(c.log.c_str());
+    EXPECT_TRUE(Has(AdminPost({{"Action", "Run Clean Cart"}}), "Clean Cart Complete"));
+    EXPECT_EQ(tvr::testing::ReadFile(c.file), before) << "the log wrote into " << c.file;
+    EXPECT_TRUE(Has(tvr::testing::ReadFile(c.log), "Clean Cart: "));
+  }
+  // The e-mail log's name is fixed; only its directory is a setting.
+  const std::string page = Show("Show E-mail Log");
+  EXPECT_TRUE(Has(page, EscapeHtmlText("The setting \"LogFileLocation\" is not"))) << page;
+  EXPECT_FALSE(Has(page, "LogFile\" is not a log")) << page;
+  EXPECT_TRUE(Has(page, DataDir() + "email.log")) << page;
 }
 
 TEST_F(LogViewerTest, SaysWhenALogIsNotThere) {

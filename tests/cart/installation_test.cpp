@@ -177,6 +177,55 @@ TEST_F(InstallationTest, CompletesWhatIsMissingAndKeepsWhatExists) {
   d4close(client);
 }
 
+// The tables hold the client passwords and the settings file the admin password: no local user
+// but the owner and the group may read them, after a fresh installation as after one run again
+// over files an older installation left readable by all.
+TEST_F(InstallationTest, KeepsOtherUsersOutOfTheSystemDirectoryAndTheSettings) {
+  const std::string settings = temp_.File("cgi-bin/tulvar.ini");
+  auto install = [&] {
+    InstallOptions options;
+    options.system_dir = dir_;
+    options.settings_file = settings;
+    options.cart_program = kRebuilder;
+    InstallSystemDirectory(options);
+  };
+  auto expect_others_kept_out = [&] {
+    EXPECT_EQ(fs::status(dir_).permissions(), kSystemDirectoryPermissions);
+    EXPECT_EQ(fs::status(dir_ + "/cart.exe").permissions(),
+              fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    std::vector<std::string> files{settings};
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path().filename() != "cart.exe" && !entry.is_symlink()) {
+        files.push_back(entry.path().string());
+      }
+    }
+    for (const std::string& file : files) {
+      EXPECT_EQ(fs::status(file).permissions() & fs::perms::others_all, fs::perms::none) << file;
+      EXPECT_NE(fs::status(file).permissions() & fs::perms::owner_write, fs::perms::none) << file;
+    }
+  };
+  install();
+  expect_others_kept_out();
+
+  // An older installation: everything readable by all, a log among the tables.
+  WriteFile(dir_ + "/tulvar.log", "old lines\r\n");
+  fs::permissions(dir_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    if (entry.path().filename() != "cart.exe") fs::permissions(entry.path(), fs::perms(0644));
+  }
+  fs::permissions(dir_ + "/cart.exe", fs::perms(0750));
+  fs::permissions(settings, fs::perms(0644));
+  // A link in the system directory is never followed.
+  const std::string outside = temp_.File("outside.txt");
+  WriteFile(outside, "");
+  fs::permissions(outside, fs::perms(0644));
+  fs::create_symlink(outside, dir_ + "/outside.txt");
+  install();
+  expect_others_kept_out();
+  EXPECT_EQ(fs::status(outside).permissions(), fs::perms(0644));
+}
+
 TEST_F(InstallationTest, CartProgramRebuildsTheTagsOfItsDirectory) {
   Install();
   {

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "platform/append_file.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
 #include "support/expect_failure.h"
@@ -64,6 +65,65 @@ TEST(ReplaceFile, EveryFailingStepLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(fs::status(path).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(EntriesIn(dir.path()), 1);
+  }
+}
+
+// Sets the process umask for the life of the object.
+class ScopedUmask {
+ public:
+  explicit ScopedUmask(mode_t mask) : old_(::umask(mask)) {}
+  ~ScopedUmask() { ::umask(old_); }
+
+ private:
+  mode_t old_;
+};
+
+mode_t PermissionBits(const std::string& path) {
+  struct stat st;
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// Whatever umask the web server hands down, a file the program creates (a table, a tag, a log,
+// the settings file) gives others no permission; the umask only takes more away.
+TEST(NewFiles, GiveOthersNoPermissionWhateverTheUmask) {
+  TempDir dir;
+  for (mode_t mask : {0000, 0002, 0022}) {
+    SCOPED_TRACE("umask " + std::to_string(mask));
+    ScopedUmask umask(mask);
+    const std::string suffix = std::to_string(mask);
+    const std::string created = dir.File("created" + suffix);
+    { File file(created, File::Mode::kCreate); }
+    const std::string log = dir.File("log" + suffix);
+    AppendToFile(log, "line\r\n");
+    const std::string replaced = dir.File("replaced" + suffix);
+    ReplaceFileAtomically(replaced, "content");
+    for (const std::string& path : {created, log, replaced}) {
+      EXPECT_EQ(PermissionBits(path), 0660 & ~mask) << path;
+    }
+  }
+}
+
+// A replaced file keeps its permissions, set-id bits included, and, when the process may give
+// them (root), its owner and group: root rewriting a file of the web server's user leaves it
+// that user's, so that user can still rewrite it.
+TEST(ReplaceFile, KeepsPermissionsOwnerAndGroupOfTheReplacedFile) {
+  TempDir dir;
+  const std::string path = dir.File("tulvar.ini");
+  WriteFile(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 02640), 0);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+  }
+  ReplaceFileAtomically(path, "new");
+  EXPECT_EQ(ReadFile(path), "new");
+  EXPECT_EQ(PermissionBits(path), 02640u);
+  if (root) {
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
   }
 }
 

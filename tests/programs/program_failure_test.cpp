@@ -31,6 +31,11 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
   options.cart_program = BuiltProgram("cartreindex");
   cart::InstallSystemDirectory(options);
   std::filesystem::remove(sys + "/client_code.ndx");
+  // The installer keeps others out; opened up for reading as an older installation was.
+  ::chmod(sys.c_str(), 0755);
+  for (const auto& entry : std::filesystem::directory_iterator(sys)) {
+    ::chmod(entry.path().c_str(), 0644);
+  }
 
   struct Case {
     int line;

@@ -23,7 +23,8 @@ int g_pair_count = 0;
 std::unordered_map<std::string, std::string> g_values;
 
 // Adds one more value of a field to what its name gave so far, the way several values of one
-// name are joined everywhere: the first non-empty value stands alone, later ones follow a "^".
+// name are joined everywhere: while the joined text is empty a value replaces it, after that
+// each value follows a "^" (so "a=&a=x" gives "x", "a=x&a=" gives "x^").
 void JoinValue(std::string& joined, const std::string& value) {
   if (joined.empty()) {
     joined = value;
@@ -65,8 +66,9 @@ std::string ReadBody(std::int32_t length) {
 void IndexValues() {
   g_values.clear();
   g_values.reserve(g_pairs.size());
-  for (const FormPair& pair : g_pairs)
+  for (const FormPair& pair : g_pairs) {
     JoinValue(g_values[platform::UpperCase(pair.Name)], pair.Value);
+  }
 }
 
 // Rewrites section "Debug" with the request variables and the form pairs.

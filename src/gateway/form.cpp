@@ -1,11 +1,13 @@
 #include "gateway/form.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "gateway/password_fields.h"
 #include "gateway/request.h"
 #include "gateway/url_decode.h"
 #include "platform/code_page.h"
+#include "platform/failure.h"
 #include "platform/profile.h"
 #include "platform/system.h"
 #include "settings/settings.h"
@@ -17,52 +19,92 @@ namespace {
 std::string g_form_data;
 std::vector<FormPair> g_pairs;
 int g_pair_count = 0;
+// The value GetFormField answers for each field name, keyed by the upper-cased name.
+std::unordered_map<std::string, std::string> g_values;
 
-// Reads the POST body: up to `length` bytes (capped), in as many reads as it takes.
+// Adds one more value of a field to what its name gave so far, the way several values of one
+// name are joined everywhere: while the joined text is empty a value replaces it, after that
+// each value follows a "^" (so "a=&a=x" gives "x", "a=x&a=" gives "x^").
+void JoinValue(std::string& joined, const std::string& value) {
+  if (joined.empty()) {
+    joined = value;
+  } else {
+    joined += '^';
+    joined += value;
+  }
+}
+
+std::string Refusal(const std::string& what) { return what + "; nothing was stored"; }
+
+Failure TooLarge() {
+  return Failure(err::kOverflow, Refusal("The form is larger than " +
+                                         std::to_string(kMaxFormBytes / (1024 * 1024)) +
+                                         " MiB, the most this program takes"));
+}
+
+// Reads the POST body: exactly `length` bytes, in as many reads as it takes.
 std::string ReadBody(std::int32_t length) {
-  std::string body;
-  if (length <= 0) return body;
-  std::size_t wanted = std::min(static_cast<std::size_t>(length), kMaxFormBytes);
-  constexpr std::size_t kChunk = 64 * 1024;
+  if (length <= 0) return {};
+  const auto wanted = static_cast<std::size_t>(length);
+  if (wanted > kMaxFormBytes) throw TooLarge();
+  std::string body(wanted, '\0');
+  std::size_t done = 0;
   platform::System& system = platform::CurrentSystem();
-  while (body.size() < wanted) {
-    std::size_t done = body.size();
-    body.resize(done + std::min(kChunk, wanted - done));
-    std::size_t n = system.ReadStdin(body.data() + done, body.size() - done);
-    body.resize(done + n);
+  while (done < wanted) {
+    std::size_t n = system.ReadStdin(body.data() + done, wanted - done);
     if (n == 0) break;
+    done += n;
+  }
+  if (done < wanted) {
+    throw Failure(err::kInputPastEnd,
+                  Refusal("The form arrived incomplete (" + std::to_string(done) + " of " +
+                          std::to_string(wanted) + " bytes; the connection was closed early)"));
   }
   return body;
 }
 
+void IndexValues() {
+  g_values.clear();
+  g_values.reserve(g_pairs.size());
+  for (const FormPair& pair : g_pairs) {
+    JoinValue(g_values[platform::UpperCase(pair.Name)], pair.Value);
+  }
+}
+
 // Rewrites section "Debug" with the request variables and the form pairs.
-void RecordRequest(const std::vector<FormPair>& pairs) {
-  std::vector<platform::ProfileEntry> entries;
-  const RequestVariables& request = Request();
-  for (const RequestVariableInfo& var : RequestVariableTable()) {
-    entries.push_back({std::string(var.cgi_name), MaskPasswordValues(request.*var.member)});
-  }
-  for (const FormPair& pair : pairs) {
-    if (IsPasswordField(pair.Name)) continue;
-    auto same = std::find_if(entries.begin(), entries.end(), [&](const auto& e) {
-      return platform::EqualsIgnoringCase(e.key, pair.Name);
-    });
-    if (same == entries.end()) {
-      entries.push_back({pair.Name, pair.Value});
-    } else if (same->value.empty()) {
-      same->value = pair.Value;
-    } else {
-      same->value += "^" + pair.Value;
-    }
-  }
+void RecordRequest() {
+  std::vector<platform::ProfileEntry> entries = RecordedEntries(Request(), g_pairs);
   try {
     settings::RecordSection(settings::kSectionDebug, entries);
-  } catch (...) {
+  } catch (const Failure&) {
     // Only a diagnostic aid: the request goes on unrecorded.
   }
 }
 
 }  // namespace
+
+std::vector<platform::ProfileEntry> RecordedEntries(const RequestVariables& request,
+                                                    const std::vector<FormPair>& pairs) {
+  std::vector<platform::ProfileEntry> entries;
+  entries.reserve(kRequestVariableCount + pairs.size());
+  std::unordered_map<std::string, std::size_t> by_key;  // upper-cased key -> entry
+  by_key.reserve(kRequestVariableCount + pairs.size());
+  auto add = [&](std::string_view key, std::string value) {
+    auto [it, fresh] = by_key.try_emplace(platform::UpperCase(key), entries.size());
+    if (fresh) {
+      entries.push_back({std::string(key), std::move(value)});
+    } else {
+      JoinValue(entries[it->second].value, value);
+    }
+  };
+  for (const RequestVariableInfo& var : RequestVariableTable()) {
+    add(var.cgi_name, MaskPasswordValues(request.*var.member));
+  }
+  for (const FormPair& pair : pairs) {
+    if (!IsPasswordField(pair.Name)) add(pair.Name, pair.Value);
+  }
+  return entries;
+}
 
 int ParseFormData(std::string_view data, std::vector<FormPair>& pairs) {
   auto count = static_cast<int>(std::count(data.begin(), data.end(), '='));
@@ -85,18 +127,29 @@ void ReadFormData() {
   const RequestVariables& request = Request();
   g_form_data.clear();
   g_pairs.clear();
+  g_values.clear();
   g_pair_count = 0;
+  std::string data = request.CGI_RequestMethod == "POST" ? ReadBody(request.ContentLength)
+                                                         : request.CGI_QueryString;
+  if (data.size() > kMaxFormBytes) throw TooLarge();
+  // The table's size is known before the first pair is decoded, as the error page shows it.
+  const auto count = static_cast<std::size_t>(std::count(data.begin(), data.end(), '='));
+  if (count > static_cast<std::size_t>(kMaxFormFields)) {
+    throw Failure(err::kOverflow,
+                  Refusal("The form holds more than " + std::to_string(kMaxFormFields) +
+                          " fields, the most this program takes"));
+  }
+  g_form_data = std::move(data);
+  g_pair_count = static_cast<int>(count);
   try {
-    g_form_data = request.CGI_RequestMethod == "POST" ? ReadBody(request.ContentLength)
-                                                      : request.CGI_QueryString;
-    // The table's size is known before the first pair is decoded, as the error page shows it.
-    g_pair_count = static_cast<int>(std::count(g_form_data.begin(), g_form_data.end(), '='));
     ParseFormData(g_form_data, g_pairs);
-  } catch (...) {
-    if (!DebugMode()) RecordRequest(g_pairs);
+  } catch (const Failure&) {
+    IndexValues();
+    if (!DebugMode()) RecordRequest();
     throw;
   }
-  if (!DebugMode()) RecordRequest(g_pairs);
+  IndexValues();
+  if (!DebugMode()) RecordRequest();
 }
 
 const std::string& FormData() { return g_form_data; }
@@ -110,16 +163,8 @@ std::string GetFormField(std::string_view name) {
     if (name.empty()) return {};
     return settings::GetSetting(settings::kSectionDebug, name);
   }
-  std::string result;
-  for (const FormPair& pair : g_pairs) {
-    if (!platform::EqualsIgnoringCase(pair.Name, name)) continue;
-    if (result.empty()) {
-      result = pair.Value;
-    } else {
-      result += "^" + pair.Value;
-    }
-  }
-  return result;
+  auto it = g_values.find(platform::UpperCase(name));
+  return it == g_values.end() ? std::string() : it->second;
 }
 
 }  // namespace tvr::gateway

@@ -12,7 +12,9 @@
 // values of one name joined with "^" in order. Password fields (password_fields.h) are left
 // out, and names that the settings file cannot hold as keys (holding "=" or a line break,
 // starting with "[" or ";") too. The recording is a diagnostic aid: when the settings file
-// cannot be written the request goes on unrecorded.
+// cannot be written the request goes on unrecorded. A refused request (see ReadFormData) is not
+// recorded: the section keeps the last request that was taken in, so that a replay runs a
+// request the program did read whole.
 #ifndef TVR_GATEWAY_FORM_H_
 #define TVR_GATEWAY_FORM_H_
 
@@ -22,6 +24,9 @@
 #include <string_view>
 #include <vector>
 
+#include "gateway/request.h"
+#include "platform/profile.h"
+
 namespace tvr::gateway {
 
 struct FormPair {
@@ -29,19 +34,39 @@ struct FormPair {
   std::string Value;  // URL-decoded
 };
 
-// The most bytes of a POST body the program reads: 8 MiB. A longer body (or a CONTENT_LENGTH
-// claiming more) is read up to this many bytes and the form is parsed from those.
+// The limits of the intake. A form beyond either is refused whole (ReadFormData): the largest
+// page of the program posts some 130 fields and a few kilobytes, a tab of long texts some
+// hundred kilobytes, so 8 MiB and 10,000 fields leave room for stores many times larger than
+// any seen, while a request that fills them is still taken in within a fraction of a second.
+// The example server configurations (deploy/) set the server's own body limit to the same
+// 8 MiB, so that most oversized bodies never reach the program.
 inline constexpr std::size_t kMaxFormBytes = 8u * 1024 * 1024;
+inline constexpr int kMaxFormFields = 10000;
 
 // Fills FormData() and the form pair table: a POST ("POST" exactly) reads the body from standard
-// input, at most ContentLength bytes (none when it is 0 or negative, never more than
-// kMaxFormBytes), until that many arrived or the input ends; a short body is parsed as it is.
-// Any other method takes the query string (the query string of a POST is ignored).
+// input, exactly ContentLength bytes (none when it is 0 or negative; bytes after them are left
+// unread); any other method takes the query string (the query string of a POST is ignored).
+// A request the program cannot take whole is refused before anything is recorded, the form and
+// its table left empty (PairCount 0), so that it stores nothing:
+//  - a CONTENT_LENGTH above kMaxFormBytes (the body is not read): Failure 6 "Overflow";
+//  - standard input ending before ContentLength bytes arrived (the client went away):
+//    Failure 62 "Input past end of file";
+//  - form data (body or query string) of more than kMaxFormBytes bytes or holding more than
+//    kMaxFormFields "=": Failure 6.
+// Each description says what was refused and that nothing was stored.
 // In a normal run it then records the request (see above), also when a field fails to decode:
 // the fields before it are recorded, then the failure goes on.
 // Throws Failure 13 for a "%" escape that is not hexadecimal (url_decode.h), or when standard
-// input cannot be read.
+// input cannot be read. Every step costs time in proportion to the length of the form.
 void ReadFormData();
+
+// The entries ReadFormData writes into section "Debug": the request variables under their CGI
+// names in table order (password values masked), then one entry per form field name that is not
+// a password field, in the order of first appearance, several values of one name (letter case
+// ignored) joined with "^" the way GetFormField joins them. A field whose name is that of a
+// request variable adds its value to that entry.
+std::vector<platform::ProfileEntry> RecordedEntries(const RequestVariables& request,
+                                                    const std::vector<FormPair>& pairs);
 
 // Parses `data` into its filled pairs, appended to `pairs` in order (also those before a decoding
 // failure, when one is thrown). Returns the table size: the number of "=" in `data`.
@@ -56,7 +81,9 @@ int PairCount();
 // The value of form field `name`, the match ignoring letter case; several entries of that name
 // give their values joined with "^" ("first^second"); absent or empty gives "". In a replay the
 // value of key `name` in section "Debug" ("" for an empty `name`). Throws Failure only in a
-// replay, when the settings file cannot be read.
+// replay, when the settings file cannot be read. In a normal run a lookup costs the length of
+// `name` and of its value, whatever the size of the form (a table keyed by the upper-cased
+// name, built once by ReadFormData).
 std::string GetFormField(std::string_view name);
 
 }  // namespace tvr::gateway

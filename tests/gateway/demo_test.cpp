@@ -162,7 +162,8 @@ TEST_F(DemoTest, CtrlCStopsTheServerAndLeavesNothingRunning) {
   EXPECT_FALSE(Answers(port));
 }
 
-// The tracked example configurations of deploy/, served by the real servers.
+// The tracked example configurations of deploy/, served by the real servers, with the body
+// limit they set.
 TEST_F(DemoTest, ExampleConfigurationsServeTheProgramAndNothingElse) {
   int port = FreePort();
   ASSERT_NE(port, 0);
@@ -184,6 +185,10 @@ TEST_F(DemoTest, ExampleConfigurationsServeTheProgramAndNothingElse) {
     EXPECT_NE(result.output.find(server + " tulvar/tulvar.ini 403 "), std::string::npos);
     EXPECT_NE(result.output.find(server + " tulvar/tulvar.ini.lock 403 "), std::string::npos);
     EXPECT_NE(result.output.find(server + " tulvar/ 403 "), std::string::npos);
+    // The server's body limit is the program's: 8 MiB reach it, a byte more does not.
+    EXPECT_NE(result.output.find(server + " post-8388608 200 <html><head><title>Tulvar"),
+              std::string::npos);
+    EXPECT_NE(result.output.find(server + " post-8388609 413 "), std::string::npos);
   }
 }
 

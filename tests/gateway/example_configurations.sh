@@ -3,7 +3,8 @@
 # of lighttpd (after a main configuration that loads the static-file module before the CGI
 # module, the order that would send the program as a file) and of Apache when it is installed,
 # with the program directory put where the installation is. Prints one line per server and
-# address: "<server> <path> <status> <first bytes of the answer>".
+# address: "<server> <path> <status> <first bytes of the answer>", then one for a POST of 8 MiB
+# and of 8 MiB + 1 byte: "<server> post-<bytes> <status> <first bytes>".
 #
 #   example_configurations.sh SOURCE_DIR TVRWEB_EXE WORK_DIR PORT   (Apache uses PORT + 1)
 set -eu
@@ -17,6 +18,13 @@ fetch() {  # server, port
     code=$(curl -s --retry 20 --retry-connrefused --retry-delay 1 -o "$work/out" \
       -w '%{http_code}' "http://127.0.0.1:$2/$path")
     echo "$1 $path $code $(head -c 40 "$work/out" | tr -cd '[:print:]')"
+  done
+  # A body of the program's limit (8 MiB) reaches it; one byte more the server refuses.
+  for size in 8388608 8388609; do
+    head -c "$size" /dev/zero | tr '\0' a >"$work/body"
+    code=$(curl -s -o "$work/out" -w '%{http_code}' --data-binary @"$work/body" \
+      "http://127.0.0.1:$2/tulvar/tvrweb.exe/Version")
+    echo "$1 post-$size $code $(head -c 40 "$work/out" | tr -cd '[:print:]')"
   done
 }
 

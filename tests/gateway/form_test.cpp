@@ -78,6 +78,17 @@ TEST_F(GatewayTest, PairTableAndLookups) {
       {__LINE__, "a=1&&b=2", 2, {{"a", "1"}, {"&b", "2"}, {"b", ""}}},
       {__LINE__, "Client=acme&Client=ACME2", 2, {{"client", "acme^ACME2"}}},
       {__LINE__, "\xC4rger=1", 1, {{"\xE4RGER", "1"}}},
+      // An empty value after the first non-empty one still adds its "^".
+      {__LINE__,
+       "\x8A"
+       "A=1&\x9A"
+       "a=&\x9A"
+       "A=2&a=",
+       4,
+       {{"\x9A"
+         "a",
+         "1^^2"},
+        {"A", ""}}},
   };
   for (const Case& c : cases) {
     std::vector<FormPair> pairs;
@@ -108,32 +119,69 @@ TEST_F(GatewayTest, PostBodyIsReadWholeAcrossShortReads) {
   EXPECT_EQ(GetFormField("ErrorDesc").size(), 5000u);
 }
 
-TEST_F(GatewayTest, ContentLengthNeverMakesTheBodyLargerThanWhatArrivesOrTheCap) {
+// CONTENT_LENGTH says how much of standard input is the form. A form the program cannot take
+// whole is refused before anything is recorded: its table stays empty and the settings file as
+// it was.
+TEST_F(GatewayTest, FormIsTakenWholeOrRefused) {
   struct Case {
     int line;
     std::string method;
     std::string content_length;
     std::string input;
-    std::string form_data;
+    std::string query;
+    std::string form_data;  // when taken in
+    int refused;            // the failure number, 0 when taken in
   };
-  const std::string big(kMaxFormBytes + 100, 'z');
+  const std::string limit(kMaxFormBytes, 'z');
+  std::string fields;
+  for (int i = 0; i < kMaxFormFields; ++i) fields += "f" + std::to_string(i) + "=&";
   const Case cases[] = {
-      {__LINE__, "POST", "-5", "a=1", ""},
-      {__LINE__, "POST", "", "a=1", ""},
-      {__LINE__, "POST", "abc", "a=1", ""},
-      {__LINE__, "POST", "2", "a=1", "a="},
-      {__LINE__, "POST", "99999999999", "a=1", "a=1"},
-      {__LINE__, "POST", "20000000", big, big.substr(0, kMaxFormBytes)},
-      {__LINE__, "GET", "3", "a=1", "q=1"},
-      {__LINE__, "post", "3", "a=1", "q=1"},  // the method must be "POST" exactly
+      {__LINE__, "POST", "-5", "a=1", "q=1", "", 0},
+      {__LINE__, "POST", "", "a=1", "q=1", "", 0},
+      {__LINE__, "POST", "abc", "a=1", "q=1", "", 0},
+      {__LINE__, "POST", "2", "a=1", "q=1", "a=", 0},  // bytes after the body are not read
+      {__LINE__, "GET", "3", "a=1", "q=1", "q=1", 0},
+      {__LINE__, "post", "3", "a=1", "q=1", "q=1", 0},  // the method must be "POST" exactly
+      {__LINE__, "POST", std::to_string(limit.size()), limit, "", limit, 0},
+      {__LINE__, "POST", std::to_string(fields.size()), fields, "", fields, 0},
+      // The client went away: fewer bytes than announced.
+      {__LINE__, "POST", "4", "a=1", "q=1", "", err::kInputPastEnd},
+      {__LINE__, "POST", "", "", "", "", 0},
+      {__LINE__, "POST", "1", "", "q=1", "", err::kInputPastEnd},
+      // Over the size limit: refused without reading the body.
+      {__LINE__, "POST", std::to_string(limit.size() + 1), limit + "z", "", "", err::kOverflow},
+      {__LINE__, "POST", "99999999999", "a=1", "", "", err::kOverflow},
+      {__LINE__, "GET", "", "", limit + "z", "", err::kOverflow},
+      // One field too many, in a body or in a query string.
+      {__LINE__, "POST", std::to_string(fields.size() + 2), fields + "x=", "", "", err::kOverflow},
+      {__LINE__, "GET", "", "", fields + "x=", "", err::kOverflow},
   };
+  const std::string ini = "[Main]\r\n[Debug]\r\nREQUEST_METHOD=before\r\n";
   for (const Case& c : cases) {
-    SetRequest(c.method, "q=1", {{"CONTENT_LENGTH", c.content_length}});
+    tvr::testing::WriteFile(Ini(), ini);
+    SetRequest(c.method, c.query, {{"CONTENT_LENGTH", c.content_length}});
     cgi_.input = c.input;
     cgi_.input_pos = 0;
     ReadCgiEnvironment();
-    ReadFormData();
-    EXPECT_EQ(FormData(), c.form_data) << "case at line " << c.line;
+    const auto failure = tvr::testing::FailureOf([] { ReadFormData(); });
+    if (c.refused == 0) {
+      ASSERT_FALSE(failure) << "case at line " << c.line << ": " << failure->description();
+      EXPECT_EQ(FormData(), c.form_data) << "case at line " << c.line;
+      EXPECT_NE(ReadFile(Ini()), ini) << "case at line " << c.line << " was not recorded";
+      continue;
+    }
+    ASSERT_TRUE(failure) << "case at line " << c.line;
+    EXPECT_EQ(failure->number(), c.refused) << "case at line " << c.line;
+    EXPECT_NE(failure->description().find("nothing was stored"), std::string::npos)
+        << failure->description();
+    EXPECT_EQ(FormData(), "") << "case at line " << c.line;
+    EXPECT_EQ(PairCount(), 0) << "case at line " << c.line;
+    EXPECT_EQ(GetFormField("a"), "") << "case at line " << c.line;
+    EXPECT_EQ(ReadFile(Ini()), ini) << "case at line " << c.line;
+    if (c.method == "POST" &&
+        static_cast<std::size_t>(ParseContentLength(c.content_length)) > kMaxFormBytes) {
+      EXPECT_EQ(cgi_.input_pos, 0u) << "case at line " << c.line << " read the body";
+    }
   }
 }
 

@@ -23,8 +23,8 @@ std::optional<std::vector<std::uint32_t>> Entries(engine::CBRecordset& orders,
   engine::TAG4* tag = engine::d4tag(orders.DataHandle, std::string(tag_name).c_str());
   if (tag == nullptr) return std::nullopt;
   std::vector<std::uint32_t> records;
-  if (engine::t4prefixRecords(tag, prefix.data(), static_cast<unsigned>(prefix.size()),
-                              &records) != engine::kStatusSuccess) {
+  if (engine::t4prefixRecords(tag, prefix.data(), static_cast<unsigned>(prefix.size()), &records) !=
+      engine::kStatusSuccess) {
     return std::nullopt;
   }
   return records;

@@ -548,10 +548,10 @@ int t4prefixRecords(TAG4* tag, const char* prefix, unsigned len,
   if (tag == nullptr || records == nullptr || !IsOpen(tag->data)) return kStatusFailed;
   DATA4& data = *tag->data;
   Flush(data);
-  const std::size_t t = static_cast<std::size_t>(
-      std::find_if(data.tags.begin(), data.tags.end(),
-                   [&](const auto& each) { return each.get() == tag; }) -
-      data.tags.begin());
+  const std::size_t t =
+      static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
+                                            [&](const auto& each) { return each.get() == tag; }) -
+                               data.tags.begin());
   const std::string_view wanted(prefix ? prefix : "", prefix ? len : 0);
   const bool used = WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
     *records = indexes[t]->WithPrefix(wanted);

@@ -111,8 +111,8 @@ std::string KeyOf(const TAG4& tag, const char* record) {
 
 std::vector<KeyPart> ParseKey(const DbfTable& table, std::string_view expression) {
   auto refuse = [&](std::string_view why) -> Failure {
-    return Failure(err::kInvalidCall, "The index key \"" + std::string(expression) + "\" " +
-                                          std::string(why));
+    return Failure(err::kInvalidCall,
+                   "The index key \"" + std::string(expression) + "\" " + std::string(why));
   };
   // Blanks outside quotes go, letter case outside quotes is ignored.
   std::string text;
@@ -144,8 +144,9 @@ std::vector<KeyPart> ParseKey(const DbfTable& table, std::string_view expression
     } else if (term.starts_with("DTOS(") && term.ends_with(")")) {
       const FieldDesc& f = column(term.substr(5, term.size() - 6), 'D');
       part = KeyPart{KeyPart::Kind::kBytes, f.offset, f.length};
-    } else if (term.starts_with("IIF(") && term.ends_with(",\"T\",\"F\")")) {
-      const FieldDesc& f = column(term.substr(4, term.size() - 4 - 10), 'L');
+    } else if (constexpr std::string_view kFlagEnd = ",\"T\",\"F\")";
+               term.starts_with("IIF(") && term.ends_with(kFlagEnd)) {
+      const FieldDesc& f = column(term.substr(4, term.size() - 4 - kFlagEnd.size()), 'L');
       part = KeyPart{KeyPart::Kind::kFlag, f.offset, 1};
     } else if (!term.empty() && term.find_first_of("(),\"") == std::string_view::npos) {
       const FieldDesc& f = column(term, 0);
@@ -250,9 +251,9 @@ TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path,
   try {
     tag->parts = ParseKey(table, tag->expression);
   } catch (const Failure&) {
-    throw Failure(err::kIndexDamaged, "The index " + path + " has the key \"" + tag->expression +
-                                          "\", which this program cannot read over the columns of " +
-                                          table.path());
+    throw Failure(err::kIndexDamaged,
+                  "The index " + path + " has the key \"" + tag->expression +
+                      "\", which this program cannot read over the columns of " + table.path());
   }
   for (const KeyPart& part : tag->parts) tag->key_length += static_cast<int>(part.length);
   const int column = table.FindField(tag->expression);
@@ -326,9 +327,8 @@ void OpenTags(DATA4& data) {
   }
   std::vector<std::size_t> order(found.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return found[a] < found[b];
-  });
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return found[a] < found[b]; });
   for (std::size_t i : order) AddTag(data, found[i].first, found[i].second, expressions[i]);
   if (!data.tags.empty()) WithFreshTags(data, false, [](auto&, std::uint32_t) {});
 }

@@ -1,0 +1,186 @@
+// Tags whose key joins several columns (a logical as T or F, a date as yyyymmdd, the deletion
+// mark), and the tags an engine keeps for tables of one name: built on open when missing,
+// kept by every write, taking in another program's appends, read by another program's reader.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "platform/failure.h"
+#include "support/child_process.h"
+#include "support/db_test_support.h"
+
+namespace tvr::engine {
+namespace {
+
+using testing::RunPython;
+
+const FIELD4INFO kFields[] = {{"CODE", 'C', 6, 0},
+                              {"NEW", 'L', 1, 0},
+                              {"DAY", 'D', 8, 0},
+                              {"TIME", 'C', 5, 0},
+                              {nullptr, 0, 0, 0}};
+const TAG4INFO kTags[] = {{"codenew", "code+IIF(New,\"T\",\"F\")"},
+                          {"codeday", "CODE + IIF(DELETED(),\"*\",\" \") + DTOS(day) + time"},
+                          {nullptr, nullptr}};
+
+struct Order {
+  const char* code;
+  char flag;  // as stored: T, t, Y, F, blank
+  const char* day;
+  const char* time;
+};
+// Rows 1 to 6.
+const Order kOrders[] = {{"A", 'T', "20250102", "09:00"},
+                         {"B", 'T', "20250101", "10:00"},
+                         {"A", 'F', "20250101", "23:00"},
+                         {"A", 'y', "20250102", "08:00"},
+                         {"A", ' ', "", ""},
+                         {"A", 't', "20250102", "09:00"}};
+
+void Set(DATA4* t, const char* column, const std::string& text) {
+  f4assignNVB(d4field(t, column), text.data(), static_cast<unsigned>(text.size()));
+}
+
+void Add(DATA4* t, const Order& o) {
+  ASSERT_EQ(d4appendStartVB(t, 0), 0);
+  d4blank(t);
+  Set(t, "code", o.code);
+  Set(t, "new", std::string(1, o.flag));
+  Set(t, "day", o.day);
+  Set(t, "time", o.time);
+  ASSERT_EQ(d4append(t), 0);
+}
+
+std::vector<std::uint32_t> Prefix(DATA4* t, const char* tag, const std::string& prefix) {
+  std::vector<std::uint32_t> records;
+  TAG4* found = d4tag(t, tag);
+  if (found == nullptr) {
+    ADD_FAILURE() << "no tag " << tag;
+    return records;
+  }
+  EXPECT_EQ(t4prefixRecords(found, prefix.data(), static_cast<unsigned>(prefix.size()), &records),
+            0);
+  return records;
+}
+
+using Records = std::vector<std::uint32_t>;
+
+class KeptTagsTest : public ::testing::Test {
+ protected:
+  std::string Path() const { return dir_.File("orders.dbf"); }
+  DATA4* CreateFilled(bool with_tags) {
+    DATA4* t = d4create(engine_.get(), Path().c_str(), kFields, with_tags ? kTags : nullptr);
+    for (const Order& o : kOrders) Add(t, o);
+    return t;
+  }
+  // What the tags give for client A: its new orders, and its live orders in date order.
+  void ExpectTagsOf(DATA4* t, const Records& fresh, const Records& live) {
+    EXPECT_EQ(Prefix(t, "codenew", "A     T"), fresh);
+    EXPECT_EQ(Prefix(t, "codeday", "A      "), live);
+  }
+
+  testing::ScratchDir dir_;
+  testing::Engine engine_ = testing::NewEngine();
+};
+
+TEST_F(KeptTagsTest, KeysOfSeveralColumnsFollowEveryWrite) {
+  DATA4* t = CreateFilled(true);
+  // T, t and Y are true; a blank date sorts first; equal keys in record order.
+  ExpectTagsOf(t, {1, 4, 6}, {5, 3, 4, 1, 6});
+  EXPECT_EQ(Prefix(t, "codenew", "B"), Records{2});
+
+  d4go(t, 1);  // the order opened: its flag cleared
+  Set(t, "new", "F");
+  d4go(t, 4);  // written on the move; this one deleted
+  d4delete(t);
+  d4go(t, 2);
+  ExpectTagsOf(t, {4, 6}, {5, 3, 1, 6});
+  EXPECT_EQ(Prefix(t, "codeday", "A     *"), Records{4});
+
+  // The keys as another engine reads them from the files, and rebuilt from the rows.
+  d4close(t);
+  testing::Engine other = testing::NewEngine();
+  DATA4* again = d4open(other.get(), Path().c_str());
+  ExpectTagsOf(again, {4, 6}, {5, 3, 1, 6});
+  ASSERT_EQ(d4reindex(again), 0);
+  ExpectTagsOf(again, {4, 6}, {5, 3, 1, 6});
+}
+
+TEST_F(KeptTagsTest, RefusesKeysItCannotKeep) {
+  DATA4* t = CreateFilled(false);
+  for (const char* key : {"IIF(code,\"T\",\"F\")", "DTOS(code)", "code+nosuch", "UPPER(code)",
+                          "code+", "IIF(new,\"F\",\"T\")", ""}) {
+    const TAG4INFO info = {"bad", key};
+    try {
+      d4tagCreate(t, &info);
+      ADD_FAILURE() << key;
+    } catch (const Failure& f) {
+      EXPECT_EQ(f.number(), err::kInvalidCall) << key;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("orders_bad.ndx")));
+}
+
+TEST_F(KeptTagsTest, AKeptTagMissingIsBuiltOnOpenAndTakesInAnotherProgramsAppends) {
+  d4close(CreateFilled(false));
+  testing::Engine keeping = testing::NewEngine();
+  ASSERT_EQ(code4tagsKeep(keeping.get(), "ORDERS.DBF", kTags), 0);
+  DATA4* t = d4open(keeping.get(), Path().c_str());
+  ExpectTagsOf(t, {1, 4, 6}, {5, 3, 4, 1, 6});
+  // The key expression stands in the file's header.
+  const std::string header = testing::ReadBytes(dir_.File("orders_codenew.ndx")).substr(24, 40);
+  EXPECT_EQ(std::string(header.c_str()), kTags[0].expression);
+
+  // Appended by Python's dbf module, which keeps no tag.
+  RunPython(
+      "import sys, dbf, datetime\n"
+      "t = dbf.Table(sys.argv[1])\n"
+      "t.open(dbf.READ_WRITE)\n"
+      "t.append({'code': 'A', 'new': True, 'day': datetime.date(2025, 1, 3), 'time': '07:00'})\n"
+      "t.close()\n",
+      {Path()});
+  ExpectTagsOf(t, {1, 4, 6, 7}, {5, 3, 4, 1, 6, 7});
+}
+
+TEST_F(KeptTagsTest, AProcessThatMayOnlyReadOpensTheTableWithoutAMissingTag) {
+  if (tvr::testing::RunsAsRoot()) GTEST_SKIP() << "permission bits do not stop root";
+  d4close(CreateFilled(false));
+  ASSERT_EQ(::chmod(dir_.File("").c_str(), 0555), 0);
+  testing::Engine keeping = testing::NewEngine();
+  code4tagsKeep(keeping.get(), "orders", kTags);
+  DATA4* t = d4open(keeping.get(), Path().c_str());
+  ::chmod(dir_.File("").c_str(), 0755);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(d4tag(t, "codenew"), nullptr);
+  EXPECT_EQ(d4recCountDo(t), 6);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("orders_codenew.ndx")));
+}
+
+// Perl's XBase::Index (Debian package libdbd-xbase-perl) walks the tag in key order.
+TEST_F(KeptTagsTest, AnotherProgramsReaderReadsTheKeysInOrder) {
+  if (std::system("perl -MXBase::Index -e 1 >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "Perl XBase::Index (Debian package libdbd-xbase-perl) is not installed";
+  }
+  d4close(CreateFilled(true));
+  const testing::CommandResult read = testing::RunCommand(
+      "perl -MXBase::Index -e '$ix = XBase::Index->new($ARGV[0]) or die; $ix->prepare_select; "
+      "while (my ($k, $r) = $ix->fetch) { print \"$k|$r\\n\" }' " +
+      testing::ShellQuote(dir_.File("orders_codeday.ndx")));
+  EXPECT_EQ(read.output,
+            "A                   |5\n"
+            "A      2025010123:00|3\n"
+            "A      2025010208:00|4\n"
+            "A      2025010209:00|1\n"
+            "A      2025010209:00|6\n"
+            "B      2025010110:00|2\n");
+}
+
+}  // namespace
+}  // namespace tvr::engine

@@ -200,6 +200,60 @@ TEST_F(KeptTagsTest, AProcessThatMayOnlyReadOpensTheTableWithoutAMissingTag) {
             tvr::testing::RunsAsRoot() ? "no tag 6 rows" : "tag 6 rows");
 }
 
+// Several processes open the table at once while its kept tags are missing: one builds each
+// tag under the table's index lock, the others wait for it and use the file it put in place.
+TEST_F(KeptTagsTest, ProcessesOpeningAtOnceAllFindTheTagsAMissingFileGetsBuiltOnce) {
+  DATA4* t = CreateFilled(false);
+  for (int i = 0; i < 3000; ++i) Add(t, kOrders[i % 6]);
+  d4close(t);
+  std::vector<pid_t> children;
+  std::vector<int> reads;
+  for (int c = 0; c < 6; ++c) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::close(ends[0]);
+      std::string out;
+      try {
+        testing::Engine keeping = testing::NewEngine();
+        code4tagsKeep(keeping.get(), "orders", kTags);
+        DATA4* mine = d4open(keeping.get(), Path().c_str());
+        std::vector<std::uint32_t> fresh, live;
+        TAG4* codenew = d4tag(mine, "codenew");
+        TAG4* codeday = d4tag(mine, "codeday");
+        if (codenew == nullptr || codeday == nullptr ||
+            t4prefixRecords(codenew, "A     T", 7, &fresh) != 0 ||
+            t4prefixRecords(codeday, "A      ", 7, &live) != 0) {
+          out = "no tags";
+        } else {
+          out = std::to_string(fresh.size()) + " " + std::to_string(live.size());
+        }
+      } catch (const Failure& f) {
+        out = "failure " + f.description();
+      }
+      ssize_t ignored = ::write(ends[1], out.data(), out.size());
+      (void)ignored;
+      ::_exit(0);
+    }
+    ::close(ends[1]);
+    children.push_back(pid);
+    reads.push_back(ends[0]);
+  }
+  for (std::size_t c = 0; c < children.size(); ++c) {
+    std::string out;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(reads[c], buffer, sizeof buffer)) > 0;) out.append(buffer, n);
+    ::close(reads[c]);
+    ::waitpid(children[c], nullptr, 0);
+    // Client A: rows 1, 4 and 6 of every six are new; 5 of every six are its live orders.
+    EXPECT_EQ(out, "1503 2505") << c;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_EQ(entry.path().string().find(".tmp."), std::string::npos) << entry.path();
+  }
+}
+
 // Perl's XBase::Index (Debian package libdbd-xbase-perl) walks the tag in key order.
 TEST_F(KeptTagsTest, AnotherProgramsReaderReadsTheKeysInOrder) {
   if (std::system("perl -MXBase::Index -e 1 >/dev/null 2>&1") != 0) {

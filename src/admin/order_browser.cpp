@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -22,6 +23,7 @@
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
 #include "cart/order_tags.h"
+#include "engine/engine.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "gateway/form.h"
@@ -138,11 +140,18 @@ std::optional<OrderPage> ReadPageThroughTags(cart::RequestContext& ctx) {
   page.start = PageStart(page.total);
   const int end = std::min(page.total, page.start + kOrdersPerPage);
   const std::string code(settings::TrimBlanks(ctx.ClientCode));  // as ColumnText gives it
-  for (int i = page.start; i < end; ++i) {
-    rs.Bookmark(static_cast<std::int32_t>((*newest_first)[static_cast<std::size_t>(i)]));
+  // The page's rows read in record order, together; shown newest first.
+  std::vector<std::uint32_t> rows(newest_first->begin() + page.start, newest_first->begin() + end);
+  std::vector<std::uint32_t> ascending = rows;
+  std::sort(ascending.begin(), ascending.end());
+  std::map<std::uint32_t, OrderLine> lines;
+  engine::d4goEach(rs.DataHandle, ascending, [&] {
     // A row another program deleted or gave to another client in place keeps its entry.
-    if (rs.Deleted() || ColumnText(rs, "code") != code) continue;
-    page.shown.push_back(ReadLine(rs));
+    if (rs.Deleted() || ColumnText(rs, "code") != code) return;
+    lines.emplace(static_cast<std::uint32_t>(engine::d4recNo(rs.DataHandle)), ReadLine(rs));
+  });
+  for (std::uint32_t recno : rows) {
+    if (auto it = lines.find(recno); it != lines.end()) page.shown.push_back(std::move(it->second));
   }
   rs.DBClose();
   return page;

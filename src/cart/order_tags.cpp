@@ -43,12 +43,11 @@ std::optional<long> CountNewOrders(engine::CBRecordset& orders, std::string_view
   if (code_field == nullptr || new_field == nullptr) return std::nullopt;
   // Each row is read again: another program may have deleted it or cleared its flag in
   // place, which its entry does not show.
-  for (std::uint32_t recno : *records) {
-    if (engine::d4go(data, static_cast<long>(recno)) != engine::kStatusSuccess) continue;
-    if (engine::d4deleted(data)) continue;
-    if (std::string_view(engine::f4ptr(code_field), engine::f4len_v(code_field)) != code) continue;
+  engine::d4goEach(data, *records, [&] {
+    if (engine::d4deleted(data)) return;
+    if (std::string_view(engine::f4ptr(code_field), engine::f4len_v(code_field)) != code) return;
     if (engine::f4double(new_field) != 0) ++count;
-  }
+  });
   return count;
 }
 

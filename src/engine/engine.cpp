@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "engine/dbf_format.h"
 #include "engine/engine_handles.h"
@@ -558,6 +559,23 @@ int t4prefixRecords(TAG4* tag, const char* prefix, unsigned len,
     std::erase_if(*records, [&](std::uint32_t r) { return r < 1 || r > count; });
   });
   return used ? kStatusSuccess : kStatusFailed;
+}
+
+int d4goEach(DATA4* data, const std::vector<std::uint32_t>& records,
+             const std::function<void()>& each) {
+  if (!IsOpen(data)) return kStatusFailed;
+  Flush(*data);
+  const std::uint32_t count = CurrentCount(*data);
+  ListBatch batch;
+  for (std::size_t pos = 0; pos < records.size(); ++pos) {
+    if (records[pos] < 1 || records[pos] > count) continue;
+    const char* row = BatchedRow(*data, batch, pos);
+    if (row == nullptr) row = ReadListBatch(*data, batch, records, pos, count);
+    Load(*data, records[pos], row);
+    each();
+    Flush(*data);
+  }
+  return kStatusSuccess;
 }
 
 int code4tagsKeep(CODE4* cb, const char* table, const TAG4INFO* tags) {

@@ -2,13 +2,20 @@
 // program (the floor), interleaved, and prints each page's median, its ratio to the floor's and
 // its peak resident memory. scripts/bench-pages drives it; see the README, "Benchmarks".
 //
-//   page_bench build DIR ORDERS     lays down DIR: cgi-bin/tulvar.ini (AdminDir = DIR/data/),
+//   page_bench build DIR ORDERS [OF_CLIENT]
+//                                   lays down DIR: cgi-bin/tulvar.ini (AdminDir = DIR/data/),
 //                                   data/ with 100 clients (C000 ... C099, password "bench"),
 //                                   their payment, tax, shipping type and grid rows, and ORDERS
-//                                   orders spread evenly over the clients, then the index tags;
+//                                   orders spread evenly over the clients (OF_CLIENT of them, at
+//                                   least, of the timed client C042), then the index tags;
 //                                   requests/<page>.{path,body} for the load tool
+//   page_bench tags DIR             builds the tags of DIR/data/orders.dbf anew as a request
+//                                   does when their files are missing, and prints the time it
+//                                   took, per million rows, and the process's peak memory
 //   page_bench measure DIR ROUNDS   runs DIR/cgi-bin/tvrweb.exe and DIR/cgi-bin/floor.exe as CGI
 //                                   processes, ROUNDS times each page, interleaved, and prints
+//                                   (also into DIR/results.tsv); "after an append" pages come
+//                                   right after another program appended one order
 //
 // Every answer is checked for the text its page must hold, so an error page never passes for
 // a fast page.
@@ -31,8 +38,10 @@
 #include "cart/installation.h"
 #include "cart/password_encoding.h"
 #include "cart/session.h"
+#include "engine/cb_recordset.h"
 #include "engine/dbf_format.h"
 #include "engine/directory_reindex.h"
+#include "engine/engine.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
@@ -96,7 +105,31 @@ class OrderRecords {
   std::string record_;
 };
 
-void AppendOrders(const std::string& path, long count) {
+// Writes one order of kClient at the end of the table as a program that keeps no index tag
+// does.
+void AppendForeignOrder(const std::string& path) {
+  tvr::platform::File f(path, tvr::platform::File::Mode::kReadWrite);
+  unsigned char bytes[4];
+  f.ReadAt(tvr::engine::dbf::kCountOffset, bytes, 4);
+  const std::uint32_t count = tvr::platform::LoadLittle32(bytes);
+  unsigned char header[12];
+  f.ReadAt(0, header, sizeof header);
+  const std::uint32_t header_length = header[8] | header[9] << 8;
+  const std::uint32_t record_length = header[10] | header[11] << 8;
+  OrderRecords row;
+  row.Set("code", kClient);
+  row.Set("OrderNo", std::to_string(9000000 + count));
+  row.Set("orderdate", "20261231");
+  row.Set("OrderTime", "23:59:59");
+  row.Set("New", "T");
+  row.Set("Total", "1.00");
+  std::string record = row.record() + tvr::engine::dbf::kEndOfFile;
+  f.WriteAt(header_length + std::uint64_t{count} * record_length, record.data(), record.size());
+  tvr::platform::StoreLittle32(bytes, count + 1);
+  f.WriteAt(tvr::engine::dbf::kCountOffset, bytes, 4);
+}
+
+void AppendOrders(const std::string& path, long count, long of_client) {
   std::string file = tvr::platform::ReadWholeFile(path);
   const unsigned header = static_cast<unsigned char>(file[8]) | static_cast<unsigned char>(file[9])
                                                                     << 8;
@@ -107,7 +140,8 @@ void AppendOrders(const std::string& path, long count) {
   std::string chunk;
   char text[32];
   for (long i = 0; i < count; ++i) {
-    row.Set("code", ClientCode(static_cast<int>(i % kClients)));
+    const long every = of_client > 0 ? std::max(1L, count / of_client) : count + 1;
+    row.Set("code", i % every == 0 ? kClient : ClientCode(static_cast<int>(i % kClients)));
     std::snprintf(text, sizeof text, "%06ld", 1000 + i);
     row.Set("OrderNo", text);
     std::snprintf(text, sizeof text, "K%07ld", i);
@@ -203,6 +237,7 @@ struct Page {
   std::string path;  // PATH_INFO
   std::string body;  // the POST body; empty for a GET
   std::string must_hold;
+  bool after_append = false;  // another program appends an order right before each run
 };
 
 std::vector<Page> Pages() {
@@ -219,10 +254,13 @@ std::vector<Page> Pages() {
                 "shop.example",
        "value=\"1 Main Street\""},
       {"order list", "", client + "&Action=LoadOrders", "name=\"OrderNo\""},
+      {"General tab after an append", "/LoadTab", client + "&TabName=General", "name=\"Addr1\"",
+       true},
+      {"order list after an append", "", client + "&Action=LoadOrders", "name=\"OrderNo\"", true},
   };
 }
 
-int Build(const std::string& dir, long orders) {
+int Build(const std::string& dir, long orders, long of_client) {
   const std::string data = dir + "/data/";
   fs::create_directories(dir + "/cgi-bin");
   fs::create_directories(dir + "/requests");
@@ -235,7 +273,7 @@ int Build(const std::string& dir, long orders) {
   install.settings_file = dir + "/cgi-bin/tulvar.ini";
   tvr::cart::InstallSystemDirectory(install);
   AddClients(data);
-  AppendOrders(data + "orders.dbf", orders);
+  AppendOrders(data + "orders.dbf", orders, of_client);
   for (const auto& outcome : tvr::engine::ReindexDirectory(data, false)) {
     if (!outcome.problem.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.table.c_str(), outcome.problem.c_str());
@@ -248,8 +286,36 @@ int Build(const std::string& dir, long orders) {
     std::ofstream(dir + "/requests/" + file + ".path") << page.path;
     std::ofstream(dir + "/requests/" + file + ".body") << page.body;
   }
-  std::printf("%s: %d clients, %ld orders (%ld of client %s)\n", dir.c_str(), kClients, orders,
-              orders / kClients, kClient);
+  std::printf("%s: %d clients, %ld orders (%ld or more of client %s)\n", dir.c_str(), kClients,
+              orders, std::max(orders / kClients, of_client), kClient);
+  return 0;
+}
+
+// The tags of table orders built as the first request finds them missing.
+int BuildTags(const std::string& dir) {
+  const std::string data = dir + "/data/";
+  for (const auto& entry : fs::directory_iterator(data)) {
+    const std::string name = entry.path().filename().string();
+    if (name.starts_with("orders_") && name.ends_with(".ndx")) fs::remove(entry.path());
+  }
+  const auto start = std::chrono::steady_clock::now();
+  long rows = 0;
+  {
+    tvr::cart::DatabaseSession session;
+    session.OpenDatabases(data);
+    tvr::engine::CBRecordset orders = session.Database().OpenRecordset("orders.dbf");
+    rows = orders.DataHandle ? tvr::engine::d4recCountDo(orders.DataHandle) : 0;
+    orders.DBClose();
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  std::printf(
+      "tags of orders (%zu) built from %ld rows in %.2f s: %.2f s per million rows, "
+      "peak %ld kB\n",
+      tvr::cart::FindCartTable("orders")->tags.size(), rows, seconds,
+      rows > 0 ? seconds * 1e6 / static_cast<double>(rows) : 0.0, usage.ru_maxrss);
   return 0;
 }
 
@@ -338,6 +404,7 @@ int Measure(const std::string& dir, int rounds) {
       floor_times.push_back(base.ms);
       floor_cpu.push_back(base.cpu_ms);
       floor_peak = std::max(floor_peak, base.peak_kb);
+      if (pages[i].after_append) AppendForeignOrder(dir + "/data/orders.dbf");
       Run run = RunCgi(program, pages[i]);
       if (run.output.find(pages[i].must_hold) == std::string::npos) {
         std::fprintf(stderr, "%s: the answer lacks %s:\n%.2000s\n", pages[i].name.c_str(),
@@ -356,11 +423,15 @@ int Measure(const std::string& dir, int rounds) {
               "x floor", "peak kB", "bytes");
   std::printf("%-28s %9.2f %7.2f %9.2f %7.2f %8ld %7s\n", "floor (C program, 2 KB page)",
               floor_median, 1.0, floor_cpu_median, 1.0, floor_peak, "2048");
+  std::ofstream results(dir + "/results.tsv");
+  results << "floor\t" << floor_median << "\t1\t" << floor_peak << "\n";
   for (std::size_t i = 0; i < pages.size(); ++i) {
     const double median = Median(times[i]), cpu_median = Median(cpu[i]);
     std::printf("%-28s %9.2f %7.2f %9.2f %7.2f %8ld %7zu\n", pages[i].name.c_str(), median,
                 median / floor_median, cpu_median, cpu_median / floor_cpu_median, peaks[i],
                 sizes[i]);
+    results << pages[i].name << "\t" << median << "\t" << median / floor_median << "\t" << peaks[i]
+            << "\n";
   }
   return 0;
 }
@@ -369,7 +440,10 @@ int Measure(const std::string& dir, int rounds) {
 
 int main(int argc, char** argv) {
   try {
-    if (argc == 4 && std::strcmp(argv[1], "build") == 0) return Build(argv[2], std::atol(argv[3]));
+    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "build") == 0) {
+      return Build(argv[2], std::atol(argv[3]), argc == 5 ? std::atol(argv[4]) : 0);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "tags") == 0) return BuildTags(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "measure") == 0) {
       return Measure(argv[2], std::atoi(argv[3]));
     }
@@ -378,6 +452,8 @@ int main(int argc, char** argv) {
                  failure.number());
     return 1;
   }
-  std::fprintf(stderr, "usage: page_bench build DIR ORDERS | page_bench measure DIR ROUNDS\n");
+  std::fprintf(stderr,
+               "usage: page_bench build DIR ORDERS [OF_CLIENT] | page_bench tags DIR | "
+               "page_bench measure DIR ROUNDS\n");
   return 2;
 }

@@ -1,10 +1,12 @@
 #include "admin/editor_shell.h"
 
 #include <array>
+#include <optional>
 
 #include "admin/page_frame.h"
 #include "admin/page_text.h"
 #include "admin/passwords.h"
+#include "cart/order_tags.h"
 #include "engine/query_text.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
@@ -73,13 +75,19 @@ std::string EncodedClientPassword(cart::RequestContext& ctx) {
 }  // namespace
 
 std::string CountNewOrders(cart::RequestContext& ctx) {
-  engine::CBRecordset orders = ctx.session.Database().OpenRecordset(
-      "select * from orders.dbf where code = " + engine::QuoteText(ctx.ClientCode));
-  long count = 0;
-  for (; !orders.Eof(); orders.MoveNext()) {
-    if (orders.Fields("New").Value.ToBoolean()) ++count;
+  // Through the tag of (client, New) when it can be used, else from the client's rows.
+  engine::CBRecordset table = ctx.session.Database().OpenRecordset("orders.dbf");
+  std::optional<long> counted = cart::CountNewOrders(table, ctx.ClientCode);
+  table.DBClose();
+  long count = counted.value_or(0);
+  if (!counted) {
+    engine::CBRecordset orders = ctx.session.Database().OpenRecordset(
+        "select * from orders.dbf where code = " + engine::QuoteText(ctx.ClientCode));
+    for (; !orders.Eof(); orders.MoveNext()) {
+      if (orders.Fields("New").Value.ToBoolean()) ++count;
+    }
+    orders.DBClose();
   }
-  orders.DBClose();
   return count > 0 ? "You have " + std::to_string(count) + " new orders." : "";
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -21,6 +22,8 @@
 #include "admin/maintenance_support.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "cart/order_tags.h"
+#include "engine/engine.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "gateway/form.h"
@@ -88,37 +91,96 @@ bool NewerFirst(const OrderLine& x, const OrderLine& y) {
   return OrderNumberBefore(y.order_no, x.order_no);
 }
 
-// The client's orders in the order they are read, and `newest_first`: their positions, newest
-// first. A long list grows without moving the lines it holds (a deque), and sorting positions
-// instead of lines keeps their texts where they are.
-struct OrderList {
-  std::deque<OrderLine> lines;
-  std::vector<std::uint32_t> newest_first;
+// One page of the order list: the client's orders counted, and the lines of the page.
+struct OrderPage {
+  int total = 0;  // the client's orders, rows marked deleted left out
+  long new_count = 0;
+  int start = 0;  // the position of the first line shown, newest first
+  std::vector<OrderLine> shown;
 };
 
-OrderList ReadOrders(cart::RequestContext& ctx) {
-  OrderList list;
-  std::deque<OrderLine>& orders = list.lines;
-  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where code = " +
-                                                        QuoteText(ctx.ClientCode));
-  for (; !rs.Eof(); rs.MoveNext()) {
-    OrderLine line;
-    line.order_no = ColumnText(rs, "OrderNo");
-    line.date = ColumnDate(rs, "orderdate");
-    line.time = ColumnText(rs, "OrderTime");
-    line.seconds = TimeOfDaySeconds(line.time);
-    line.pay_method = ColumnText(rs, "PayMethod");
-    line.total = ColumnMoney(rs, "Total");
-    line.is_new = ColumnFlag(rs, "New");
-    orders.push_back(std::move(line));
+// The first position of the page the form field "Start" asks for: a multiple of the page
+// size below `total`, else the first page.
+int PageStart(int total) {
+  double requested = 0;
+  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
+      requested < total) {
+    return static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
+  }
+  return 0;
+}
+
+OrderLine ReadLine(CBRecordset& rs) {
+  OrderLine line;
+  line.order_no = ColumnText(rs, "OrderNo");
+  line.date = ColumnDate(rs, "orderdate");
+  line.time = ColumnText(rs, "OrderTime");
+  line.seconds = TimeOfDaySeconds(line.time);
+  line.pay_method = ColumnText(rs, "PayMethod");
+  line.total = ColumnMoney(rs, "Total");
+  line.is_new = ColumnFlag(rs, "New");
+  return line;
+}
+
+// The page through the tags of table orders: the client's entries give the count and the
+// order, and only the rows of the page are read. nullopt when the tags cannot be used.
+std::optional<OrderPage> ReadPageThroughTags(cart::RequestContext& ctx) {
+  CBRecordset rs = ctx.session.Database().OpenRecordset("orders.dbf");
+  std::optional<std::vector<std::uint32_t>> newest_first =
+      cart::OrdersNewestFirst(rs, ctx.ClientCode);
+  std::optional<long> new_count =
+      newest_first ? cart::CountNewOrders(rs, ctx.ClientCode) : std::nullopt;
+  if (!newest_first || !new_count) {
+    rs.DBClose();
+    return std::nullopt;
+  }
+  OrderPage page;
+  page.total = static_cast<int>(newest_first->size());
+  page.new_count = *new_count;
+  page.start = PageStart(page.total);
+  const int end = std::min(page.total, page.start + kOrdersPerPage);
+  const std::string code(settings::TrimBlanks(ctx.ClientCode));  // as ColumnText gives it
+  // The page's rows read in record order, together; shown newest first.
+  std::vector<std::uint32_t> rows(newest_first->begin() + page.start, newest_first->begin() + end);
+  std::vector<std::uint32_t> ascending = rows;
+  std::sort(ascending.begin(), ascending.end());
+  std::map<std::uint32_t, OrderLine> lines;
+  engine::d4goEach(rs.DataHandle, ascending, [&] {
+    // A row another program deleted or gave to another client in place keeps its entry.
+    if (rs.Deleted() || ColumnText(rs, "code") != code) return;
+    lines.emplace(static_cast<std::uint32_t>(engine::d4recNo(rs.DataHandle)), ReadLine(rs));
+  });
+  for (std::uint32_t recno : rows) {
+    if (auto it = lines.find(recno); it != lines.end()) page.shown.push_back(std::move(it->second));
   }
   rs.DBClose();
-  list.newest_first.resize(orders.size());
-  std::iota(list.newest_first.begin(), list.newest_first.end(), std::uint32_t{0});
-  std::stable_sort(
-      list.newest_first.begin(), list.newest_first.end(),
-      [&](std::uint32_t a, std::uint32_t b) { return NewerFirst(orders[a], orders[b]); });
-  return list;
+  return page;
+}
+
+// The page from the client's rows, read whole and sorted: for a process that cannot bring the
+// tags up to date.
+OrderPage ReadPageFromRows(cart::RequestContext& ctx) {
+  std::deque<OrderLine> orders;
+  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where code = " +
+                                                        QuoteText(ctx.ClientCode));
+  for (; !rs.Eof(); rs.MoveNext()) orders.push_back(ReadLine(rs));
+  rs.DBClose();
+  // Sorting positions instead of lines keeps their texts where they are.
+  std::vector<std::uint32_t> newest_first(orders.size());
+  std::iota(newest_first.begin(), newest_first.end(), std::uint32_t{0});
+  std::stable_sort(newest_first.begin(), newest_first.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return NewerFirst(orders[a], orders[b]);
+  });
+  OrderPage page;
+  page.total = static_cast<int>(orders.size());
+  page.new_count =
+      std::count_if(orders.begin(), orders.end(), [](const OrderLine& o) { return o.is_new; });
+  page.start = PageStart(page.total);
+  const int end = std::min(page.total, page.start + kOrdersPerPage);
+  for (int i = page.start; i < end; ++i) {
+    page.shown.push_back(orders[newest_first[static_cast<std::size_t>(i)]]);
+  }
+  return page;
 }
 
 void SendClientHeading(cart::RequestContext& ctx, std::string_view what) {
@@ -147,23 +209,17 @@ void SendWayBack(cart::RequestContext& ctx, bool to_list) {
 }
 
 void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
-  const OrderList list = ReadOrders(ctx);
-  const std::deque<OrderLine>& orders = list.lines;
-  const int total = static_cast<int>(orders.size());
-  int start = 0;
-  double requested = 0;
-  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
-      requested < total) {
-    start = static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
-  }
+  std::optional<OrderPage> through_tags = ReadPageThroughTags(ctx);
+  const OrderPage page = through_tags ? std::move(*through_tags) : ReadPageFromRows(ctx);
+  const int total = page.total;
+  const int start = page.start;
   const int end = std::min(total, start + kOrdersPerPage);
-  const auto new_count =
-      std::count_if(orders.begin(), orders.end(), [](const OrderLine& o) { return o.is_new; });
+  const long new_count = page.new_count;
 
   ShowPageHeader(ctx);
   SendClientHeading(ctx, "Orders Of ");
   SendNotice(notice);
-  if (orders.empty()) {
+  if (total == 0) {
     SendLine("<p>" + Wrapped("There are no orders for this client."));
     SendWayBack(ctx, false);
     ShowPageFooter(ctx);
@@ -180,8 +236,7 @@ void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
   SendLine("<tr><th>" + Wrapped("Order No") + "</th><th>" + Wrapped("Date") + "</th><th>" +
            Wrapped("Time") + "</th><th>" + Wrapped("Pay Method") + "</th><th>" + Wrapped("Total") +
            "</th><th>" + Wrapped("New") + "</th></tr>");
-  for (int i = start; i < end; ++i) {
-    const OrderLine& o = orders[list.newest_first[static_cast<std::size_t>(i)]];
+  for (const OrderLine& o : page.shown) {
     std::string number = o.order_no.empty() ? Wrapped("(none)")
                                             : "<input type=submit name=\"OrderNo\" value=\"" +
                                                   gateway::EscapeHtmlAttribute(o.order_no) + "\">";

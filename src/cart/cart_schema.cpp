@@ -1,6 +1,8 @@
 #include "cart/cart_schema.h"
 
 #include <array>
+#include <string>
+#include <vector>
 
 #include "platform/code_page.h"
 
@@ -29,6 +31,13 @@ constexpr int kOrderNumber = 10;
 constexpr int kOldLabel = 40;  // labels of the earlier order-form layout
 
 constexpr std::array kCodeTag{TagDef{"code", "code"}};
+// The orders keep two more: the notice of new orders reads the entries of (client, New), and
+// the order list reads a page of the client's live orders by date and time.
+constexpr std::array kOrdersTags{
+    TagDef{"code", "code"},
+    TagDef{kNewOrdersTag, kNewOrdersKey},
+    TagDef{kOrderDateTag, kOrderDateKey},
+};
 
 // One client (merchant store) with its whole configuration.
 constexpr std::array kClient{
@@ -472,7 +481,7 @@ constexpr std::array kTables{
     TableDef{"shiptype", "shiptype.dbf", kShipType, kCodeTag},
     TableDef{"shipping", "shipping.dbf", kShipping, kCodeTag},
     TableDef{"tax", "tax.dbf", kTax, kCodeTag},
-    TableDef{"orders", "orders.dbf", kOrders, kCodeTag},
+    TableDef{"orders", "orders.dbf", kOrders, kOrdersTags},
     TableDef{"orditems", "orditems.dbf", kOrdItems, kCodeTag},
     TableDef{"customer", "customer.dbf", kCustomer, kCodeTag},
     TableDef{"cart", "cart.dbf", kCart, kCodeTag},
@@ -495,6 +504,23 @@ const ColumnDef* TableDef::Find(std::string_view column_name) const {
 }
 
 std::span<const TableDef> CartTables() { return kTables; }
+
+void KeepCartTags(engine::CODE4* cb) {
+  for (const TableDef& table : kTables) {
+    std::vector<std::string> texts;
+    texts.reserve(2 * table.tags.size() + 1);
+    std::vector<engine::TAG4INFO> tags;
+    for (const TagDef& tag : table.tags) {
+      texts.emplace_back(tag.name);
+      const char* name = texts.back().c_str();
+      texts.emplace_back(tag.expression);
+      tags.push_back({name, texts.back().c_str()});
+    }
+    tags.push_back({nullptr, nullptr});
+    texts.emplace_back(table.name);
+    engine::code4tagsKeep(cb, texts.back().c_str(), tags.data());
+  }
+}
 
 const TableDef* FindCartTable(std::string_view name) {
   if (name.size() > 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf")) {

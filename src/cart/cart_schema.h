@@ -16,6 +16,8 @@
 #include <span>
 #include <string_view>
 
+#include "engine/engine.h"
+
 namespace tvr::cart {
 
 inline constexpr int kClientCodeWidth = 20;
@@ -29,10 +31,21 @@ struct ColumnDef {
   int decimals;           // decimal places of N columns
 };
 
+// An index tag this program keeps on a table (engine.h, code4tagsKeep): the installation lays
+// it down, every write keeps it, the reindex rebuilds it, and an open builds it when its file
+// is missing.
 struct TagDef {
   std::string_view name;        // tag name; the tag's file is <table>_<name>.ndx
-  std::string_view expression;  // the key: one character column
+  std::string_view expression;  // the key (engine.h, TAG4INFO)
 };
+
+// The tags of table orders beside "code": the client with its New flag ("T" or "F"), and the
+// client with the deletion mark (" " for a live order) and the order's date and time.
+inline constexpr std::string_view kNewOrdersTag = "codenew";
+inline constexpr std::string_view kNewOrdersKey = "code+IIF(New,\"T\",\"F\")";
+inline constexpr std::string_view kOrderDateTag = "codedate";
+inline constexpr std::string_view kOrderDateKey =
+    "code+IIF(DELETED(),\"*\",\" \")+DTOS(orderdate)+OrderTime";
 
 struct TableDef {
   std::string_view name;  // as named in queries: "client", "orders", ...
@@ -46,8 +59,12 @@ struct TableDef {
 };
 
 // The ten tables: client, payment, plus, shiptype, shipping, tax, orders, orditems, customer,
-// cart. Every table that holds per-client rows has the column `code` and the tag "code" on it.
+// cart. Every table that holds per-client rows has the column `code` and the tag "code" on it;
+// orders has two more (kNewOrdersTag, kOrderDateTag).
 std::span<const TableDef> CartTables();
+
+// Makes every table of the schema opened through `cb` keep its tags (engine.h, code4tagsKeep).
+void KeepCartTags(engine::CODE4* cb);
 
 // The table called `name` ("client", "Orders.dbf", ...; letter case and a ".dbf" ending
 // ignored); nullptr when there is none.

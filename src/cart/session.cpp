@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cart/cart_schema.h"
 #include "engine/query_text.h"
 #include "gateway/html_escape.h"
 #include "gateway/trace.h"
@@ -21,6 +22,7 @@ CBRecordset& Standing(std::optional<CBRecordset>& rs, const char* name) {
 
 DatabaseSession::DatabaseSession() : engine_(engine::d4init_v()) {
   if (engine_ == nullptr) throw Failure(err::kOutOfMemory);
+  KeepCartTags(engine_);
 }
 
 DatabaseSession::~DatabaseSession() {

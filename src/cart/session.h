@@ -42,7 +42,8 @@ using engine::DBF;
 
 class DatabaseSession {
  public:
-  // Starts the database engine.
+  // Starts the database engine, which keeps the tags of the cart's tables (cart_schema.h): a
+  // table opened without one of its tag files gets it built, when the process may write.
   DatabaseSession();
   // Frees the engine, closing every table still open; a failure to write a pending change at
   // this point is not reported (the page has been written): close the standing recordsets

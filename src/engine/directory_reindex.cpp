@@ -32,7 +32,8 @@ bool AddCodeTag(DATA4* data) {
 
 }  // namespace
 
-std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags) {
+std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags,
+                                             const std::function<void(CODE4*)>& prepare) {
   std::vector<std::string> tables;
   for (const std::filesystem::path& entry : platform::ListDirectory(directory)) {
     std::string name = entry.filename().string();
@@ -44,6 +45,7 @@ std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool 
   std::sort(tables.begin(), tables.end());
 
   std::unique_ptr<CODE4, EngineDeleter> engine(d4init_v());
+  if (prepare) prepare(engine.get());
   std::vector<ReindexOutcome> outcomes;
   for (const std::string& table : tables) {
     ReindexOutcome outcome{table, {}, {}};

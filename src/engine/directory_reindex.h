@@ -3,8 +3,11 @@
 #ifndef TVR_ENGINE_DIRECTORY_REINDEX_H_
 #define TVR_ENGINE_DIRECTORY_REINDEX_H_
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "engine/engine.h"
 
 namespace tvr::engine {
 
@@ -21,8 +24,11 @@ struct ReindexOutcome {
 // are still done. A table with memo columns then has its memo file compacted, so that it holds
 // only the memos its rows use (d4memoCompress). With `create_code_tags`, a table that has a
 // character column CODE but no tag on it first gets the tag "code" (file <table>_code.ndx), so a
-// lost tag file comes back. Throws Failure only when `directory` cannot be listed.
-std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags);
+// lost tag file comes back. `prepare`, when given, is called with the engine before any table
+// is opened, e.g. to name the tags it keeps (code4tagsKeep), which then come back too. Throws
+// Failure only when `directory` cannot be listed.
+std::vector<ReindexOutcome> ReindexDirectory(const std::string& directory, bool create_code_tags,
+                                             const std::function<void(CODE4*)>& prepare = {});
 
 }  // namespace tvr::engine
 

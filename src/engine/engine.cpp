@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "engine/dbf_format.h"
 #include "engine/engine_handles.h"
@@ -520,23 +521,74 @@ DATA4* d4create(CODE4* cb, const char* path, const FIELD4INFO* fields, const TAG
 TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info) {
   if (!IsOpen(data) || info == nullptr || info->name == nullptr) return nullptr;
   DbfTable& table = *data->table;
-  const int column = table.FindField(info->expression ? info->expression : "");
-  if (column < 0 || table.fields()[static_cast<std::size_t>(column)].type == 'M') {
-    throw Failure(err::kInvalidCall, std::string("Cannot create the tag ") + info->name +
-                                         ": its key must be a column of the table");
+  const std::string expression = info->expression ? info->expression : "";
+  std::vector<KeyPart> parts;
+  try {
+    parts = ParseKey(table, expression);
+  } catch (const Failure& f) {
+    throw Failure(err::kInvalidCall,
+                  std::string("Cannot create the tag ") + info->name + ": " + f.description());
   }
   if (TAG4* existing = d4tag(data, info->name)) return existing;
   Flush(*data);
   const std::string path = TagFilePath(table.path(), info->name);
-  const FieldDesc& field = table.fields()[static_cast<std::size_t>(column)];
+  int key_length = 0;
+  for (const KeyPart& part : parts) key_length += static_cast<int>(part.length);
   IndexLockGuard guard(table.locks(), true);
   // An empty tag stamped dirty first, so that a crash before it is filled leaves a tag the
   // next open rebuilds; then filled from the rows.
-  NdxIndex::Build(path, field.name, field.length, {}, kDirtyStamp);
-  TAG4& tag = AddTag(*data, platform::LowerCase(info->name), path);
+  NdxIndex::Build(path, expression, key_length, {}, kDirtyStamp);
+  TAG4& tag = AddTag(*data, platform::LowerCase(info->name), path, expression);
   RebuildTag(*data, tag, CurrentCount(*data));
   data->tag_walk_valid = false;
   return &tag;
+}
+
+int t4prefixRecords(TAG4* tag, const char* prefix, unsigned len,
+                    std::vector<std::uint32_t>* records) {
+  if (tag == nullptr || records == nullptr || !IsOpen(tag->data)) return kStatusFailed;
+  DATA4& data = *tag->data;
+  Flush(data);
+  const std::size_t t =
+      static_cast<std::size_t>(std::find_if(data.tags.begin(), data.tags.end(),
+                                            [&](const auto& each) { return each.get() == tag; }) -
+                               data.tags.begin());
+  const std::string_view wanted(prefix ? prefix : "", prefix ? len : 0);
+  const bool used = WithFreshTags(data, false, [&](TagFiles& indexes, std::uint32_t count) {
+    *records = indexes[t]->WithPrefix(wanted);
+    std::erase_if(*records, [&](std::uint32_t r) { return r < 1 || r > count; });
+  });
+  return used ? kStatusSuccess : kStatusFailed;
+}
+
+int d4goEach(DATA4* data, const std::vector<std::uint32_t>& records,
+             const std::function<void()>& each) {
+  if (!IsOpen(data)) return kStatusFailed;
+  Flush(*data);
+  const std::uint32_t count = CurrentCount(*data);
+  ListBatch batch;
+  for (std::size_t pos = 0; pos < records.size(); ++pos) {
+    if (records[pos] < 1 || records[pos] > count) continue;
+    const char* row = BatchedRow(*data, batch, pos);
+    if (row == nullptr) row = ReadListBatch(*data, batch, records, pos, count);
+    Load(*data, records[pos], row);
+    each();
+    Flush(*data);
+  }
+  return kStatusSuccess;
+}
+
+int code4tagsKeep(CODE4* cb, const char* table, const TAG4INFO* tags) {
+  if (cb == nullptr || table == nullptr || tags == nullptr) return kStatusFailed;
+  std::string name = platform::LowerCase(table);
+  if (HasExtension(name)) name.resize(name.size() - 4);
+  std::vector<KeptTag> kept;
+  for (const TAG4INFO* t = tags; t->name != nullptr; ++t) {
+    kept.push_back({t->name, t->expression ? t->expression : t->name});
+  }
+  std::erase_if(cb->kept_tags, [&](const auto& entry) { return entry.first == name; });
+  cb->kept_tags.emplace_back(std::move(name), std::move(kept));
+  return kStatusSuccess;
 }
 
 int d4close(DATA4* data) {

@@ -13,6 +13,8 @@
 #define TVR_ENGINE_ENGINE_H_
 
 #include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace tvr::engine {
 
@@ -40,8 +42,10 @@ struct FIELD4INFO {
   int dec;
 };
 struct TAG4INFO {
-  const char* name;        // tag name, e.g. "code"
-  const char* expression;  // the key: one character column, e.g. "code"
+  const char* name;  // tag name, e.g. "code"
+  // The key: one column ("code"), or parts joined by "+": a column, DTOS(<date column>),
+  // IIF(<logical column>,"T","F"), IIF(DELETED(),"*"," ") (docs/ndx-format.md).
+  const char* expression;
 };
 
 // Engine.
@@ -56,6 +60,12 @@ int code4errTagName(CODE4* cb, int value);
 int code4logOpenOff(CODE4* cb);
 int code4singleOpen(CODE4* cb, int value);
 int code4lockAttempts(CODE4* cb, int attempts);
+// The tags every table called `table` ("orders"; letter case and ".dbf" ignored) opened through
+// `cb` from now on has: d4open builds one whose file is missing (when the process may write
+// the table and its directory; otherwise the table opens without it) and keeps it up to date
+// like every tag. `tags` ends with an entry whose name is 0; a later call for the same table
+// replaces the list.
+int code4tagsKeep(CODE4* cb, const char* table, const TAG4INFO* tags);
 
 // Tables. `path` is directory + table name; ".dbf" is added when there is no extension.
 DATA4* d4open(CODE4* cb, const char* path);
@@ -89,8 +99,22 @@ int d4reindex(DATA4* data);  // rebuilds every tag of the table from its rows
 int d4memoCompress(DATA4* data);
 // Gives the table the tag `info` (its file "<table>_<name>.ndx" beside the table, see
 // engine/tag_file_name.h), filled from the rows; the tag already there when the table has one
-// of that name. Throws Failure 5 when the key is not a column (or a memo column).
+// of that name. Throws Failure 5 when the key is not a key expression over the table's columns
+// (TAG4INFO).
 TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info);
+// The record numbers of the entries of `tag` whose key begins with the `len` bytes of
+// `prefix`, in key order, read from the tag alone after bringing it up to date (rows marked
+// deleted keep their entries, as with every tag). kStatusFailed, with `records` untouched,
+// when the tag is out of date and this process may not bring it up to date.
+int t4prefixRecords(TAG4* tag, const char* prefix, unsigned len,
+                    std::vector<std::uint32_t>* records);
+// Makes each row of `records` current in turn (skipping numbers past the table's end) and
+// calls `each`. Rows whose numbers ascend are read together, under one lock and with one read
+// per group of near rows, as a walk in tag order reads them: the rows a tag's entries name cost
+// a few reads instead of a lock, a read and an unlock each. A change `each` makes is written
+// before the next row.
+int d4goEach(DATA4* data, const std::vector<std::uint32_t>& records,
+             const std::function<void()>& each);
 FIELD4* d4field(DATA4* data, const char* name);
 int d4numFields(DATA4* data);
 FIELD4* d4fieldJ(DATA4* data, int j);  // 1-based column number

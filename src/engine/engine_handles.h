@@ -25,12 +25,25 @@ struct FIELD4 {
   FieldDesc desc;  // kept after the table is closed
 };
 
+// One part of a tag's key (docs/ndx-format.md, "Key expressions").
+struct KeyPart {
+  enum class Kind {
+    kBytes,    // a column's bytes as stored: NAME, or DTOS(NAME) of a date column
+    kFlag,     // IIF(NAME,"T","F") of a logical column: T when the column holds true, else F
+    kDeleted,  // IIF(DELETED(),"*"," "): the row's deletion mark
+  };
+  Kind kind = Kind::kBytes;
+  std::uint32_t offset = 0;  // in the record
+  std::uint32_t length = 1;
+};
+
 struct TAG4 {
   DATA4* data = nullptr;
   std::string name;        // as in the file name <table>_<name>.ndx
   std::string path;        // the .ndx file
-  std::string expression;  // the key: a column name
-  int column = -1;
+  std::string expression;  // the key: a column name, or parts joined by "+"
+  int column = -1;         // the column when the key is one column as stored; else -1
+  std::vector<KeyPart> parts;
   int key_length = 0;
   // The tag file kept open for lookups while it is the file at `path` (a rebuild replaces
   // the file; a change in place is seen through the same open file).
@@ -134,7 +147,15 @@ struct DATA4 {
   ListBatch tag_batch;
 };
 
+// A tag the program keeps for itself on every table of one name (code4tagsKeep).
+struct KeptTag {
+  std::string name;
+  std::string expression;
+};
+
 struct CODE4 {
+  // By table name in lower case, without directory or ".dbf".
+  std::vector<std::pair<std::string, std::vector<KeptTag>>> kept_tags;
   // Closed tables stay until code4initUndo, unless their owner frees them (FreeTable).
   std::vector<std::unique_ptr<DATA4>> tables;
   // Expires when the engine is freed: recordsets that own a table hold it weakly.
@@ -191,6 +212,11 @@ bool WithFreshTags(DATA4& data, bool for_change,
                    const std::function<void(TagFiles&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
 std::string KeyOf(const TAG4& tag, const char* record);
+// Writes the key of `record` into `key` (tag.key_length bytes).
+void KeyInto(const TAG4& tag, const char* record, char* key);
+// The parts of the key `expression` over the table's columns, or Failure 5 naming the
+// expression when it is not one the engine keeps (docs/ndx-format.md).
+std::vector<KeyPart> ParseKey(const DbfTable& table, std::string_view expression);
 // The tag's file kept open for lookups (opened anew when the file was replaced); nullptr when
 // it is missing or its header is damaged.
 NdxIndex* Reader(TAG4& tag);
@@ -204,10 +230,14 @@ void CompactMemo(DATA4& data);
 bool MemoCompactionCutShort(const DbfTable& table);
 void FinishMemoCompaction(DATA4& data);
 
-// Finds the table's tag files beside it and opens them (see WithFreshTags).
+// Finds the table's tag files beside it and opens them (see WithFreshTags); a tag the engine
+// keeps for the table (code4tagsKeep) whose file is missing is built first when the process
+// may write, and left out otherwise.
 void OpenTags(DATA4& data);
 // Adds the tag `name` kept in the file `path` to the open table's tags.
-TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path);
+// `expression` is the key when the file's header cannot be read (empty: the tag's name).
+TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path,
+             std::string_view expression = {});
 
 }  // namespace engine_internal
 

@@ -87,7 +87,8 @@ std::optional<std::vector<std::uint32_t>> RowsFromTags(RELATE4& rel) {
   for (std::size_t t : candidates) {
     const TAG4& tag = *data.tags[t];
     std::optional<std::string> key;
-    if (rel.filter)
+    if (tag.column < 0 && data.selected == nullptr) continue;  // a key of several parts
+    if (rel.filter && tag.column >= 0)
       key = rel.filter->RequiredEquality(
           data.table->fields()[static_cast<std::size_t>(tag.column)].name);
     if (!key && data.selected == nullptr) continue;

@@ -3,11 +3,13 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
 #include "engine/engine_handles.h"
 #include "engine/key_sorter.h"
+#include "engine/table_locks.h"
 #include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -82,15 +84,88 @@ NdxIndex* Reader(TAG4& tag) {
   return tag.reader.get();
 }
 
+void KeyInto(const TAG4& tag, const char* record, char* key) {
+  for (const KeyPart& part : tag.parts) {
+    switch (part.kind) {
+      case KeyPart::Kind::kBytes:
+        std::memcpy(key, record + part.offset, part.length);
+        break;
+      case KeyPart::Kind::kFlag: {
+        const char c = record[part.offset];
+        *key = (c == 'T' || c == 't' || c == 'Y' || c == 'y') ? 'T' : 'F';
+        break;
+      }
+      case KeyPart::Kind::kDeleted:
+        *key = record[0] == '*' ? '*' : ' ';
+        break;
+    }
+    key += part.length;
+  }
+}
+
 std::string KeyOf(const TAG4& tag, const char* record) {
-  const FieldDesc& field = tag.data->table->fields()[static_cast<std::size_t>(tag.column)];
-  return std::string(record + field.offset, field.length);
+  std::string key(static_cast<std::size_t>(tag.key_length), ' ');
+  KeyInto(tag, record, key.data());
+  return key;
+}
+
+std::vector<KeyPart> ParseKey(const DbfTable& table, std::string_view expression) {
+  auto refuse = [&](std::string_view why) -> Failure {
+    return Failure(err::kInvalidCall,
+                   "The index key \"" + std::string(expression) + "\" " + std::string(why));
+  };
+  // Blanks outside quotes go, letter case outside quotes is ignored.
+  std::string text;
+  bool quoted = false;
+  for (char c : expression) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ' ') continue;
+    text += quoted || c < 'a' || c > 'z' ? c : static_cast<char>(c - 'a' + 'A');
+  }
+  if (quoted || text.empty()) throw refuse("is not a key expression");
+  std::vector<KeyPart> parts;
+  std::uint32_t total = 0;
+  auto column = [&](std::string_view name, char wanted) -> const FieldDesc& {
+    const int c = table.FindField(name);
+    if (c < 0) throw refuse("names " + std::string(name) + ", which is not a column of the table");
+    const FieldDesc& field = table.fields()[static_cast<std::size_t>(c)];
+    if (field.type == 'M' || (wanted != 0 && field.type != wanted)) {
+      throw refuse("uses the column " + std::string(name) + " in a way its type does not allow");
+    }
+    return field;
+  };
+  for (std::size_t at = 0; at <= text.size();) {
+    std::size_t end = text.find('+', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view term = std::string_view(text).substr(at, end - at);
+    KeyPart part;
+    if (term == "IIF(DELETED(),\"*\",\"\")" || term == "IIF(DELETED(),\"*\",\" \")") {
+      part.kind = KeyPart::Kind::kDeleted;
+    } else if (term.starts_with("DTOS(") && term.ends_with(")")) {
+      const FieldDesc& f = column(term.substr(5, term.size() - 6), 'D');
+      part = KeyPart{KeyPart::Kind::kBytes, f.offset, f.length};
+    } else if (constexpr std::string_view kFlagEnd = ",\"T\",\"F\")";
+               term.starts_with("IIF(") && term.ends_with(kFlagEnd)) {
+      const FieldDesc& f = column(term.substr(4, term.size() - 4 - kFlagEnd.size()), 'L');
+      part = KeyPart{KeyPart::Kind::kFlag, f.offset, 1};
+    } else if (!term.empty() && term.find_first_of("(),\"") == std::string_view::npos) {
+      const FieldDesc& f = column(term, 0);
+      part = KeyPart{KeyPart::Kind::kBytes, f.offset, f.length};
+    } else {
+      throw refuse("is not a key expression");
+    }
+    total += part.length;
+    parts.push_back(part);
+    at = end + 1;
+  }
+  if (total > 100) throw refuse("is longer than 100 bytes");
+  return parts;
 }
 
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
   DbfTable& table = *data.table;
-  const FieldDesc& field = table.fields()[static_cast<std::size_t>(tag.column)];
   KeySorter sorter(tag.key_length, kRebuildSortMemory);
+  std::string key(static_cast<std::size_t>(tag.key_length), ' ');
   const std::uint32_t length = table.record_length();
   const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (256 * 1024) / length);
   std::string chunk(std::size_t{per_chunk} * length, '\0');
@@ -98,7 +173,8 @@ void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
     const std::uint32_t n = std::min(per_chunk, count - first + 1);
     table.ReadRecords(first, n, chunk.data());
     for (std::uint32_t i = 0; i < n; ++i) {
-      sorter.Add(chunk.data() + std::size_t{i} * length + field.offset, first + i);
+      KeyInto(tag, chunk.data() + std::size_t{i} * length, key.data());
+      sorter.Add(key.data(), first + i);
     }
   }
   sorter.Start();
@@ -161,24 +237,66 @@ bool WithFreshTags(DATA4& data, bool for_change,
   }
 }
 
-TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path) {
+TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path,
+             std::string_view expression) {
   DbfTable& table = *data.table;
   auto tag = std::make_unique<TAG4>();
   tag->data = &data;
   tag->name = name;
   tag->path = path;
   NdxIndex* index = Reader(*tag);
-  // A damaged header is rebuilt from the file name, which names the key column.
-  tag->expression = index ? index->key_expression() : name;
-  tag->column = table.FindField(tag->expression);
-  if (tag->column < 0 || table.fields()[static_cast<std::size_t>(tag->column)].type == 'M') {
-    throw Failure(err::kIndexDamaged, "The index " + path + " has the key \"" + tag->expression +
-                                          "\", which is not a column of " + table.path());
+  // A damaged header is rebuilt from the key the program keeps for the tag, or else from the
+  // file name, which names the key column.
+  tag->expression = index ? index->key_expression() : expression.empty() ? name : expression;
+  try {
+    tag->parts = ParseKey(table, tag->expression);
+  } catch (const Failure&) {
+    throw Failure(err::kIndexDamaged,
+                  "The index " + path + " has the key \"" + tag->expression +
+                      "\", which this program cannot read over the columns of " + table.path());
   }
-  tag->key_length = table.fields()[static_cast<std::size_t>(tag->column)].length;
+  for (const KeyPart& part : tag->parts) tag->key_length += static_cast<int>(part.length);
+  const int column = table.FindField(tag->expression);
+  if (column >= 0 && tag->parts.size() == 1 && tag->parts[0].kind == KeyPart::Kind::kBytes) {
+    tag->column = column;
+  }
   data.tags.push_back(std::move(tag));
   return *data.tags.back();
 }
+
+namespace {
+
+// The tags the engine keeps for tables of this name, or nullptr.
+const std::vector<KeptTag>* KeptTagsOf(const CODE4& cb, std::string_view table) {
+  for (const auto& [name, tags] : cb.kept_tags) {
+    if (platform::EqualsIgnoringCase(name, table)) return &tags;
+  }
+  return nullptr;
+}
+
+// Builds the kept tag's file from the rows under the exclusive index lock, unless another
+// process built it meanwhile. False when this process may not write the table or its
+// directory: the table is then read without the tag.
+bool BuildMissingTag(DATA4& data, const KeptTag& kept, const std::string& path) {
+  try {
+    IndexLockGuard guard(data.table->locks(), true);
+    if (platform::PathExists(path)) return true;
+    TAG4 tag;
+    tag.data = &data;
+    tag.name = kept.name;
+    tag.path = path;
+    tag.expression = kept.expression;
+    tag.parts = ParseKey(*data.table, kept.expression);
+    for (const KeyPart& part : tag.parts) tag.key_length += static_cast<int>(part.length);
+    RebuildTag(data, tag, data.table->ReadRecordCount());
+    return true;
+  } catch (const Failure& f) {
+    if (IsPermission(f)) return false;
+    throw;
+  }
+}
+
+}  // namespace
 
 void OpenTags(DATA4& data) {
   const std::filesystem::path table_path(data.table->path());
@@ -191,8 +309,27 @@ void OpenTags(DATA4& data) {
       found.emplace_back(std::move(*name), entry.string());
     }
   }
-  std::sort(found.begin(), found.end());
-  for (auto& [name, path] : found) AddTag(data, name, path);
+  std::vector<std::string> expressions(found.size());
+  if (const std::vector<KeptTag>* kept = KeptTagsOf(*data.cb, table)) {
+    for (const KeptTag& tag : *kept) {
+      auto same = [&](const auto& f) { return platform::EqualsIgnoringCase(f.first, tag.name); };
+      auto it = std::find_if(found.begin(), found.end(), same);
+      if (it != found.end()) {
+        expressions[static_cast<std::size_t>(it - found.begin())] = tag.expression;
+        continue;
+      }
+      const std::string path = TagFilePath(data.table->path(), tag.name);
+      if (BuildMissingTag(data, tag, path)) {
+        found.emplace_back(platform::LowerCase(tag.name), path);
+        expressions.push_back(tag.expression);
+      }
+    }
+  }
+  std::vector<std::size_t> order(found.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return found[a] < found[b]; });
+  for (std::size_t i : order) AddTag(data, found[i].first, found[i].second, expressions[i]);
   if (!data.tags.empty()) WithFreshTags(data, false, [](auto&, std::uint32_t) {});
 }
 

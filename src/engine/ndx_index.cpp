@@ -856,6 +856,22 @@ std::vector<std::uint32_t> NdxIndex::From(std::string_view key, std::size_t limi
   return found;
 }
 
+std::vector<std::uint32_t> NdxIndex::WithPrefix(std::string_view prefix) const {
+  Tree tree(file_, nullptr, key_length_, &map_);
+  if (prefix.size() > static_cast<std::size_t>(key_length_)) prefix = prefix.substr(0, key_length_);
+  std::vector<std::uint32_t> found;
+  Cursor cursor(tree);
+  // The prefix padded with zero bytes is at most the smallest key that begins with it.
+  std::string low(prefix);
+  low.resize(static_cast<std::size_t>(key_length_), '\0');
+  for (cursor.Seek(Item{std::move(low), 0});
+       !cursor.AtEnd() && std::string_view(cursor.Current().key).starts_with(prefix);
+       cursor.Next()) {
+    found.push_back(cursor.Current().recno);
+  }
+  return found;
+}
+
 namespace {
 
 // Walks the subtree at `block`: every block met once, keys inside their parent's bounds and

@@ -66,6 +66,10 @@ class NdxIndex {
   // order, at most `limit` of them (0 = all).
   std::vector<std::uint32_t> From(std::string_view key, std::size_t limit = 0) const;
 
+  // Record numbers of the entries whose key begins with the bytes of `prefix` (cut to the key
+  // length), in key order: the keys of one client in a key made of several columns.
+  std::vector<std::uint32_t> WithPrefix(std::string_view prefix) const;
+
   // Walks the whole tree and throws Failure 3256 unless it is well formed and in order.
   // Every other call also throws Failure 3256 when it meets a damaged part of the file
   // (a block pointer past the end, keys out of order, a loop); none of them crashes or hangs.

@@ -4,11 +4,13 @@
 //
 // Prints one line per table ("client.dbf: rebuilt" or "client.dbf: " + the problem); exit code
 // 0 when every table was rebuilt, 1 otherwise (a failure that stops it is reported on standard
-// error, naming the file). A table that lost its tag on code gets it back.
+// error, naming the file). A table that lost its tag on code, or one of the tags the cart's
+// tables keep (cart/cart_schema.h), gets it back.
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "cart/cart_schema.h"
 #include "engine/directory_reindex.h"
 #include "platform/system.h"
 #include "programs/program_exit.h"
@@ -26,7 +28,7 @@ int main(int argc, char** argv) {
     }
     bool all_done = true;
     for (const tvr::engine::ReindexOutcome& outcome :
-         tvr::engine::ReindexDirectory(directory, true)) {
+         tvr::engine::ReindexDirectory(directory, true, tvr::cart::KeepCartTags)) {
       std::printf("%s: %s\n", outcome.table.c_str(),
                   outcome.problem.empty() ? "rebuilt" : outcome.problem.c_str());
       all_done = all_done && outcome.problem.empty();

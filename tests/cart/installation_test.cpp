@@ -107,8 +107,11 @@ TEST_F(InstallationTest, FreshDirectoryGetsEverything) {
       EXPECT_EQ(f4len_v(field), static_cast<unsigned long>(column.width)) << column.name;
       EXPECT_EQ(f4decimals(field), column.decimals) << column.name;
     }
-    EXPECT_NE(d4tag(data, "code"), nullptr);
-    EXPECT_TRUE(fs::exists(dir_ + "/" + std::string(table.name) + "_code.ndx"));
+    for (const TagDef& tag : table.tags) {
+      EXPECT_NE(d4tag(data, std::string(tag.name).c_str()), nullptr) << tag.name;
+      EXPECT_TRUE(
+          fs::exists(dir_ + "/" + std::string(table.name) + "_" + std::string(tag.name) + ".ndx"));
+    }
     d4close(data);
   }
   const std::string ini = dir_ + "/tulvar.ini";
@@ -148,12 +151,14 @@ TEST_F(InstallationTest, CompletesWhatIsMissingAndKeepsWhatExists) {
   fs::remove(dir_ + "/client_code.ndx");
   fs::remove(dir_ + "/tax.dbf");
   fs::remove(dir_ + "/tax_code.ndx");
+  fs::remove(dir_ + "/orders_codedate.ndx");
   const std::string client_before = ReadFile(dir_ + "/client.dbf");
 
   std::vector<std::string> done = Install();
   EXPECT_EQ(done, (std::vector<std::string>{
                       "created client_code.ndx",
                       "created tax.dbf",
+                      "created orders_codedate.ndx",
                       "note: " + ini + " names the system directory /srv/elsewhere/",
                       "set LogFile in " + ini,
                       "set SuppressErrorOutput in " + ini,

@@ -96,6 +96,41 @@ TEST_F(SessionTest, OpensTheStandingRecordsetsWithTheirTraceInOrder) {
   EXPECT_EQ(check.Fields("NAME").Value.ToText(), "Beta Inc.");
 }
 
+// Tables laid down by another tool, or restored from a copy, without their index files: the
+// session's engine builds the tags the cart keeps on the first open, so the client list is in
+// code order; a process that may only read reads the rows as they lie.
+TEST_F(SessionTest, BuildsTheTagsTheCartKeepsWhenTheirFilesAreMissing) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    if (entry.path().extension() == ".ndx") std::filesystem::remove(entry.path());
+  }
+  const bool may_be_stopped = !tvr::testing::RunsAsRoot();
+  if (may_be_stopped) ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  {
+    DatabaseSession session;
+    session.OpenStandingRecordsets(admin_dir_);
+    session.ClientRS().MoveFirst();
+    const std::string first = session.ClientRS().Fields("CODE").Value.ToText();
+    if (may_be_stopped) {
+      EXPECT_EQ(session.ClientRS().TagHandle, nullptr);
+      EXPECT_EQ(first, "BETA");  // record order
+    }
+    session.CloseStandingRecordsets();
+  }
+  ::chmod(dir_.path().c_str(), 0755);
+  for (const std::string table : {"client", "payment", "plus"}) {
+    EXPECT_EQ(std::filesystem::exists(admin_dir_ + table + "_code.ndx"), !may_be_stopped) << table;
+  }
+
+  DatabaseSession session;
+  session.OpenStandingRecordsets(admin_dir_);
+  EXPECT_NE(session.ClientRS().TagHandle, nullptr);
+  session.ClientRS().MoveFirst();
+  EXPECT_EQ(session.ClientRS().Fields("CODE").Value.ToText(), "ACME");
+  for (const std::string table : {"client", "payment", "plus"}) {
+    EXPECT_TRUE(std::filesystem::exists(admin_dir_ + table + "_code.ndx")) << table;
+  }
+}
+
 TEST_F(SessionTest, ClientCodeHoldingAQuoteFindsNoRows) {
   DatabaseSession session;
   session.OpenStandingRecordsets(admin_dir_);

@@ -104,7 +104,9 @@ TEST_F(SessionTest, BuildsTheTagsTheCartKeepsWhenTheirFilesAreMissing) {
     if (entry.path().extension() == ".ndx") std::filesystem::remove(entry.path());
   }
   const bool may_be_stopped = !tvr::testing::RunsAsRoot();
-  if (may_be_stopped) ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  if (may_be_stopped) {
+    ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  }
   {
     DatabaseSession session;
     session.OpenStandingRecordsets(admin_dir_);

@@ -192,7 +192,9 @@ TEST_F(KeptTagsTest, AProcessThatMayOnlyReadOpensTheTableWithoutAMissingTag) {
   d4close(CreateFilled(false));
   ::chmod(dir_.path().c_str(), 0755);
   ::chmod(Path().c_str(), 0644);
-  if (!tvr::testing::RunsAsRoot()) ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  if (!tvr::testing::RunsAsRoot()) {
+    ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);
+  }
   EXPECT_EQ(OpenKeepingAsReader(Path()), "no tag 6 rows");
   ::chmod(dir_.path().c_str(), 0755);
   EXPECT_FALSE(std::filesystem::exists(dir_.File("orders_codenew.ndx")));

@@ -8,7 +8,8 @@
 //   "DeleteFrom", "DeleteTo"   otherwise the first and the last order date (mm/dd/yyyy), both
 //                    included; either may be left empty for no bound on that side. A date
 //                    that is not a day of the calendar written so is refused, naming its field
-//   "DeleteDate"     (the configuration page's form) the orders dated before this day
+//   "DeleteDate"     the orders dated before this day (with "DeleteFrom"/"DeleteTo" too: the
+//                    orders that lie in both)
 //   "ConfirmDelete"  "Y" once the administrator confirmed
 // A request without a choice of dates shows the form; a complete choice shows how many orders
 // it matches and asks for the confirmation; the confirmed request deletes and reports the
@@ -376,8 +377,9 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
     }
   }
   if (!choice.all_dates) {
-    if (before_day && !choice.from && !choice.to) {
-      // "Dated before" a day: up to the day before it.
+    // "Dated before" a day: up to the day before it. Entered together with a range, the
+    // orders must lie in both, so it can only bring the last day earlier.
+    if (before_day && (!choice.to || choice.to->serial >= before_day->serial)) {
       choice.to = engine::Date{before_day->serial - 1};
       choice.to_text = DateText(*choice.to);
     }

@@ -61,6 +61,9 @@ void ShowRefusal(cart::RequestContext& ctx, const std::string& first, const std:
   ShowPageHeader(ctx);
   SendLine("<center>");
   SendWrappedTwoLines(first, second);
+  // Back to the add-client form, with the proof of the admin password the request brought.
+  SendWayBack("/AddClient", "Back To Add A Client",
+              AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword()) : "");
   SendLine("</center>");
   ShowPageFooter(ctx);
 }

@@ -23,6 +23,29 @@ namespace {
 
 bool IsBlank(std::string_view text) { return settings::TrimBlanks(text).empty(); }
 
+// The way back from a refusal of SaveAdminPassword. To the prompt of a wrong password: the page
+// the prompt was for (form field "Command"), which asks again. To the set/change form after
+// passwords that did not match, with the proof of the admin password when the request has it.
+void SendBackToPrompt() {
+  const std::string command = GetFormField("Command");
+  if (EqualsIgnoringCase(command, "AddClient")) {
+    SendWayBack("/AddClient", "Enter The Password Again");
+  } else if (EqualsIgnoringCase(command, "Configuration")) {
+    SendWayBack("/Configuration", "Enter The Password Again",
+                "<input type=hidden name=\"Action\" value=\"Configuration\">");
+  } else {
+    SendWayBack("/ChooseClient", "Back To The Client List");
+  }
+}
+
+void SendBackToPasswordForm(cart::RequestContext& ctx) {
+  const bool add_client = EqualsIgnoringCase(GetFormField("Command"), "AddClient");
+  SendWayBack(add_client ? "/AddClient" : "", "Back To The Password Form",
+              "<input type=hidden name=\"Action\" value=\"Change Admin Password\">" +
+                  (AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword())
+                                            : std::string()));
+}
+
 }  // namespace
 
 void ShowAdminPasswordPrompt(cart::RequestContext& ctx) {
@@ -97,11 +120,13 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
     if (!EqualsIgnoringCase(fresh, confirm)) {
       SendWrappedTwoLines("<b>Passwords did not match.   Please click your web<br>",
                           "browser back button and re-enter the passwords.");
+      SendBackToPasswordForm(ctx);
       return finish();
     }
     if (IsBlank(fresh)) {
       SendWrappedTwoLines("<b>You entered a blank password.   Please click your web<br>",
                           "browser back button and re-enter the passwords.");
+      SendBackToPasswordForm(ctx);
       return finish();
     }
   }
@@ -125,10 +150,12 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
   if (!EqualsIgnoringCase(fresh, confirm)) {
     SendWrappedTwoLines("<b>New passwords did not match.   Please click your web<br>",
                         "browser back button and reenter the passwords.");
+    SendBackToPasswordForm(ctx);
     return finish();
   }
   if (!store && !EqualsIgnoringCase(old, stored)) {
     SendInvalidAdminPassword();
+    SendBackToPrompt();
     return finish();
   }
   const std::string encoded = cart::EncodePassword(old);

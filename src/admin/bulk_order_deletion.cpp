@@ -8,7 +8,8 @@
 //   "DeleteFrom", "DeleteTo"   otherwise the first and the last order date (mm/dd/yyyy), both
 //                    included; either may be left empty for no bound on that side. A date
 //                    that is not a day of the calendar written so is refused, naming its field
-//   "DeleteDate"     (the configuration page's form) the orders dated before this day
+//   "DeleteDate"     the orders dated before this day (with "DeleteFrom"/"DeleteTo" too: the
+//                    orders that lie in both)
 //   "ConfirmDelete"  "Y" once the administrator confirmed
 // A request without a choice of dates shows the form; a complete choice shows how many orders
 // it matches and asks for the confirmation; the confirmed request deletes and reports the
@@ -161,18 +162,14 @@ std::vector<std::string> ClientCodes(cart::RequestContext& ctx) {
   return codes;
 }
 
-// The form of the choice, filled with what the request brought, and `problem` above it.
-void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string_view problem) {
-  ShowPageHeader(ctx);
-  SendLine("<center>" + Wrapped("<b>Delete Orders</b>"));
-  if (!problem.empty()) {
-    SendLine("<p><font color=#ff0000><b>" + Wrapped(problem) + "</b></font>");
-  }
-  SendLine(AdminFormStart());
+// The rows of the choice, filled with `choice`, and the button: the client, every date, the
+// orders dated before a day, or those from one day to another.
+void SendChoiceFields(const std::vector<std::string>& codes, const Choice& choice,
+                      std::string_view before_text) {
   SendLine("<table border=0 cellspacing=2 cellpadding=4>");
   SendLine("<tr><td>" + Wrapped("Client") + "</td><td><select name=\"DeleteClient\">");
   SendLine("<option value=\"\">All Clients");
-  for (const std::string& code : ClientCodes(ctx)) {
+  for (const std::string& code : codes) {
     SendLine("<option value=\"" + EscapeHtmlAttribute(code) + "\"" +
              (platform::EqualsIgnoringCase(code, choice.client) ? " SELECTED" : "") + ">" +
              EscapeHtmlText(code));
@@ -181,6 +178,9 @@ void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string
   SendLine("<tr><td>" + Wrapped("Orders") + "</td><td>" +
            "<input type=checkbox name=\"DeleteAll\" value=\"Y\"" +
            (choice.all_dates ? " CHECKED" : "") + ">" + Wrapped("All dates") + "</td></tr>");
+  SendLine("<tr><td>" + Wrapped("Or those dated before") +
+           "</td><td><input type=text name=\"DeleteDate\" size=10 maxlength=10 value=\"" +
+           EscapeHtmlAttribute(before_text) + "\">" + Wrapped(" (mm/dd/yyyy)") + "</td></tr>");
   SendLine("<tr><td>" + Wrapped("Or those dated from") +
            "</td><td><input type=text name=\"DeleteFrom\" size=10 maxlength=10 value=\"" +
            EscapeHtmlAttribute(choice.from_text) + "\">" + Wrapped(" to ") +
@@ -191,6 +191,18 @@ void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string
       "<tr><td colspan=2 align=center>"
       "<input type=submit name=\"Action\" value=\"Delete Orders Now\"></td></tr>");
   SendLine("</table></form>");
+}
+
+// The form of the choice, filled with what the request brought, and `problem` above it.
+void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string_view problem,
+                    std::string_view before_text = {}) {
+  ShowPageHeader(ctx);
+  SendLine("<center>" + Wrapped("<b>Delete Orders</b>"));
+  if (!problem.empty()) {
+    SendLine("<p><font color=#ff0000><b>" + Wrapped(problem) + "</b></font>");
+  }
+  SendLine(AdminFormStart());
+  SendChoiceFields(ClientCodes(ctx), choice, before_text);
   SendBackToConfiguration();
   SendLine("</center>");
   ShowPageFooter(ctx);
@@ -325,6 +337,15 @@ constexpr DateField kDateFields[] = {
 
 }  // namespace
 
+void SendOrderDeletionForm(cart::RequestContext& ctx) {
+  ctx.session.OpenDatabases(ctx.AdminDir);
+  SendLine("<p>" + AdminFormStart());
+  SendLine("<table border=1 cellspacing=2 cellpadding=4><tr><td align=center>");
+  SendLine(Wrapped("<b>Delete Orders</b>"));
+  SendChoiceFields(ClientCodes(ctx), Choice{}, {});
+  SendLine("</td></table>");
+}
+
 void DeleteOrdersNow(cart::RequestContext& ctx) {
   if (!AdminPasswordProved(ctx)) {
     ShowAdminPasswordPrompt(ctx);
@@ -350,13 +371,15 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
                      std::string(kDateFields[i].label) + " \"" + EscapeHtmlText(*entered[i]) +
                          "\" is not a date. Please enter the dates as mm/dd/yyyy (a month of 1 "
                          "to 12, a day of that month, a year of four digits), or tick \"All "
-                         "dates\". Nothing was deleted.");
+                         "dates\". Nothing was deleted.",
+                     before);
       return;
     }
   }
   if (!choice.all_dates) {
-    if (before_day && !choice.from && !choice.to) {
-      // "Dated before" a day: up to the day before it.
+    // "Dated before" a day: up to the day before it. Entered together with a range, the
+    // orders must lie in both, so it can only bring the last day earlier.
+    if (before_day && (!choice.to || choice.to->serial >= before_day->serial)) {
       choice.to = engine::Date{before_day->serial - 1};
       choice.to_text = DateText(*choice.to);
     }

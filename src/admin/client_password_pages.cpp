@@ -114,12 +114,20 @@ void SaveClientPassword(cart::RequestContext& ctx) {
   const std::string confirm = GetFormField("ConfirmPassword");
   ShowPageHeader(ctx);
   SendLine("<center>");
+  // Back to the change form, with the proofs this request brought that hold.
+  const std::string back_fields =
+      "<input type=hidden name=\"Action\" value=\"Change Client Password\">" +
+      HiddenField("Client", ctx.ClientCode) +
+      (ClientPasswordProved(ctx) ? HiddenClientPasswordField(ctx.ClientPassword) : "") +
+      (AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword()) : "");
   if (!EqualsIgnoringCase(fresh, confirm)) {
     SendWrappedTwoLines("<b>Passwords did not match.   Please click your web<br>",
                         "browser back button and reenter the passwords.");
+    SendWayBack("", "Back To The Password Form", back_fields);
   } else if (settings::TrimBlanks(fresh).empty()) {
     SendWrappedTwoLines("<b>You entered a blank password.   Please click your web<br>",
                         "browser back button and reenter the passwords.");
+    SendWayBack("", "Back To The Password Form", back_fields);
   } else {
     engine::CBRecordset& rs = ctx.session.ClientRS();
     if (rs.Eof()) throw Failure(err::kInvalidCall, "The client is not open");

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "admin/maintenance_pages.h"
 #include "admin/page_frame.h"
 #include "admin/page_text.h"
 #include "admin/passwords.h"
@@ -33,19 +34,6 @@ std::string FieldFor(const tabs::ConfigurationKey& key) {
          gateway::EscapeHtmlAttribute(value) + "\">";
 }
 
-void ShowBulkDeletionForm(const std::string& admin_password) {
-  SendLine("<p><form method=post action=\"" + ScriptPathAttribute() + "\">");
-  SendLine(HiddenField("Action", "Delete Orders Now"));
-  SendLine(HiddenAdminPasswordField(admin_password));
-  SendLine("<table border=1 cellspacing=2 cellpadding=4><tr><td align=center>");
-  SendLine(Wrapped("<b>Delete Orders</b><br>Orders dated before (mm/dd/yyyy): ") +
-           "<input type=text name=\"DeleteDate\" size=10 maxlength=10>");
-  SendLine("<br><input type=checkbox name=\"DeleteAll\" value=\"Y\">" +
-           Wrapped("Delete all orders"));
-  SendLine("<br><input type=submit value=\"Delete Orders Now\">");
-  SendLine("</td></table></form>");
-}
-
 }  // namespace
 
 void ShowConfigurationPage(cart::RequestContext& ctx) {
@@ -72,7 +60,7 @@ void ShowConfigurationPage(cart::RequestContext& ctx) {
     SendLine("<input type=submit name=\"Action\" value=\"" + std::string(button) + "\">");
   }
   SendLine("</form>");
-  ShowBulkDeletionForm(admin_password);
+  SendOrderDeletionForm(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }

@@ -11,8 +11,8 @@ namespace tvr::admin {
 // The page, or the admin password prompt when the request does not prove the admin password.
 // The form posts to "/Configuration" with hidden "SaveTab" = "Configuration" and the encoded
 // admin password; its buttons are Actions ("Save Configuration", "Reindex Cart Databases",
-// ...). The bulk deletion form posts Action "Delete Orders Now" with the fields "DeleteDate"
-// (orders dated before it) and "DeleteAll" ("Y": every order).
+// ...). The bulk deletion form (SendOrderDeletionForm) posts Action "Delete Orders Now" with
+// the client, every date, dated before, and dated from/to.
 void ShowConfigurationPage(cart::RequestContext& ctx);
 
 }  // namespace tvr::admin

@@ -79,6 +79,9 @@ void ShowDeleteClientPage(cart::RequestContext& ctx) {
   if (confirmed && !proved && !gateway::GetFormField("AdminPassword").empty()) {
     ShowPageHeader(ctx);
     SendInvalidAdminPassword();
+    SendWayBack("", "Enter The Password Again",
+                "<input type=hidden name=\"Action\" value=\"Delete Client\">" +
+                    HiddenField("Client", ctx.ClientCode));
     ShowPageFooter(ctx);
     return;
   }

@@ -17,6 +17,7 @@
 #include "admin/page_frame.h"
 #include "admin/page_text.h"
 #include "admin/passwords.h"
+#include "admin/payment_reset_page.h"
 #include "admin/request_values.h"
 #include "cart/request_context.h"
 #include "cart/session.h"
@@ -265,6 +266,13 @@ bool SaveSubmittedTab(Ctx& ctx) {
     }
   } else if (!ClientPasswordProved(ctx)) {
     ShowInvalidClientPassword(ctx);
+    return false;
+  }
+  // The payment reset replaces every definition: without the confirmation of the page script
+  // (or of the question page itself) the question is the answer, and nothing is stored.
+  if (EqualsIgnoringCase(ctx.SaveTab, "Payment") && tabs::PaymentResetRequested() &&
+      !tabs::PaymentResetConfirmed()) {
+    ShowPaymentResetQuestion(ctx);
     return false;
   }
   tabs::SaveChanges(ctx, ctx.SaveTab);

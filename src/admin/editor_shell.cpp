@@ -100,6 +100,10 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   if (!notice.empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");
   }
+  if (!tabs::SavedNotice().empty()) {
+    SendLine("<br><font color=#008000><b>" + Wrapped(EscapeHtmlText(tabs::SavedNotice())) +
+             "</b></font>");
+  }
   if (!tabs::SaveNotice().empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(tabs::SaveNotice()) + "</b></font>");
   }

@@ -13,6 +13,9 @@ namespace tvr::admin {
 void ShowOrderBrowser(cart::RequestContext& ctx);
 // Action "Delete Orders Now": the bulk order deletion.
 void DeleteOrdersNow(cart::RequestContext& ctx);
+// The bulk order deletion's whole form (client, every date, dated before, from/to), empty, for
+// the configuration page; the caller has proved the admin password.
+void SendOrderDeletionForm(cart::RequestContext& ctx);
 // Actions "Show Log File" and "Show E-mail Log".
 enum class LogKind { kActivity, kEmail };
 void ShowLogFile(cart::RequestContext& ctx, LogKind kind);

@@ -26,6 +26,13 @@ void SendInvalidAdminPassword() {
   gateway::SendLine("valid password to continue." + std::string(cart::kFontClose));
 }
 
+void SendWayBack(std::string_view path, std::string_view caption, std::string_view hidden_fields) {
+  gateway::SendLine("<p><form method=post action=\"" + ScriptPathAttribute() +
+                    gateway::EscapeHtmlAttribute(path) + "\">" + std::string(hidden_fields) +
+                    "<input type=submit value=\"" + gateway::EscapeHtmlAttribute(caption) +
+                    "\"></form>");
+}
+
 std::string HiddenField(std::string_view name, std::string_view value) {
   return "<input type=hidden name=\"" + std::string(name) + "\" value=\"" +
          gateway::EscapeHtmlAttribute(value) + "\">";

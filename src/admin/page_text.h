@@ -20,6 +20,12 @@ void SendWrappedTwoLines(std::string_view first, std::string_view second);
 // The three lines that refuse a wrong admin password (the page frame is the caller's).
 void SendInvalidAdminPassword();
 
+// After a refusal that asks the user to go back: a button that goes back to the page they came
+// from, a form posting to `path` under the program with `hidden_fields` (whole hidden-field
+// texts, escaped by the caller). A refused password is never among them.
+void SendWayBack(std::string_view path, std::string_view caption,
+                 std::string_view hidden_fields = {});
+
 // "<input type=hidden name="<name>" value="<value>">", the value escaped.
 std::string HiddenField(std::string_view name, std::string_view value);
 

@@ -66,15 +66,31 @@ void ShowInvalidClientPassword(cart::RequestContext& ctx) {
   SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
   SendLine("Please press your browser back button and enter a");
   SendLine("valid password for this client to continue." + std::string(cart::kFontClose));
+  // Back to the password prompt of the same client (a fresh one, without the refused password),
+  // or to the client list when no client was named.
+  if (ctx.ClientCode.empty()) {
+    SendWayBack("/ChooseClient", "Back To The Client List");
+  } else {
+    SendWayBack("/LoadTab", "Enter The Password Again",
+                HiddenField("Client", ctx.ClientCode) +
+                    "<input type=hidden name=\"TabName\" value=\"General\">");
+  }
   ShowPageFooter(ctx);
 }
 
 namespace {
 
+// The refusals of a client's first password, with the way back to its password form (carrying
+// the admin password on only when the request proved it).
 void ShowRefusal(cart::RequestContext& ctx, std::string_view first, std::string_view second) {
   ShowPageHeader(ctx);
   SendLine("<center>");
   SendWrappedTwoLines(first, second);
+  SendWayBack("/LoadTab", "Back To The Password Form",
+              HiddenField("Client", ctx.ClientCode) +
+                  "<input type=hidden name=\"TabName\" value=\"General\">" +
+                  (AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword())
+                                            : std::string()));
   SendLine("</center>");
   ShowPageFooter(ctx);
 }

@@ -28,12 +28,14 @@ void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows) {
         rs.Update();
       } else {
         rs.Delete();
+        NoteRowsChanged();
       }
       rs.MoveNext();
     } else if (row) {
       rs.AddNew();
       AssignRowValues(rs, *row);
       rs.Update();
+      NoteRowsChanged();
       appended = true;
     }
   }

@@ -4,6 +4,7 @@
 
 #include "gateway/output.h"
 #include "platform/code_page.h"
+#include "tabs/payment_tab.h"
 #include "tabs/plus_tabs.h"
 
 namespace tvr::tabs {
@@ -151,6 +152,11 @@ constexpr std::string_view kPaymentScript = R"js(   var Delim = "~";
       LoadShipping();
       LoadPayment();
       LoadAll();
+   }
+   function ConfirmPaymentReset() {
+      if (!confirm(PaymentResetQuestion)) return false;
+      document.Form.ConfirmReset.value = "Yes";
+      return true;
    })js";
 
 constexpr std::string_view kAddParamScript = R"js(
@@ -194,7 +200,12 @@ std::string_view PaymentScriptText() { return kPaymentScript; }
 std::string_view AddParamScriptText() { return kAddParamScript; }
 std::string_view AppendToCommandScriptText() { return kAppendToCommandScript; }
 
-void ShowPaymentScript(cart::RequestContext&) { SendLines(kPaymentScript); }
+void ShowPaymentScript(cart::RequestContext&) {
+  SendLines(kPaymentScript);
+  // The reset's question is plain text without quotes, so it stands as it is in the literal.
+  gateway::SendLine("   var PaymentResetQuestion = \"" + std::string(PaymentResetQuestion()) +
+                    "\";");
+}
 
 void ShowPlusScript(cart::RequestContext& ctx) {
   const std::string sub_tab = CurrentPlusTab(ctx);

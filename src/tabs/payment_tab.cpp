@@ -139,6 +139,14 @@ void ShowItemEditor(const PaymentGroup& group, const PaymentItem& item,
 
 }  // namespace
 
+std::string_view PaymentResetQuestion() {
+  return "Set Payment Values To Default replaces every item definition of all three groups, "
+         "Billing Information, Shipping Information and Payment Information, with the default "
+         "definitions, and the texts for an empty required field, the payment method and an "
+         "invalid credit card number with their default texts. Changes not saved are lost too. "
+         "Replace them?";
+}
+
 void ShowPaymentTab(cart::RequestContext& ctx) {
   const std::string current = CurrentPaymentTab(ctx);
   const PaymentGroup* group = FindPaymentGroup(current);
@@ -190,7 +198,11 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   ShowItemEditor(*group, *item, StoredText(payment, group->Column(*item)));
   SendLine("</td></table>");
   if (group == &PaymentGroups()[0]) {
-    SendLine("<input type=submit name=\"BillingAction\" value=\"Set Payment Values To Default\">");
+    // The script asks first and marks the post confirmed; without script the program asks.
+    SendLine("<input type=hidden name=\"ConfirmReset\" value=\"\">");
+    SendLine(
+        "<input type=submit name=\"BillingAction\" value=\"Set Payment Values To Default\" "
+        "OnClick=\"return ConfirmPaymentReset()\">");
   }
   SendLine("</td></table>");
 }

@@ -6,6 +6,7 @@
 #define TVR_TABS_PAYMENT_TAB_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cart/request_context.h"
@@ -22,6 +23,10 @@ void ShowPaymentTab(cart::RequestContext& ctx);
 // forged text), or that is longer than its column, is not stored: that item keeps its stored
 // definition and its list text is returned, so the page can say so. Definitions posted back
 // unchanged, and empty ones (not posted), are left alone.
+// What "Set Payment Values To Default" replaces, as the question the page script's
+// confirmation and the confirmation page put before the reset (plain text, no quotes).
+std::string_view PaymentResetQuestion();
+
 std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const PaymentGroup& group);
 
 }  // namespace tvr::tabs

@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t kMaxMemoBytes = 16u * 1024 * 1024;
 constexpr char kMemoEndMark = 0x1A;
 
+bool g_rows_changed = false;
+
 engine::FIELD4* FieldOf(engine::CBRecordset& rs, std::string_view column) {
   std::string name(column);
   engine::FIELD4* field = rs.DataHandle ? engine::d4field(rs.DataHandle, name.c_str()) : nullptr;
@@ -92,8 +94,18 @@ void CheckRowValues(engine::CBRecordset& rs, const RowValues& values) {
 }
 
 void AssignRowValues(engine::CBRecordset& rs, const RowValues& values) {
-  for (const ColumnValue& cv : values) rs.Fields(cv.column, cv.value);
+  for (const ColumnValue& cv : values) {
+    // Compared as the row holds them (a text cut to its column, a number rounded to its
+    // decimals), so a value that only looks different is no change.
+    const engine::Value before = rs.Fields(cv.column).Value;
+    rs.Fields(cv.column, cv.value);
+    if (!(rs.Fields(cv.column).Value == before)) g_rows_changed = true;
+  }
 }
+
+bool RowsChanged() { return g_rows_changed; }
+void ClearRowsChanged() { g_rows_changed = false; }
+void NoteRowsChanged() { g_rows_changed = true; }
 
 void UpdateRow(engine::CBRecordset& rs, const RowValues& values) {
   CheckRowValues(rs, values);

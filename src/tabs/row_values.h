@@ -36,8 +36,16 @@ engine::Value FormValueFor(char type, std::string_view text);
 void CheckRowValues(engine::CBRecordset& rs, const RowValues& values);
 
 // Stores the values into the row being edited or appended (no Edit, no Update). Call
-// CheckRowValues first.
+// CheckRowValues first. A value that reads back different from what the row held before marks
+// the rows changed (see RowsChanged).
 void AssignRowValues(engine::CBRecordset& rs, const RowValues& values);
+
+// Whether a row was changed since the last ClearRowsChanged: a column assigned a value other
+// than the one it held, or a row appended or deleted (NoteRowsChanged). A save whose values
+// equal what is stored leaves it false, so the editor can tell a save that stored something.
+bool RowsChanged();
+void ClearRowsChanged();
+void NoteRowsChanged();
 
 // Edit, assign, Update: the current row of `rs` gets `values` (checked first). Nothing is
 // written when `rs` stands on no row.

@@ -24,6 +24,7 @@ using engine::CBRecordset;
 using gateway::GetFormField;
 
 std::string g_notice;
+std::string g_saved;
 
 // The values a plain field list stores: each column from the form field of the same name,
 // converted by the column's type.
@@ -63,8 +64,10 @@ void SaveTax(cart::RequestContext& ctx) {
 }
 
 void SavePayment(cart::RequestContext& ctx) {
-  if (Is(GetFormField("BillingAction"), "Set Payment Values To Default")) {
-    SetPaymentDefaults(ctx);
+  if (PaymentResetRequested()) {
+    // Only the confirmed reset replaces the definitions; the first post of the button (from a
+    // browser without script) gets the question instead and stores nothing.
+    if (PaymentResetConfirmed()) SetPaymentDefaults(ctx);
     return;
   }
   const PaymentGroup* group = FindPaymentGroup(GetFormField("PaymentTabToSave"));
@@ -123,12 +126,8 @@ void SavePaymentOld(cart::RequestContext& ctx) {
   UpdateRow(client, values);
 }
 
-}  // namespace
-
-const std::string& SaveNotice() { return g_notice; }
-
-void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
-  g_notice.clear();
+// Stores the tab `tab_name` names; returns the tab's own name, or "" for a name no tab has.
+std::string_view SaveTab(cart::RequestContext& ctx, std::string_view tab_name) {
   // The plain tabs store their field tables into the client's row. ("Configuration" comes
   // before any table is open, so nothing here is touched before the tab is known.)
   const std::pair<std::string_view, std::span<const TabField>> plain_tabs[] = {
@@ -140,21 +139,46 @@ void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
     if (Is(tab_name, name)) {
       CBRecordset& client = ctx.session.ClientRS();
       UpdateRow(client, FieldValues(client, fields));
-      return;
+      return name;
     }
   }
-  if (Is(tab_name, "Tax")) {
-    SaveTax(ctx);
-  } else if (Is(tab_name, "Payment")) {
-    SavePayment(ctx);
-  } else if (Is(tab_name, "Shipping")) {
-    SaveShippingTab(ctx);
-  } else if (Is(tab_name, "Tulvar+")) {
-    SavePlus(ctx);
-  } else if (Is(tab_name, "Payment-Old")) {
-    SavePaymentOld(ctx);
-  } else if (Is(tab_name, "Configuration")) {
-    SaveConfigurationTab(ctx);
+  using Save = void (*)(cart::RequestContext&);
+  const std::pair<std::string_view, Save> other_tabs[] = {
+      {"Tax", SaveTax},
+      {"Payment", SavePayment},
+      {"Shipping", SaveShippingTab},
+      {"Tulvar+", SavePlus},
+      {"Payment-Old", SavePaymentOld},
+      {"Configuration", SaveConfigurationTab},
+  };
+  for (const auto& [name, save] : other_tabs) {
+    if (Is(tab_name, name)) {
+      save(ctx);
+      return name;
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+const std::string& SaveNotice() { return g_notice; }
+const std::string& SavedNotice() { return g_saved; }
+
+bool PaymentResetRequested() {
+  return Is(GetFormField("BillingAction"), "Set Payment Values To Default");
+}
+
+bool PaymentResetConfirmed() { return Is(GetFormField("ConfirmReset"), "Yes"); }
+
+void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
+  g_notice.clear();
+  g_saved.clear();
+  ClearRowsChanged();
+  const std::string_view name = SaveTab(ctx, tab_name);
+  // The settings file has its own word on the configuration page ("Configuration Saved").
+  if (RowsChanged() && !name.empty() && name != "Configuration") {
+    g_saved = std::string(name) + " tab saved.";
   }
 }
 

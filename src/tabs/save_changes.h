@@ -24,6 +24,18 @@ void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
 // items whose posted definitions were refused), or the empty text.
 const std::string& SaveNotice();
 
+// "<tab> tab saved." when the last SaveChanges of this run changed a stored row (a value other
+// than the stored one, a grid row added or removed), else the empty text. A save of
+// "Configuration" leaves it empty: its page says "Configuration Saved".
+const std::string& SavedNotice();
+
+// Whether the request is the payment tab's "Set Payment Values To Default" (form field
+// "BillingAction"), and whether it carries the confirmation (form field "ConfirmReset" = "Yes")
+// that the page script or the confirmation page adds. SaveChanges resets the payment
+// definitions only for a confirmed request.
+bool PaymentResetRequested();
+bool PaymentResetConfirmed();
+
 }  // namespace tvr::tabs
 
 #endif  // TVR_TABS_SAVE_CHANGES_H_

@@ -213,6 +213,7 @@ void SaveShippingTab(cart::RequestContext& ctx) {
       all.AddNew();
       AssignRowValues(all, new_type);
       all.Update();
+      NoteRowsChanged();
     }
     all.DBClose();
   }

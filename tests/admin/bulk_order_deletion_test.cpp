@@ -36,6 +36,11 @@ const Case kCases[] = {
      {{"DeleteDate", "01/01/2025"}},
      2,
      {"ACME/2", "ACME/3", "ACME/4", "ACME/5", "BETA/1"}},
+    // "Dated before" with a range too: the orders in both, not the whole open range.
+    {"FromADayAndBeforeAnother",
+     {{"DeleteClient", "ACME"}, {"DeleteFrom", "01/01/2025"}, {"DeleteDate", "01/20/2025"}},
+     1,
+     {"ACME/1", "ACME/3", "ACME/4", "ACME/5", "BETA/1", "BETA/2"}},
     // A year that a two-digit "#mm/dd/yy#" would place a century off.
     {"FromADayOnBeyond2049",
      {{"DeleteClient", "ACME"}, {"DeleteFrom", "01/01/2050"}},

@@ -39,8 +39,31 @@ TEST_F(ConfigurationPageTest, ShowsEverySettingAndTheActions) {
         Has(page, "<input type=submit name=\"Action\" value=\"" + std::string(action) + "\">"))
         << action;
   }
-  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Action\" value=\"Delete Orders Now\">"));
   EXPECT_FALSE(Has(page, "<script>x"));
+}
+
+// The bulk order deletion's whole choice is on the page, under the names the deletion reads.
+TEST_F(ConfigurationPageTest, OffersTheWholeOrderDeletionForm) {
+  AddClient("ZED", "z");
+  AddClient("ACME", "a");
+  const std::string page = Post("/Configuration", {{"AdminPassword", Setting("AdminPassword")}});
+  const std::size_t form = page.find("<b>Delete Orders</b>");
+  ASSERT_NE(form, std::string::npos) << page;
+  const std::string deletion = page.substr(form);
+  for (const char* field :
+       {"<select name=\"DeleteClient\">\r\n<option value=\"\">All Clients\r\n<option "
+        "value=\"ACME\">ACME\r\n<option value=\"ZED\">ZED\r\n</select>",
+        "<input type=checkbox name=\"DeleteAll\" value=\"Y\">",
+        "<input type=text name=\"DeleteDate\" size=10 maxlength=10 value=\"\">",
+        "<input type=text name=\"DeleteFrom\" size=10 maxlength=10 value=\"\">",
+        "<input type=text name=\"DeleteTo\" size=10 maxlength=10 value=\"\">",
+        "<input type=submit name=\"Action\" value=\"Delete Orders Now\">"}) {
+    EXPECT_TRUE(Has(deletion, field)) << field << "\n" << deletion;
+  }
+  // The form carries the proof of the admin password on.
+  EXPECT_TRUE(Has(page,
+                  "<p><form method=post action=\"/cgi-bin/tvrweb.exe\"><input type=hidden "
+                  "name=\"AdminPassword\" value=\""));
 }
 
 TEST_F(ConfigurationPageTest, SaveStoresTheSubmittedSettings) {

@@ -54,7 +54,14 @@ TEST_F(PaymentTabTest, BillingSubTabCarriesEveryDefinitionAndShowsTheChosenItem)
   EXPECT_TRUE(Has(page,
                   "<input type=submit name=\"BillingAction\" value=\"Save\" "
                   "OnClick=\"LoadAll3()\">"));
-  EXPECT_TRUE(Has(page, "value=\"Set Payment Values To Default\">"));
+  // The reset asks first: the script's confirmation marks the post confirmed.
+  EXPECT_TRUE(Has(page,
+                  "<input type=hidden name=\"ConfirmReset\" value=\"\">\r\n<input type=submit "
+                  "name=\"BillingAction\" value=\"Set Payment Values To Default\" "
+                  "OnClick=\"return ConfirmPaymentReset()\">"));
+  EXPECT_TRUE(Has(page,
+                  "   var PaymentResetQuestion = \"Set Payment Values To Default replaces "
+                  "every item definition of all three groups, Billing Information,"));
   // The page head carries the item editor's script, which the Save buttons run.
   EXPECT_TRUE(
       Has(page, "  function SaveInfo(){\r\n     LoadAll3();\r\n  }\r\n   var Delim = \"~\";"));
@@ -70,7 +77,7 @@ TEST_F(PaymentTabTest, PaymentSubTabShowsThePaymentFieldsOfTheChosenItem) {
   EXPECT_TRUE(Has(page, "<option SELECTED value=\"Visa\">Visa</select>") ||
               Has(page, "<option SELECTED value=\"Visa\">Visa<option"));
   EXPECT_TRUE(Has(page, "name=\"NoInfoTxt\" value=\"(empty required field)\""));
-  EXPECT_FALSE(Has(page, "Set Payment Values To Default"));
+  EXPECT_FALSE(Has(page, "value=\"Set Payment Values To Default\""));
 }
 
 TEST_F(PaymentTabTest, DefinitionsWithTheWrongFieldCountAreKeptAsTheyWere) {
@@ -122,7 +129,8 @@ TEST_F(PaymentTabTest, ResetWritesEveryDefaultAndIgnoresThePostedDefinitions) {
               {"PayMethTxt", "How"}});
   const std::string page = Save("Payment", {{"PaymentTabToSave", "Billing Information"},
                                             {"B_FName", "FName~No~No~2~x~30~-1~A~~No~No~~"},
-                                            {"BillingAction", "Set Payment Values To Default"}});
+                                            {"BillingAction", "Set Payment Values To Default"},
+                                            {"ConfirmReset", "Yes"}});
   std::vector<std::string> columns;
   for (const auto& [column, definition] : cart::PaymentDefaultDefinitions()) {
     columns.emplace_back(column);
@@ -138,6 +146,59 @@ TEST_F(PaymentTabTest, ResetWritesEveryDefaultAndIgnoresThePostedDefinitions) {
                  {"PayMethTxt", "Payment Method"},
                  {"CCInvalid", "Invalid Credit Card Number"},
                  {"SHIP2COL", "True"}}));
+  EXPECT_TRUE(Has(page,
+                  "<input type=hidden name=\"PaymentTabToSave\" value=\"Billing "
+                  "Information\">"));
+  EXPECT_TRUE(Has(page, "Payment tab saved."));
+}
+
+// Without the confirmation (a browser that runs no script) the reset is a question that names
+// what it replaces and stores nothing; its own button posts the confirmed reset, the other goes
+// back to the tab.
+TEST_F(PaymentTabTest, AnUnconfirmedResetAsksFirstAndStoresNothing) {
+  const std::string check = "Check~No~No~1~Cheque~30~-1~Arial,Helvetica~~No~No~~~Yes~(None)";
+  SaveSubTab("Payment Information", "PaymentAction", {{"Check", check}, {"PayMethTxt", "How"}});
+  const Form reset = {{"PaymentTabToSave", "Billing Information"},
+                      {"B_FName", "FName~No~No~2~x~30~-1~A~~No~No~~"},
+                      {"BillingAction", "Set Payment Values To Default"}};
+  for (const std::string confirmation : {"", "No"}) {
+    Form form = reset;
+    form.emplace_back("ConfirmReset", confirmation);
+    const std::string page = Save("Payment", form);
+    EXPECT_EQ(ClientRow("payment", {"Check", "B_FName"}),
+              (Row{{"code", "ACME"}, {"Check", check}, {"B_FName", kFName}}))
+        << confirmation;
+    EXPECT_EQ(ClientRow("client", {"PayMethTxt"})["PayMethTxt"], "How");
+    EXPECT_TRUE(Has(page, "<b>Set Payment Values To Default?</b>")) << page;
+    EXPECT_TRUE(Has(page, "Billing Information, Shipping Information and Payment Information"));
+    EXPECT_TRUE(Has(page,
+                    "<input type=hidden name=\"ConfirmReset\" value=\"Yes\">\r\n<input "
+                    "type=submit name=\"BillingAction\" value=\"Set Payment Values To "
+                    "Default\">"));
+    EXPECT_TRUE(Has(page, "<input type=submit value=\"Keep The Current Values\">"));
+    EXPECT_FALSE(Has(page, "name=\"B_FName\""));  // no editor page behind the question
+  }
+
+  // The question's own forms: keeping shows the tab as stored, the reset button resets.
+  Form keep = Proof();
+  keep.insert(keep.end(), {{"TabName", "Payment"}, {"PaymentTab", "Billing Information"}});
+  std::string page = Post("/LoadTab", keep);
+  EXPECT_TRUE(Has(page, "<input type=hidden name=\"Check\" value=\"" + check + "\">"));
+  EXPECT_FALSE(Has(page, "tab saved."));
+  Form confirmed = Proof();
+  confirmed.insert(confirmed.end(), {{"TabName", "Payment"},
+                                     {"PaymentTabToSave", "Billing Information"},
+                                     {"SaveTab", "Payment"},
+                                     {"ConfirmReset", "Yes"},
+                                     {"BillingAction", "Set Payment Values To Default"}});
+  page = Post("/LoadTab", confirmed);
+  for (const auto& [column, definition] : cart::PaymentDefaultDefinitions()) {
+    if (column == "Check") {
+      EXPECT_EQ(ClientRow("payment", {"Check"})["Check"], definition);
+    }
+  }
+  EXPECT_EQ(ClientRow("client", {"PayMethTxt"})["PayMethTxt"], "Payment Method");
+  EXPECT_TRUE(Has(page, "Payment tab saved."));
   EXPECT_TRUE(Has(page,
                   "<input type=hidden name=\"PaymentTabToSave\" value=\"Billing "
                   "Information\">"));

@@ -145,5 +145,62 @@ TEST_F(EditorTest, SecureOrdersFormUsesTheClientsSecureDomain) {
   EXPECT_TRUE(Has(page, "<form method=post action=\"https://secure.example/cgi/tvrweb.exe\">"));
 }
 
+// A post that stored something says so above the tab, naming the tab that was stored (also
+// when a tab button switched away from it); a post that stored nothing says nothing.
+TEST_F(EditorTest, ASaveThatStoredSomethingSaysSo) {
+  struct Step {
+    std::string what;
+    Form fields;
+    std::string said;  // "" when no tab was stored
+    std::string shown;
+  };
+  const Form tax_row = {{"SaveTab", "Tax"},
+                        {"Action", "Save Tax Tab"},
+                        {"TaxGridSize", "1"},
+                        {"State1", "IL"},
+                        {"TaxRate1", "0.05"}};
+  const Step steps[] = {
+      {"a save that changes a value",
+       {{"SaveTab", "General"}, {"Name", "Acme Ltd"}, {"Action", "Save General Tab"}},
+       "General tab saved.",
+       "General"},
+      {"the same save again",
+       {{"SaveTab", "General"}, {"Name", "Acme Ltd"}, {"Action", "Save General Tab"}},
+       "",
+       "General"},
+      {"a tab switch that stores the tab left",
+       {{"SaveTab", "General"}, {"Name", "Acme Two"}, {"TabName", "        Tax         "}},
+       "General tab saved.",
+       "Tax"},
+      {"a tab switch that changes nothing",
+       {{"SaveTab", "General"}, {"Name", "Acme Two"}, {"TabName", "        Tax         "}},
+       "",
+       "Tax"},
+      {"a tab opened without a save", {{"TabName", "Customize 2"}}, "", "Customize 2"},
+      {"a grid row added", tax_row, "Tax tab saved.", "Tax"},
+      {"the same grid again", tax_row, "", "Tax"},
+      {"a grid row cleared",
+       {{"SaveTab", "Tax"}, {"Action", "Save Tax Tab"}, {"TaxGridSize", "1"}, {"State1", ""}},
+       "Tax tab saved.",
+       "Tax"},
+  };
+  for (const Step& step : steps) {
+    Form form = Proof();
+    form.insert(form.end(), step.fields.begin(), step.fields.end());
+    const std::string page = Post("/LoadTab", form);
+    EXPECT_TRUE(Has(page, "<input type=hidden name=\"SaveTab\" value=\"" + step.shown + "\">"))
+        << step.what;
+    if (step.said.empty()) {
+      EXPECT_FALSE(Has(page, "tab saved.")) << step.what;
+    } else {
+      EXPECT_TRUE(Has(page, "<br><font color=#008000><b><font size=-1 face=\"Arial,Helvetica\">" +
+                                step.said + "</font></b></font>"))
+          << step.what << page;
+    }
+  }
+  EXPECT_EQ(ClientRow("client", {"Name"})["Name"], "Acme Two");
+  EXPECT_TRUE(ClientRows("tax", {"State"}).empty());
+}
+
 }  // namespace
 }  // namespace tvr::admin::testing

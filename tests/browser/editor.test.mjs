@@ -88,6 +88,26 @@ pageTest('switching tabs stores the tab that was on screen first', async (t, con
   assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].titletext, 'Switched');
 });
 
+pageTest('a save that stored something says so; one that stored nothing says nothing', async (t, context) => {
+  const page = await context.newPage();
+  await openEditor(page, installation, 'DEMO', installation.clientPassword);
+  // The page's values posted back unchanged store nothing.
+  await press(page, 'Save General Tab', 'Action');
+  assert.doesNotMatch(await text(page), /tab saved/);
+  await setField(page, 'Phone', '503-555-0123');
+  await press(page, 'Save General Tab', 'Action');
+  assert.match(await text(page), /Current Client: DEMO (You have \d+ new orders\. )?General tab saved\./);
+  await screenshot(page, 'saved-general');
+  // A tab button stores the tab on screen first and says so on the tab it opens.
+  await setField(page, 'Fax', '503-555-0124');
+  await press(page, tabs[4].caption, 'TabName');
+  assert.match(await text(page), /General tab saved\./);
+  assert.equal(await field(page, 'TaxRate').count(), 1);
+  await screenshot(page, 'saved-general-on-switch-to-tax');
+  await press(page, 'Save Tax Tab', 'Action');
+  assert.doesNotMatch(await text(page), /tab saved/);
+});
+
 pageTest('a wrong client password is refused and stores nothing', async (t, context) => {
   const page = await context.newPage();
   // After the installation's first request, which gives the empty client code its payment row.

@@ -3,8 +3,8 @@
 import assert from 'node:assert/strict';
 import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, fieldValue, openEditor, press, readTable, screenshot, setField,
-  startInstallation,
+  browser, closeBrowser, pageTest, fieldValue, openEditor, press, readTable, screenshot, setField,
+  startInstallation, text,
 } from './harness.mjs';
 
 let installation;
@@ -80,14 +80,58 @@ pageTest('a payment item keeps its two extra fields, pay method and card validat
   assert.match(row.b_lname, /~Surname~/);
 });
 
-pageTest('"Set Payment Values To Default" puts every group back', async (t, context) => {
+// The reset replaces all three groups: the page script asks first, and a browser without script
+// gets a page that asks.
+pageTest('"Set Payment Values To Default" asks, then puts every group back', async (t, context) => {
   const page = await openPaymentTab(context);
   await setField(page, 'B_Text', 'Ignored');
+  const before = payment();
+  let asked = '';
+  page.once('dialog', (dialog) => { asked = dialog.message(); dialog.dismiss(); });
   await press(page, 'Set Payment Values To Default', 'BillingAction');
+  assert.match(asked, /Billing Information, Shipping Information and Payment Information/);
+  assert.deepEqual(payment(), before);
+  assert.equal(await fieldValue(page, 'B_Text'), 'Ignored');  // still the same page
+
+  page.once('dialog', (dialog) => dialog.accept());
+  await press(page, 'Set Payment Values To Default', 'BillingAction');
+  assert.match(await text(page), /Payment tab saved\./);
+  assert.doesNotMatch(await text(page), /Keep The Current Values/);
+  await screenshot(page, 'payment-reset-done');
   const row = payment();
   assert.equal(row.b_lname, 'LName~Yes~Yes~3~Last Name~30~-1~Arial,Helvetica~~No~No~~');
   assert.equal(row.b_fname, 'FName~Yes~Yes~2~First Name~30~-1~Arial,Helvetica~~No~No~~');
   assert.equal(row.visa, 'Visa~Yes~Yes~3~Visa~30~-1~Arial,Helvetica~~No~No~~~Yes~Visa');
   assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].noinfotxt,
     '(empty required field)');
+});
+
+pageTest('without script the reset asks on a page of its own', async (t, withScript) => {
+  // An edit made where the item editor works, for the reset to take away.
+  const editor = await openPaymentTab(withScript);
+  await setField(editor, 'B_Text', 'Kept');
+  await press(editor, 'Save', 'BillingAction');
+  const before = payment();
+  assert.match(before.b_fname, /~Kept~/);
+
+  const context = await (await browser()).newContext({ javaScriptEnabled: false });
+  try {
+    const page = await openPaymentTab(context);
+
+    await press(page, 'Set Payment Values To Default', 'BillingAction');
+    assert.match(await text(page),
+      /Set Payment Values To Default\? .*Billing Information, Shipping Information and Payment Information/);
+    await screenshot(page, 'payment-reset-confirm');
+    assert.deepEqual(payment(), before);
+    await press(page, 'Keep The Current Values');
+    assert.equal(await fieldValue(page, 'B_Text'), 'Kept');
+    assert.deepEqual(payment(), before);
+
+    await press(page, 'Set Payment Values To Default', 'BillingAction');
+    await press(page, 'Set Payment Values To Default', 'BillingAction');
+    assert.match(await text(page), /Payment tab saved\./);
+    assert.equal(payment().b_fname, 'FName~Yes~Yes~2~First Name~30~-1~Arial,Helvetica~~No~No~~');
+  } finally {
+    await context.close();
+  }
 });

@@ -14,6 +14,7 @@
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "settings/text.h"
+#include "tabs/page_font.h"
 
 namespace tvr::admin {
 
@@ -48,7 +49,7 @@ void ShowClientPasswordPrompt(cart::RequestContext& ctx) {
   SendLine("<input type=hidden name=\"Step\" value=\"2\">");
   if (!stored || stored->empty()) {
     SendLine("<center><table border=0 cellspacing=2 cellpadding=2>");
-    SendLine("<tr><td colspan=2>" + std::string(cart::kFontOpen) +
+    SendLine("<tr><td colspan=2>" + std::string(tabs::kFontOpen) +
              "Please enter a password to use<br>");
     SendLine("to access this client");
     SendLine("<tr><td>" + Wrapped("Password") + "</td>");

@@ -33,6 +33,7 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "settings/text.h"
+#include "tabs/page_font.h"
 #include "tabs/payment_setup.h"
 #include "tabs/save_changes.h"
 
@@ -92,10 +93,10 @@ void ShowEmailLog(Ctx& ctx) { ShowLogFile(ctx, LogKind::kEmail); }
 void ShowReindexPage(Ctx& ctx) {
   plus::ReindexCartDatabases(ctx.AdminDir);
   ShowPageHeader(ctx);
-  SendLine("<center>" + std::string(cart::kFontOpen) + "Reindex Complete.<p>");
+  SendLine("<center>" + std::string(tabs::kFontOpen) + "Reindex Complete.<p>");
   SendLine("Click here for the <a href=\"" + ScriptPathAttribute() +
            "\">Tulvar Web Administration</a>");
-  SendLine(std::string(cart::kFontClose) + "</center>");
+  SendLine(std::string(tabs::kFontClose) + "</center>");
   ShowPageFooter(ctx);
 }
 

@@ -16,6 +16,7 @@
 #include "settings/activity_log.h"
 #include "settings/text.h"
 #include "tabs/client_tabs.h"
+#include "tabs/page_font.h"
 #include "tabs/payment_tab.h"
 #include "tabs/plus_tabs.h"
 #include "tabs/save_changes.h"
@@ -95,7 +96,7 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   const std::size_t count = TabCount(ctx);
   const std::string notice = CountNewOrders(ctx);
   SendLine("<center>");
-  SendLine("<font color=#000080>" + std::string(cart::kFontOpen) + "<b>Current Client: " +
+  SendLine("<font color=#000080>" + std::string(tabs::kFontOpen) + "<b>Current Client: " +
            EscapeHtmlText(TextOf(ctx.session.ClientRS(), "code")) + "</b>" + "</font>" + "</font>");
   if (!notice.empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");

@@ -9,6 +9,7 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "settings/text.h"
+#include "tabs/page_font.h"
 #include "tabs/page_scripts.h"
 
 namespace tvr::admin {
@@ -87,8 +88,8 @@ void ShowPageHeader(cart::RequestContext& ctx) {
     SendLine(
         "<center><table border=3 width=75% cellspacing=3 cellpadding=3 bgcolor=#ffffff><tr><td "
         "align=center>");
-    SendLine(std::string(cart::kFontOpen) + "<font size=+1 color=#000080><b>" + title +
-             " Web Admin</b></font>" + std::string(cart::kFontClose));
+    SendLine(std::string(tabs::kFontOpen) + "<font size=+1 color=#000080><b>" + title +
+             " Web Admin</b></font>" + std::string(tabs::kFontClose));
     SendLine("</td></table></center>");
   } else {
     SendLine(title_area);

@@ -7,23 +7,19 @@
 
 namespace tvr::admin {
 
-std::string Wrapped(std::string_view text) {
-  return std::string(cart::kFontOpen) + std::string(text) + std::string(cart::kFontClose);
-}
-
 std::string ScriptPathAttribute() {
   return gateway::EscapeHtmlAttribute(gateway::Request().CGI_ScriptName);
 }
 
 void SendWrappedTwoLines(std::string_view first, std::string_view second) {
-  gateway::SendLine(std::string(cart::kFontOpen) + std::string(first));
-  gateway::SendLine(std::string(second) + std::string(cart::kFontClose));
+  gateway::SendLine(std::string(tabs::kFontOpen) + std::string(first));
+  gateway::SendLine(std::string(second) + std::string(tabs::kFontClose));
 }
 
 void SendInvalidAdminPassword() {
-  gateway::SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
+  gateway::SendLine(std::string(tabs::kFontOpen) + "<center><b>Invalid Password</b><p>");
   gateway::SendLine("Please press your browser back button and enter a");
-  gateway::SendLine("valid password to continue." + std::string(cart::kFontClose));
+  gateway::SendLine("valid password to continue." + std::string(tabs::kFontClose));
 }
 
 void SendWayBack(std::string_view path, std::string_view caption, std::string_view hidden_fields) {

@@ -6,10 +6,14 @@
 #include <string>
 #include <string_view>
 
+#include "tabs/page_font.h"
+
 namespace tvr::admin {
 
-// The font wrapper's opening text + `text` + its closing text.
-std::string Wrapped(std::string_view text);
+// The pages' font (tabs/page_font.h).
+using tabs::kFontClose;
+using tabs::kFontOpen;
+using tabs::Wrapped;
 
 // The program's URL path (CGI SCRIPT_NAME), escaped for an attribute value.
 std::string ScriptPathAttribute();

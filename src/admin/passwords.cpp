@@ -10,6 +10,7 @@
 #include "platform/failure.h"
 #include "settings/settings.h"
 #include "settings/text.h"
+#include "tabs/page_font.h"
 
 namespace tvr::admin {
 
@@ -63,9 +64,9 @@ std::string HiddenClientPasswordField(std::string_view password) {
 
 void ShowInvalidClientPassword(cart::RequestContext& ctx) {
   ShowPageHeader(ctx);
-  SendLine(std::string(cart::kFontOpen) + "<center><b>Invalid Password</b><p>");
+  SendLine(std::string(tabs::kFontOpen) + "<center><b>Invalid Password</b><p>");
   SendLine("Please press your browser back button and enter a");
-  SendLine("valid password for this client to continue." + std::string(cart::kFontClose));
+  SendLine("valid password for this client to continue." + std::string(tabs::kFontClose));
   // Back to the password prompt of the same client (a fresh one, without the refused password),
   // or to the client list when no client was named.
   if (ctx.ClientCode.empty()) {

@@ -7,7 +7,7 @@
 // (mixed case, clipped to 10 characters); dBASE stores and matches them without regard to
 // letter case.
 //
-// Widths are chosen so that every creation default fits (db/client_defaults.h), with room to
+// Widths are chosen so that every creation default fits (cart/client_defaults.h), with room to
 // spare: a client code of up to 20 characters, the 15-character encoded password, item
 // definitions of up to 254 characters.
 #ifndef TVR_CART_CART_SCHEMA_H_

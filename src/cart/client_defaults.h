@@ -3,7 +3,7 @@
 //
 // The values are plain data; the add-client page writes them through the recordset, and
 // "Set Payment Values To Default" writes the payment part again. Column names are those of
-// db/cart_schema.h.
+// cart/cart_schema.h.
 #ifndef TVR_CART_CLIENT_DEFAULTS_H_
 #define TVR_CART_CLIENT_DEFAULTS_H_
 

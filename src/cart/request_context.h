@@ -3,7 +3,7 @@
 // directory, the tab choice, the open rows of the current client).
 //
 // Ownership: the dispatcher owns the one RequestContext of a run and the DatabaseSession it
-// refers to; builders receive it by reference and may change the values the design lets them
+// refers to; builders receive it by reference and may change the values a page is meant to
 // change (StatusMessage, ClientNotFound, the tab choice). The session outlives the context.
 #ifndef TVR_CART_REQUEST_CONTEXT_H_
 #define TVR_CART_REQUEST_CONTEXT_H_
@@ -16,8 +16,6 @@
 namespace tvr::cart {
 
 // The texts every builder wraps its messages in.
-inline constexpr std::string_view kFontOpen = "<font size=-1 face=\"Arial,Helvetica\">";
-inline constexpr std::string_view kFontClose = "</font>";
 // Separates the fields of a payment item definition.
 inline constexpr char kItemSeparator = '~';
 

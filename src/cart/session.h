@@ -19,7 +19,7 @@
 // engine handle lives as long as the session; destroying the session closes every table
 // opened through it, so no recordset (standing or opened through Database()) may outlive it.
 //
-// Failures: the DBF's (db/query_translator.h): a table missing from the system directory is
+// Failures: the DBF's (engine/query_translator.h): a table missing from the system directory is
 // 53, a malformed query 3075. Calling for the DBF or a standing recordset before it exists is
 // 91 ("Object variable ... not set").
 #ifndef TVR_CART_SESSION_H_

@@ -1,6 +1,6 @@
 // The text side of the query translator (DBF): how a query or statement text splits into
 // table, condition, sort and assignments, and how a condition becomes an engine filter. Pure
-// text work, no tables; DBF (db/query_translator.h) runs the results against the engine.
+// text work, no tables; DBF (engine/query_translator.h) runs the results against the engine.
 //
 // Query texts (all keywords ignore letter case):
 //   select * from <table> where <condition> [order by <sort>]

@@ -1,5 +1,5 @@
 // DBF: the query translator. Every page reads rows through one DBF object, which takes a small
-// SQL-like query text (db/query_text.h), turns it into an engine filter and hands back a
+// SQL-like query text (engine/query_text.h), turns it into an engine filter and hands back a
 // recordset on the first matching row; it also runs delete and update statements row by row.
 //
 //   DBF dbf(engine);
@@ -8,10 +8,10 @@
 //   while (!rs.Eof()) { ...; rs.MoveNext(); }
 //   dbf.Execute("delete * from orders where code = " + QuoteText(code));
 //
-// Request values reach a query text only through QuoteText (db/query_text.h).
+// Request values reach a query text only through QuoteText (engine/query_text.h).
 //
 // Ownership: a DBF owns nothing. The engine handle must outlive the DBF and every recordset it
-// opened; those recordsets belong to the caller (db/cb_recordset.h tells their rules).
+// opened; those recordsets belong to the caller (engine/cb_recordset.h tells their rules).
 //
 // Failures: a malformed query or statement throws 3075 (syntax), a table that is not in
 // DatabaseDir 53 (file not found), a condition the engine cannot read 3075; the recordset's

@@ -33,10 +33,6 @@ std::string Radios(engine::CBRecordset& rs, const TabField& field) {
 
 }  // namespace
 
-std::string Wrapped(std::string_view text) {
-  return std::string(cart::kFontOpen) + std::string(text) + std::string(cart::kFontClose);
-}
-
 void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
                    std::string_view widget_cell) {
   std::string row;

@@ -9,6 +9,7 @@
 
 #include "cart/request_context.h"
 #include "engine/cb_recordset.h"
+#include "tabs/page_font.h"
 #include "tabs/tab_fields.h"
 
 namespace tvr::tabs {
@@ -23,9 +24,6 @@ void ShowOrdersTab(cart::RequestContext& ctx);
 // `widget_cell` opens the cell that holds a label row's widgets ("<td>", "<td colspan=2>").
 void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
                    std::string_view widget_cell);
-
-// `text` between the font wrapper's opening and closing texts.
-std::string Wrapped(std::string_view text);
 
 }  // namespace tvr::tabs
 

@@ -10,6 +10,7 @@
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
 #include "settings/text.h"
+#include "tabs/page_font.h"
 
 namespace tvr::tabs {
 
@@ -41,8 +42,8 @@ std::string FieldWidget(engine::CBRecordset& rs, std::string_view field_name,
              "\" maxlength=\"" + std::to_string(field.Size) + "\">";
     case 'L':
       return "<input type=checkbox name=\"" + name + "\" value=\"Y\"" +
-             (field.Value.ToBoolean() ? " CHECKED" : "") + ">" + std::string(cart::kFontOpen) +
-             size + std::string(cart::kFontClose);
+             (field.Value.ToBoolean() ? " CHECKED" : "") + ">" + std::string(tabs::kFontOpen) +
+             size + std::string(tabs::kFontClose);
     case 'M':
       return "<textarea name=\"" + name + "\" rows=" + size +
              " wrap=physical cols=" + std::string(settings::TrimBlanks(cols)) + ">" +

@@ -14,8 +14,8 @@
 // A request without a choice of dates shows the form; a complete choice shows how many orders
 // it matches and asks for the confirmation; the confirmed request deletes and reports the
 // count. The orders are deleted through one "delete" statement of the query translator, the
-// dates written between "#" signs. An order without a date is deleted only with "every order": its
-// date is unknown, so no date range holds it.
+// dates written between "#" signs. An order without a date is deleted only with "every
+// order": its date is unknown, so no date range holds it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -81,8 +81,8 @@ std::string DateCondition(const Choice& choice) {
   return condition;
 }
 
-// The condition of the orders chosen. Never empty: a statement needs one, and every order of
-// every client (a row with a blank code among them) is the condition every row meets.
+// The condition of the orders chosen. Never empty, as a statement needs one: every order of
+// every client is a condition every row meets, rows whose code is blank among them.
 std::string OrdersCondition(const Choice& choice) {
   std::string condition = DateCondition(choice);
   if (choice.client.empty()) return condition.empty() ? std::string("code = code") : condition;

@@ -13,9 +13,9 @@
 //   "ConfirmDelete"  "Y" once the administrator confirmed
 // A request without a choice of dates shows the form; a complete choice shows how many orders
 // it matches and asks for the confirmation; the confirmed request deletes and reports the
-// count. The orders are deleted through "delete" statements of the query translator, the dates
-// written between "#" signs. An order without a date is deleted only with "every order": its
-// date is unknown, so no date range holds it.
+// count. The orders are deleted through one "delete" statement of the query translator, the
+// dates written between "#" signs. An order without a date is deleted only with "every
+// order": its date is unknown, so no date range holds it.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -81,24 +81,22 @@ std::string DateCondition(const Choice& choice) {
   return condition;
 }
 
-// The condition of the orders chosen, of `client` or of the client chosen; empty for every
-// order of every client.
-std::string OrdersCondition(const Choice& choice, const std::string& client) {
+// The condition of the orders chosen. Never empty, as a statement needs one: every order of
+// every client is a condition every row meets, rows whose code is blank among them.
+std::string OrdersCondition(const Choice& choice) {
   std::string condition = DateCondition(choice);
-  if (client.empty()) return condition;
+  if (choice.client.empty()) return condition.empty() ? std::string("code = code") : condition;
   if (!condition.empty()) condition += " and ";
-  return condition + "code = " + QuoteText(client);
+  return condition + "code = " + QuoteText(choice.client);
 }
 
 // The orders that match, as order numbers by client code.
 using OrderSet = std::map<std::string, std::multiset<std::string>>;
 
 OrderSet MatchingOrders(cart::RequestContext& ctx, const Choice& choice) {
-  const std::string condition = OrdersCondition(choice, choice.client);
   OrderSet orders;
-  CBRecordset rs = ctx.session.Database().OpenRecordset(
-      condition.empty() ? std::string("orders.dbf")
-                        : "select * from orders.dbf where " + condition);
+  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where " +
+                                                        OrdersCondition(choice));
   for (; !rs.Eof(); rs.MoveNext()) {
     orders[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
   }
@@ -235,33 +233,28 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
   ShowPageFooter(ctx);
 }
 
+// The orders of `rows` (record numbers of orders.dbf), as order numbers by client code.
+OrderSet OrdersAt(cart::RequestContext& ctx, const std::vector<std::uint32_t>& rows) {
+  OrderSet orders;
+  CBRecordset rs = ctx.session.Database().OpenRecordset("orders.dbf");
+  for (std::uint32_t row : rows) {
+    rs.Bookmark(static_cast<std::int32_t>(row));
+    orders[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
+  }
+  rs.DBClose();
+  return orders;
+}
+
+// Deletes the chosen orders in one statement, which deletes every matching order or, when one
+// stays locked by another program, none. The item lines and customer data deleted are those of
+// the orders the statement reports deleted: an order another program changed meanwhile so that
+// it no longer matches stays, and so do its lines.
 void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
-  const OrderSet before = MatchingOrders(ctx, choice);
-  engine::DBF& dbf = ctx.session.Database();
-  const std::string condition = OrdersCondition(choice, choice.client);
-  if (!condition.empty()) {
-    dbf.Execute("delete * from orders.dbf where " + condition);
-  } else {
-    // Every order of every client: client by client.
-    for (const auto& [client, numbers] : before) {
-      dbf.Execute("delete * from orders.dbf where " + OrdersCondition(choice, client));
-    }
-  }
-  // An order still there was held by another program and stays, with its lines.
-  const OrderSet after = MatchingOrders(ctx, choice);
-  OrderSet gone;
-  std::size_t deleted = 0, left = 0;
-  for (const auto& [client, numbers] : before) {
-    for (const std::string& number : numbers) {
-      if (Holds(after, client, number)) {
-        ++left;
-      } else {
-        gone[client].insert(number);
-        ++deleted;
-      }
-    }
-  }
-  if (!gone.empty()) {
+  std::vector<std::uint32_t> rows;
+  ctx.session.Database().Execute("delete * from orders.dbf where " + OrdersCondition(choice), rows);
+  const std::size_t deleted = rows.size();
+  if (deleted > 0) {
+    const OrderSet gone = OrdersAt(ctx, rows);
     DeleteRowsOfOrders(ctx, "orditems.dbf", choice.client, gone);
     DeleteRowsOfOrders(ctx, "customer.dbf", choice.client, gone);
   }
@@ -272,13 +265,6 @@ void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
                                 (deleted == 1 ? " Order" : " Orders") + " Deleted --</b>"));
   SendLine("<p>" + Wrapped("Deleted " + EscapeHtmlText(Describe(choice)) + ": " +
                            std::to_string(deleted) + (deleted == 1 ? " order." : " orders.")));
-  if (left > 0) {
-    SendLine("<p><font color=#ff0000><b>" +
-             Wrapped(std::to_string(left) + (left == 1 ? " order was" : " orders were") +
-                     " not deleted because another program was using " +
-                     (left == 1 ? "it" : "them") + ". Please run the deletion again.") +
-             "</b></font>");
-  }
   SendBackToConfiguration();
   SendLine("</center>");
   ShowPageFooter(ctx);

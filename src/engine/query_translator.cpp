@@ -1,6 +1,8 @@
 #include "engine/query_translator.h"
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/engine_handles.h"
@@ -80,6 +82,12 @@ CBRecordset DBF::OpenRecordset(std::string_view query_text) {
 }
 
 std::int32_t DBF::Execute(std::string_view statement) {
+  std::vector<std::uint32_t> changed_rows;
+  return Execute(statement, changed_rows);
+}
+
+std::int32_t DBF::Execute(std::string_view statement, std::vector<std::uint32_t>& changed_rows) {
+  changed_rows.clear();
   const Statement parsed = ParseStatement(statement);
   if (parsed.kind == Statement::Kind::kOther) return 0;
 
@@ -118,7 +126,7 @@ std::int32_t DBF::Execute(std::string_view statement) {
   }
 
   // Then change them, each read again under its lock; unlocking writes the last one.
-  std::int32_t changed = 0;
+  std::vector<std::uint32_t> changed;
   for (std::uint32_t recno : rows) {
     if (d4go(data, recno) != kStatusSuccess) continue;
     if (parsed.kind == Statement::Kind::kDelete) {
@@ -126,11 +134,14 @@ std::int32_t DBF::Execute(std::string_view statement) {
     } else {
       for (const Assignment& a : parsed.assignments) rs.Fields(a.field, Value(a.value));
     }
-    ++changed;
+    changed.push_back(recno);
   }
   UnlockRecord(rs);
   rs.DBClose();
-  return changed;
+  // Reported only once every change is written: a statement that throws reports no row.
+  std::sort(changed.begin(), changed.end());
+  changed_rows = std::move(changed);
+  return static_cast<std::int32_t>(changed_rows.size());
 }
 
 bool DBF::LockRecord(CBRecordset& rs) {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
@@ -57,6 +58,11 @@ class DBF {
   // to their columns (or names a column the table lacks) fails before any row changes. The
   // table is closed afterwards.
   std::int32_t Execute(std::string_view statement);
+  // As Execute, and reports which rows it changed: `changed_rows` is set to their record
+  // numbers, ascending (empty when the statement changed none or throws). A row let go because
+  // it no longer matched once locked is not among them, so a caller can act on exactly the
+  // rows the statement changed (the item lines of the orders it deleted, say).
+  std::int32_t Execute(std::string_view statement, std::vector<std::uint32_t>& changed_rows);
 
   std::string Test() const { return "Hi. This is a test."; }
 

@@ -1,10 +1,14 @@
 // The bulk order deletion: which orders a choice of client and dates deletes (with their lines
 // and customer data), the count it reports, the confirmation before it, and the admin password.
 #include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "admin/maintenance_fixture.h"
+#include "engine/engine.h"
+#include "support/db_test_support.h"
 
 namespace tvr::admin::testing {
 namespace {
@@ -117,6 +121,76 @@ TEST_P(BulkOrderDeletionTest, DeletesTheChosenOrdersAfterAConfirmation) {
 
 INSTANTIATE_TEST_SUITE_P(Choices, BulkOrderDeletionTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+using BulkOrderDeletionOfEveryClientTest = BulkOrderDeletionTest;
+using BulkOrderDeletionPeerTest = BulkOrderDeletionTest;
+
+// An order of no client (its code left blank by another program) is one of "all clients".
+TEST_F(BulkOrderDeletionOfEveryClientTest, TakesOrdersWithABlankClientCode) {
+  Append("orders", {{{"OrderNo", "9"}, {"orderdate", "20250105"}}});
+  Append("orditems", {{{"orderno", "9"}, {"Item", "/9"}}});
+  Append("customer", {{{"orderno", "9"}, {"B_FName", "/9"}}});
+  const std::string page =
+      DeleteOrders({{"DeleteClient", ""}, {"DeleteAll", "Y"}, {"ConfirmDelete", "Y"}});
+  EXPECT_TRUE(Has(page, "-- 8 Orders Deleted --")) << page;
+  EXPECT_TRUE(Left("orders.dbf", "OrderNo").empty());
+  EXPECT_TRUE(Left("orditems", "orderno", "Item").empty());
+  EXPECT_TRUE(Left("customer", "orderno", "B_FName").empty());
+}
+
+// Another program moves an order out of the chosen dates while the deletion runs (it holds the
+// row locked, changes its date and lets go): the order stays, and so do its item lines and
+// customer data, whatever was counted before.
+TEST_F(BulkOrderDeletionPeerTest, AnOrderChangedMeanwhileKeepsItsLinesAndCustomer) {
+  engine::testing::Engine engine = engine::testing::NewEngine();
+  engine::DATA4* other = engine::d4open(engine.get(), (DataDir() + "orders.dbf").c_str());
+  ASSERT_NE(other, nullptr);
+  long row = 0;
+  for (int status = engine::d4top(other); status == 0 && row == 0;
+       status = engine::d4skip(other, 1)) {
+    if (engine::testing::FieldText(other, "CODE") == "ACME" &&
+        engine::testing::FieldText(other, "ORDERNO") == "3") {
+      row = engine::d4recNo(other);
+    }
+  }
+  ASSERT_NE(row, 0);
+  ASSERT_EQ(engine::d4lock(other, row), 0);
+  std::thread change([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    engine::d4go(other, row);
+    engine::f4assignNVB(engine::d4field(other, "ORDERDATE"), "20250301", 8);
+    engine::d4unlock(other);
+  });
+  const std::string page = DeleteOrders({{"DeleteClient", "ACME"},
+                                         {"DeleteFrom", "01/01/2025"},
+                                         {"DeleteTo", "01/31/2025"},
+                                         {"ConfirmDelete", "Y"}});
+  change.join();
+  engine::d4close(other);
+  EXPECT_TRUE(Has(page, "-- 1 Order Deleted --")) << page;
+  const std::vector<std::string> left = {"ACME/1", "ACME/3", "ACME/4",
+                                         "ACME/5", "BETA/1", "BETA/2"};
+  EXPECT_EQ(Left("orders.dbf", "OrderNo"), left);
+  EXPECT_EQ(Left("orditems", "orderno", "Item"), left);
+  EXPECT_EQ(Left("customer", "orderno", "B_FName"), left);
+}
+
+// An order another program keeps locked: the statement deletes no order, so no line or
+// customer row goes either, and the page says so.
+TEST_F(BulkOrderDeletionPeerTest, AnOrderHeldLockedDeletesNothing) {
+  engine::testing::Engine engine = engine::testing::NewEngine();
+  engine::DATA4* other = engine::d4open(engine.get(), (DataDir() + "orders.dbf").c_str());
+  ASSERT_NE(other, nullptr);
+  ASSERT_EQ(engine::d4lock(other, 2), 0);
+  const std::vector<std::string> all = Left("orders.dbf", "OrderNo");
+  const std::string page = DeleteOrders({{"DeleteAll", "Y"}, {"ConfirmDelete", "Y"}});
+  engine::d4close(other);
+  EXPECT_TRUE(Has(page, "3260")) << page;
+  EXPECT_FALSE(Has(page, "Deleted --"));
+  EXPECT_EQ(Left("orders.dbf", "OrderNo"), all);
+  EXPECT_EQ(Left("orditems", "orderno", "Item"), all);
+  EXPECT_EQ(Left("customer", "orderno", "B_FName"), all);
+}
 
 using BulkOrderDeletionRefusalTest = BulkOrderDeletionTest;
 

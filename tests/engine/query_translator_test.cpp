@@ -229,6 +229,36 @@ TEST_F(QueryTranslatorTest, StatementsWaitForLockedRowsAndFailWhenTheyStayLocked
   EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "NOBODY")"), 0);
 }
 
+// A statement reports the rows it changed, and only those: a row another holder changes so
+// that it no longer matches while the statement waits for its lock is let go and not reported;
+// a statement that fails reports none.
+TEST_F(QueryTranslatorTest, StatementsReportExactlyTheRowsTheyChanged) {
+  const std::string statement = R"(delete * from orders where orderno = "1001")";
+  std::vector<std::uint32_t> changed = {99};
+  DATA4* other = d4open(engine_.get(), dir_.File("orders").c_str());  // its own lock owner
+  ASSERT_EQ(d4lock(other, 4), 0);
+  EXPECT_THROW(dbf_.Execute(statement, changed), Failure);
+  EXPECT_TRUE(changed.empty());
+
+  // Row 4 matches when the statement reads the rows, no longer once it holds the row's lock.
+  std::thread change([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    d4go(other, 4);
+    f4assignNVB(d4field(other, "ORDERNO"), "9999", 4);
+    d4unlock(other);
+  });
+  EXPECT_EQ(dbf_.Execute(statement, changed), 2);
+  change.join();
+  d4close(other);
+  EXPECT_EQ(changed, (std::vector<std::uint32_t>{1, 2}));
+  EXPECT_EQ(Rows("orders"), "3,4,6");
+
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "ACME")", changed), 1);
+  EXPECT_EQ(changed, std::vector<std::uint32_t>{3});
+  EXPECT_EQ(dbf_.Execute(R"(update orders set total = 5 where code = "NOBODY")", changed), 0);
+  EXPECT_TRUE(changed.empty());
+}
+
 TEST_F(QueryTranslatorTest, UpdateStoresValuesWithCommasIntoTheMatchingRows) {
   dbf_.Execute(
       R"(update orders set total = 1,234.75, name = "Smith, Jones" where code = "ACME" and orderno = "1002")");

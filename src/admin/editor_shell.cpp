@@ -1,6 +1,5 @@
 #include "admin/editor_shell.h"
 
-#include <array>
 #include <optional>
 
 #include "admin/page_frame.h"
@@ -15,13 +14,9 @@
 #include "platform/code_page.h"
 #include "settings/activity_log.h"
 #include "settings/text.h"
-#include "tabs/client_tabs.h"
+#include "tabs/editor_tabs.h"
 #include "tabs/page_font.h"
-#include "tabs/payment_tab.h"
-#include "tabs/plus_tabs.h"
 #include "tabs/save_changes.h"
-#include "tabs/shipping_tab.h"
-#include "tabs/tax_tab.h"
 
 namespace tvr::admin {
 
@@ -31,24 +26,6 @@ using gateway::EscapeHtmlAttribute;
 using gateway::EscapeHtmlText;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
-
-struct Tab {
-  std::string_view name;
-  std::string_view caption;  // padded so that the buttons come out about equally wide
-  void (*show)(cart::RequestContext&);
-};
-
-constexpr std::array kTabs{
-    Tab{"General", "    General     ", tabs::ShowGeneralTab},
-    Tab{"Tulvar", "      Tulvar      ", tabs::ShowTulvarTab},
-    Tab{"Customize", "  Customize  ", tabs::ShowCustomizeTab},
-    Tab{"Customize 2", "Customize 2 ", tabs::ShowCustomize2Tab},
-    Tab{"Payment", "   Payment    ", tabs::ShowPaymentTab},
-    Tab{"Tax", "        Tax         ", tabs::ShowTaxTab},
-    Tab{"Shipping", "    Shipping   ", tabs::ShowShippingTab},
-    Tab{"Orders", "     Orders      ", tabs::ShowOrdersTab},
-    Tab{"Tulvar+", "     Tulvar+     ", ShowPlusTab},
-};
 
 std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
   if (rs.Eof()) return {};
@@ -60,7 +37,8 @@ std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
 std::size_t TabCount(cart::RequestContext& ctx) {
   engine::CBRecordset& plus = ctx.session.PlusRS();
   const bool active = !plus.Eof() && !plus.Bof() && plus.Fields("Active").Value.ToBoolean();
-  return active ? kTabs.size() : kTabs.size() - 1;
+  const auto bar = tabs::BarTabs();
+  return active ? bar.size() : bar.size() - 1;
 }
 
 void RemoveAll(std::string& text, std::string_view part) {
@@ -115,7 +93,7 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   SendLine("<table border=1 cellspacing=2 cellpadding=6><tr><td valign=top align=center>");
   std::string bar;
   for (std::size_t i = 0; i < count; ++i) {
-    const Tab& tab = kTabs[i];
+    const tabs::EditorTab& tab = tabs::BarTabs()[i];
     if (EqualsIgnoringCase(tab.name, tab_name)) {
       bar +=
           "<table border=0 width=100% cellspacing=1 cellpadding=1><tr><td bgcolor=#ffffff "
@@ -176,35 +154,6 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
   SendLine("</center>");
 }
 
-void ShowPlusTab(cart::RequestContext& ctx) {
-  settings::LogActivity("In ShowPlusTab()");
-  const auto names = tabs::PlusTabNames();
-  const std::string current = tabs::CurrentPlusTab(ctx);
-  bool known = false;
-  SendLine("<table border=1 cellspacing=2 cellpadding=2><tr>");
-  for (std::string_view name : names) {
-    if (EqualsIgnoringCase(name, current)) {
-      known = true;
-      SendLine("<td align=center bgcolor=#dddddd>" + Wrapped("<b>" + std::string(name) + "</b>") +
-               "</td>");
-    } else {
-      SendLine("<td align=center><input type=submit name=\"PlusTab\" value=\"" + std::string(name) +
-               "\"></td>");
-    }
-  }
-  SendLine("<tr><td bgcolor=#dddddd colspan=\"" + std::to_string(names.size()) + "\">");
-  SendLine("<input type=hidden name=\"TabToSave\" value=\"Tulvar+\">");
-  SendLine(HiddenField("PlusTabToSave", current));
-  if (known) {
-    tabs::ShowPlusSubTab(ctx, current);
-  } else {
-    SendLine(Wrapped("PlusTab = " + EscapeHtmlText(current)));
-  }
-  settings::LogActivity("Back in ShowPlusTab()");
-  SendLine("</td>");
-  SendLine("</table>");
-}
-
 void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   if (EqualsIgnoringCase(ctx.Action, "Save Password")) {
     if (!SaveFirstClientPassword(ctx)) return;
@@ -219,14 +168,10 @@ void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   RemoveAll(tab_name, ";Shipping");
   RemoveAll(tab_name, "^Shipping");
   tab_name = std::string(settings::TrimBlanks(tab_name));
-  const Tab* tab = nullptr;
-  for (const Tab& t : kTabs) {  // "Tulvar+" too: it can be reached by name when hidden
-    if (EqualsIgnoringCase(t.name, tab_name)) {
-      tab = &t;
-      tab_name = std::string(t.name);
-      break;
-    }
-  }
+  // "Tulvar+" too: it can be reached by name when hidden. A form no page draws is no tab.
+  const tabs::EditorTab* tab = tabs::FindEditorTab(tab_name);
+  if (tab != nullptr && tab->show == nullptr) tab = nullptr;
+  if (tab != nullptr) tab_name = std::string(tab->name);
   ctx.TabName = tab_name;
   settings::LogActivity("In LoadTab()");
 

@@ -26,8 +26,6 @@ std::string CountNewOrders(cart::RequestContext& ctx);
 void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name);
 // The action row and the two "Show Orders" forms, up to the footer.
 void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name);
-// The add-on tab: its sub-tab bar and the current sub-tab.
-void ShowPlusTab(cart::RequestContext& ctx);
 
 }  // namespace tvr::admin
 

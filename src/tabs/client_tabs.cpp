@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
 #include "tabs/widgets.h"
@@ -31,7 +32,31 @@ std::string Radios(engine::CBRecordset& rs, const TabField& field) {
   return cell;
 }
 
+template <typename Columns, typename ColumnOf>
+RowValues Posted(engine::CBRecordset& rs, const Columns& columns, ColumnOf column_of) {
+  RowValues values;
+  for (const auto& entry : columns) {
+    const std::string_view column = column_of(entry);
+    engine::Value v = FormValueFor(ColumnType(rs, column), gateway::GetFormField(column));
+    if (!v.is_null()) values.push_back({std::string(column), std::move(v)});
+  }
+  return values;
+}
+
+void SaveClientFields(cart::RequestContext& ctx, std::span<const TabField> fields) {
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  UpdateRow(client, PostedValues(client, fields));
+}
+
 }  // namespace
+
+RowValues PostedValues(engine::CBRecordset& rs, std::span<const TabField> fields) {
+  return Posted(rs, fields, [](const TabField& f) { return f.column; });
+}
+
+RowValues PostedValues(engine::CBRecordset& rs, std::span<const std::string_view> columns) {
+  return Posted(rs, columns, [](std::string_view c) { return c; });
+}
 
 void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
                    std::string_view widget_cell) {
@@ -125,5 +150,11 @@ void ShowOrdersTab(cart::RequestContext& ctx) {
   ShowFieldRows(ctx.session.ClientRS(), OrdersFields(), "<td>");
   SendLine("</table>");
 }
+
+void SaveGeneralTab(cart::RequestContext& ctx) { SaveClientFields(ctx, GeneralFields()); }
+void SaveTulvarTab(cart::RequestContext& ctx) { SaveClientFields(ctx, TulvarFields()); }
+void SaveCustomizeTab(cart::RequestContext& ctx) { SaveClientFields(ctx, CustomizeFields()); }
+void SaveCustomize2Tab(cart::RequestContext& ctx) { SaveClientFields(ctx, Customize2Fields()); }
+void SaveOrdersTab(cart::RequestContext& ctx) { SaveClientFields(ctx, OrdersFields()); }
 
 }  // namespace tvr::tabs

@@ -7,7 +7,10 @@
 #include "gateway/output.h"
 #include "platform/code_page.h"
 #include "tabs/client_tabs.h"
+#include "tabs/payment_setup.h"
 #include "tabs/row_values.h"
+#include "tabs/save_changes.h"
+#include "tabs/tab_fields.h"
 #include "tabs/widgets.h"
 
 namespace tvr::tabs {
@@ -226,6 +229,52 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
   }
   if (!values.empty()) UpdateRow(payment, values);
   return refused;
+}
+
+void SavePaymentTab(cart::RequestContext& ctx) {
+  if (PaymentResetRequested()) {
+    // Only the confirmed reset replaces the definitions; the first post of the button (from a
+    // browser without script) gets the question instead and stores nothing.
+    if (PaymentResetConfirmed()) SetPaymentDefaults(ctx);
+    return;
+  }
+  const PaymentGroup* group = FindPaymentGroup(gateway::GetFormField("PaymentTabToSave"));
+  if (group == nullptr) return;
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  RowValues values;
+  if (group->column_prefix == "S_") values = PostedValues(client, ShippingInfoColumns());
+  if (group->column_prefix.empty()) values = PostedValues(client, PaymentInfoColumns());
+  CheckRowValues(client, values);
+  const std::vector<std::string> refused = SavePaymentItems(ctx, *group);
+  UpdateRow(client, values);
+  if (!refused.empty()) {
+    std::string names;
+    for (const std::string& r : refused) names += (names.empty() ? "" : ", ") + r;
+    AddSaveNotice(
+        "Not stored, because a definition must have the fields of its group and no "
+        "\"~\" in its texts: " +
+        gateway::EscapeHtmlText(names) + ".");
+  }
+}
+
+void SavePaymentOldTab(cart::RequestContext& ctx) {
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  RowValues values = PostedValues(client, PaymentOldColumns());
+  for (int i = 1; i <= 10; ++i) {
+    const std::string column = std::to_string(i) + "other";
+    const std::string text = gateway::GetFormField(column);
+    if (text.empty()) continue;
+    const std::string letter =
+        platform::UpperCase(gateway::GetFormField(column + "type").substr(0, 1));
+    std::string prefix;
+    if (letter == "D" || letter == "R" || letter == "C" || letter == "T") {
+      prefix = "-" + platform::LowerCase(letter);
+    } else {
+      prefix = text.find(';') != std::string::npos ? "-d" : "-t";
+    }
+    values.push_back({column, engine::Value(prefix + text)});
+  }
+  UpdateRow(client, values);
 }
 
 }  // namespace tvr::tabs

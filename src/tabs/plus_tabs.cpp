@@ -2,9 +2,12 @@
 
 #include <array>
 
+#include "engine/query_text.h"
 #include "gateway/form.h"
+#include "gateway/html_escape.h"
 #include "gateway/output.h"
 #include "platform/code_page.h"
+#include "settings/activity_log.h"
 #include "tabs/client_tabs.h"
 
 namespace tvr::tabs {
@@ -138,6 +141,50 @@ void ShowPlusSubTab(cart::RequestContext& ctx, std::string_view sub_tab) {
              "OnClick=\"AppendToCommand()\"></td>");
   }
   SendLine("</table>");
+}
+
+void ShowPlusTab(cart::RequestContext& ctx) {
+  settings::LogActivity("In ShowPlusTab()");
+  const std::string current = CurrentPlusTab(ctx);
+  bool known = false;
+  SendLine("<table border=1 cellspacing=2 cellpadding=2><tr>");
+  for (std::string_view name : kNames) {
+    if (platform::EqualsIgnoringCase(name, current)) {
+      known = true;
+      SendLine("<td align=center bgcolor=#dddddd>" + Wrapped("<b>" + std::string(name) + "</b>") +
+               "</td>");
+    } else {
+      SendLine("<td align=center><input type=submit name=\"PlusTab\" value=\"" + std::string(name) +
+               "\"></td>");
+    }
+  }
+  SendLine("<tr><td bgcolor=#dddddd colspan=\"" + std::to_string(kNames.size()) + "\">");
+  SendLine("<input type=hidden name=\"TabToSave\" value=\"Tulvar+\">");
+  SendLine("<input type=hidden name=\"PlusTabToSave\" value=\"" +
+           gateway::EscapeHtmlAttribute(current) + "\">");
+  if (known) {
+    ShowPlusSubTab(ctx, current);
+  } else {
+    SendLine(Wrapped("PlusTab = " + gateway::EscapeHtmlText(current)));
+  }
+  settings::LogActivity("Back in ShowPlusTab()");
+  SendLine("</td>");
+  SendLine("</table>");
+}
+
+void SavePlusTab(cart::RequestContext& ctx) {
+  const auto fields = PlusTabFields(gateway::GetFormField("PlusTabToSave"));
+  if (fields.empty()) return;
+  engine::CBRecordset& standing = ctx.session.PlusRS();
+  if (!standing.Eof() &&
+      platform::EqualsIgnoringCase(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
+    UpdateRow(standing, PostedValues(standing, fields));
+    return;
+  }
+  engine::CBRecordset own = ctx.session.Database().OpenRecordset(
+      "select * from plus where code = " + engine::QuoteText(ctx.ClientCode));
+  if (!ctx.ClientCode.empty()) UpdateRow(own, PostedValues(own, fields));
+  own.DBClose();
 }
 
 }  // namespace tvr::tabs

@@ -1,5 +1,6 @@
 // SaveChanges: stores the fields of the tab that was on screen (form field "SaveTab") into the
-// client's rows or, for "Configuration", into the settings file.
+// client's rows or, for "Configuration", into the settings file, through the save of the tab's
+// row of the editor's tab table (editor_tabs.h).
 //
 // The caller has proved the password the tab needs (the client password for a client tab, the
 // admin password for "Configuration") before calling. Writes nothing to the page. An unknown
@@ -21,8 +22,10 @@ namespace tvr::tabs {
 void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
 
 // What the last SaveChanges of this run left unstored and the editor should say (the payment
-// items whose posted definitions were refused), or the empty text.
+// items whose posted definitions were refused), as HTML, or the empty text. A tab's save adds
+// a sentence with AddSaveNotice (escaped by the caller).
 const std::string& SaveNotice();
+void AddSaveNotice(std::string_view html);
 
 // "<tab> tab saved." when the last SaveChanges of this run changed a stored row (a value other
 // than the stored one, a grid row added or removed), else the empty text. A save of

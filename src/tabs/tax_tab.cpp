@@ -9,6 +9,7 @@
 #include "gateway/output.h"
 #include "platform/code_page.h"
 #include "tabs/client_tabs.h"
+#include "tabs/tab_fields.h"
 #include "tabs/widgets.h"
 
 namespace tvr::tabs {
@@ -143,6 +144,20 @@ std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
     });
   }
   return rows;
+}
+
+void SaveTaxTab(cart::RequestContext& ctx) {
+  engine::CBRecordset& client = ctx.session.ClientRS();
+  const RowValues values = PostedValues(client, TaxColumns());
+  const std::vector<GridRow> grid = SubmittedTaxGrid(ctx);
+  CheckRowValues(client, values);
+  engine::CBRecordset rows = OpenTaxRows(ctx);
+  for (const GridRow& row : grid) {
+    if (row) CheckRowValues(rows, *row);
+  }
+  UpdateRow(client, values);
+  SaveGrid(rows, grid);
+  rows.DBClose();
 }
 
 }  // namespace tvr::tabs

@@ -13,6 +13,11 @@ namespace tvr::tabs {
 // The inside of the editor's right-hand cell.
 void ShowTaxTab(cart::RequestContext& ctx);
 
+// Stores the tax settings of the client row (TaxType, TaxRate, BaseTaxOn, DefaultTax, TaxShip)
+// and the submitted grid over the client's tax rows; every value is checked before the first
+// is written.
+void SaveTaxTab(cart::RequestContext& ctx);
+
 // The submitted tax grid (form fields TaxGridSize, State<n>, TaxRate<n>, TaxShip<n>): a row
 // with a state and a rate other than "0" stores code, state, taxrate and TaxShip.
 std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx);

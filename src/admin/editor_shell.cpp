@@ -14,6 +14,7 @@
 #include "platform/code_page.h"
 #include "settings/activity_log.h"
 #include "settings/text.h"
+#include "tabs/drawn_values.h"
 #include "tabs/editor_tabs.h"
 #include "tabs/page_font.h"
 #include "tabs/save_changes.h"
@@ -178,7 +179,11 @@ void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   ShowPageHeader(ctx);
   ShowTabBar(ctx, tab_name);
   if (tab != nullptr) {
+    tabs::ClearDrawn();
     tab->show(ctx);
+    // What the tab's fields were drawn with, so that its save stores only what changes here.
+    const std::string drawn = tabs::DrawnField();
+    if (!drawn.empty()) SendLine(drawn);
   } else {
     SendLine("TabName = " + EscapeHtmlText(tab_name));
   }

@@ -5,6 +5,7 @@
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
+#include "tabs/drawn_values.h"
 #include "tabs/widgets.h"
 
 namespace tvr::tabs {
@@ -21,6 +22,7 @@ const TabField& FieldNamed(std::span<const TabField> fields, std::string_view co
 }
 
 std::string Radios(engine::CBRecordset& rs, const TabField& field) {
+  NoteDrawn(field.column, StoredFieldText(rs, field.column));
   engine::Fields& stored = rs.Fields(field.column);
   std::string value = stored.Value.is_null() ? "" : stored.Value.ToText();
   std::string cell;
@@ -45,7 +47,7 @@ RowValues Posted(engine::CBRecordset& rs, const Columns& columns, ColumnOf colum
 
 void SaveClientFields(cart::RequestContext& ctx, std::span<const TabField> fields) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  UpdateRow(client, PostedValues(client, fields));
+  UpdateRow(client, KeepChanged(client, PostedValues(client, fields)));
 }
 
 }  // namespace

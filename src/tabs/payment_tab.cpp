@@ -7,6 +7,7 @@
 #include "gateway/output.h"
 #include "platform/code_page.h"
 #include "tabs/client_tabs.h"
+#include "tabs/drawn_values.h"
 #include "tabs/payment_setup.h"
 #include "tabs/row_values.h"
 #include "tabs/save_changes.h"
@@ -100,6 +101,7 @@ void ShowGroupSettings(cart::RequestContext& ctx, const PaymentGroup& group) {
   if (group.column_prefix == "S_") {
     auto box = [&](std::string_view column, std::string_view label) {
       const bool on = !client.Eof() && client.Fields(column).Value.ToBoolean();
+      NoteDrawn(column, on ? "Y" : "");
       return "<input type=checkbox name=\"" + std::string(column) + "\" value=\"Yes\"" +
              (on ? " CHECKED" : "") + ">" + Wrapped(label);
     };
@@ -169,8 +171,11 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   for (const PaymentGroup& g : PaymentGroups()) {
     for (const PaymentItem& item : g.items) {
       if (!hidden.empty()) hidden += "\r\n";
+      const std::string stored = StoredText(payment, g.Column(item));
       hidden += "  <input type=hidden name=\"" + g.Column(item) + "\" value=\"" +
-                EscapeHtmlAttribute(StoredText(payment, g.Column(item))) + "\">";
+                EscapeHtmlAttribute(stored) + "\">";
+      // Only the group on screen is stored by its save.
+      if (&g == group) NoteDrawn(g.Column(item), stored);
     }
   }
   SendLine(hidden);
@@ -220,6 +225,8 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
     const std::string stored = StoredText(payment, column);
     // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
     if (posted == stored || posted.empty()) continue;
+    // Changed only elsewhere since the page was drawn, or in both places: not stored here.
+    if (Review(column, posted, stored) != Verdict::kStore) continue;
     const std::size_t width = static_cast<std::size_t>(payment.Fields(column).Size);
     if (!DefinitionFits(group, item, posted) || posted.size() > width) {
       refused.emplace_back(item.list_text);
@@ -244,6 +251,7 @@ void SavePaymentTab(cart::RequestContext& ctx) {
   RowValues values;
   if (group->column_prefix == "S_") values = PostedValues(client, ShippingInfoColumns());
   if (group->column_prefix.empty()) values = PostedValues(client, PaymentInfoColumns());
+  values = KeepChanged(client, values);
   CheckRowValues(client, values);
   const std::vector<std::string> refused = SavePaymentItems(ctx, *group);
   UpdateRow(client, values);

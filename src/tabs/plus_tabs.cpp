@@ -9,6 +9,7 @@
 #include "platform/code_page.h"
 #include "settings/activity_log.h"
 #include "tabs/client_tabs.h"
+#include "tabs/drawn_values.h"
 
 namespace tvr::tabs {
 
@@ -178,12 +179,12 @@ void SavePlusTab(cart::RequestContext& ctx) {
   engine::CBRecordset& standing = ctx.session.PlusRS();
   if (!standing.Eof() &&
       platform::EqualsIgnoringCase(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
-    UpdateRow(standing, PostedValues(standing, fields));
+    UpdateRow(standing, KeepChanged(standing, PostedValues(standing, fields)));
     return;
   }
   engine::CBRecordset own = ctx.session.Database().OpenRecordset(
       "select * from plus where code = " + engine::QuoteText(ctx.ClientCode));
-  if (!ctx.ClientCode.empty()) UpdateRow(own, PostedValues(own, fields));
+  if (!ctx.ClientCode.empty()) UpdateRow(own, KeepChanged(own, PostedValues(own, fields)));
   own.DBClose();
 }
 

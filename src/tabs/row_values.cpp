@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/engine.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 #include "tabs/widgets.h"
 
@@ -16,6 +17,7 @@ constexpr std::size_t kMaxMemoBytes = 16u * 1024 * 1024;
 constexpr char kMemoEndMark = 0x1A;
 
 bool g_rows_changed = false;
+std::vector<std::string> g_changed_columns;
 
 engine::FIELD4* FieldOf(engine::CBRecordset& rs, std::string_view column) {
   std::string name(column);
@@ -99,13 +101,26 @@ void AssignRowValues(engine::CBRecordset& rs, const RowValues& values) {
     // decimals), so a value that only looks different is no change.
     const engine::Value before = rs.Fields(cv.column).Value;
     rs.Fields(cv.column, cv.value);
-    if (!(rs.Fields(cv.column).Value == before)) g_rows_changed = true;
+    if (!(rs.Fields(cv.column).Value == before)) NoteColumnChanged(cv.column);
   }
 }
 
 bool RowsChanged() { return g_rows_changed; }
-void ClearRowsChanged() { g_rows_changed = false; }
+void ClearRowsChanged() {
+  g_rows_changed = false;
+  g_changed_columns.clear();
+}
 void NoteRowsChanged() { g_rows_changed = true; }
+
+void NoteColumnChanged(std::string_view column) {
+  g_rows_changed = true;
+  for (const std::string& c : g_changed_columns) {
+    if (platform::EqualsIgnoringCase(c, column)) return;
+  }
+  g_changed_columns.emplace_back(column);
+}
+
+const std::vector<std::string>& ChangedColumns() { return g_changed_columns; }
 
 void UpdateRow(engine::CBRecordset& rs, const RowValues& values) {
   CheckRowValues(rs, values);

@@ -47,6 +47,12 @@ bool RowsChanged();
 void ClearRowsChanged();
 void NoteRowsChanged();
 
+// The names of the columns assigned a value other than the one they held since the last
+// ClearRowsChanged (each once, as the save named it), and the note of one more (a column of a
+// row deleted or appended). Noting a column marks the rows changed.
+void NoteColumnChanged(std::string_view column);
+const std::vector<std::string>& ChangedColumns();
+
 // Edit, assign, Update: the current row of `rs` gets `values` (checked first). Nothing is
 // written when `rs` stands on no row.
 void UpdateRow(engine::CBRecordset& rs, const RowValues& values);

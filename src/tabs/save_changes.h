@@ -14,12 +14,29 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cart/request_context.h"
+#include "tabs/drawn_values.h"
 
 namespace tvr::tabs {
 
-void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
+// What one SaveChanges did: the tab's own name ("" for a name no tab has), the names of the
+// columns whose stored value it changed (each once, a deleted or appended grid row's columns
+// included), and the fields it left unstored because they changed elsewhere since the form was
+// drawn (drawn_values.h).
+struct SaveResult {
+  std::string tab;
+  std::vector<std::string> changed_columns;
+  std::vector<Conflict> conflicts;
+};
+
+// Stores the tab; a post that carries what its form was drawn with stores only the fields
+// changed on that page, and a field changed both there and in the stored row since is kept
+// as stored and named, with both values, in the save notice.
+const SaveResult& SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
+// The result of the last SaveChanges of this run.
+const SaveResult& LastSaveResult();
 
 // What the last SaveChanges of this run left unstored and the editor should say (the payment
 // items whose posted definitions were refused), as HTML, or the empty text. A tab's save adds

@@ -1,5 +1,6 @@
 #include "tabs/shipping_tab.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "platform/code_page.h"
 #include "settings/text.h"
 #include "tabs/client_tabs.h"
+#include "tabs/drawn_values.h"
 #include "tabs/grid_rows.h"
 #include "tabs/widgets.h"
 
@@ -75,6 +77,22 @@ std::string TypeToShow(const std::vector<std::string>& names) {
     if (platform::EqualsIgnoringCase(n, wanted)) return n;
   }
   return names.empty() ? std::string() : names.front();
+}
+
+constexpr std::array<std::string_view, 5> kGridColumns{"code", "From", "To", "Value", "shipname"};
+
+// A grid row as the page shows it: from, to and charge in general form.
+std::string GridRowText(double from, double to, double value) {
+  return GeneralNumber(from) + " / " + GeneralNumber(to) + " / " + GeneralNumber(value);
+}
+
+double NumberOf(CBRecordset& rs, std::string_view column) {
+  const Value& v = rs.Fields(column).Value;
+  return v.is_null() ? 0 : v.ToNumber();
+}
+
+std::string StoredGridRowText(CBRecordset& grid) {
+  return GridRowText(NumberOf(grid, "From"), NumberOf(grid, "To"), NumberOf(grid, "Value"));
 }
 
 void GridRowLine(int n, const std::string& from, const std::string& to, const std::string& value) {
@@ -149,6 +167,7 @@ void ShowShippingTab(cart::RequestContext& ctx) {
     return GeneralNumber(v.is_null() ? 0 : v.ToNumber());
   };
   for (; !grid.Eof(); grid.MoveNext()) {
+    NoteDrawnRow(grid.Bookmark(), StoredGridRowText(grid));
     GridRowLine(++n, number("From"), number("To"), number("Value"));
   }
   grid.DBClose();
@@ -164,7 +183,7 @@ void SaveShippingTab(cart::RequestContext& ctx) {
 
   CBRecordset types = OpenTypes(ctx);
   const bool found = FindType(types, last_type);
-  const RowValues type_row{
+  RowValues type_row{
       {"code", code},
       {"shipname", Value(ship_name)},
       {"ShipType", Value(GetFormField("ShipType"))},
@@ -175,33 +194,65 @@ void SaveShippingTab(cart::RequestContext& ctx) {
       {"UPSProduct", Value(GetFormField("UPSProduct"))},
       {"MarkUpPerc", Value(LeadingNumber(GetFormField("MarkUpPerc")))},
   };
+  // The name the type's rows have now: the grid rows this save appends get it, and a new name
+  // stored from this page is then given to every row of the type.
+  const std::string stored_name = found ? TextOf(types, "shipname") : last_type;
+  bool renamed = false;
+  if (Stamped()) {
+    if (found) {
+      type_row = KeepChanged(types, type_row);
+    } else {
+      // The type was renamed or deleted elsewhere since the page was drawn: what was changed
+      // here of it has no row to go to.
+      for (const ColumnValue& cv : type_row) {
+        const std::string posted = PostedFieldText(types, cv.column, GetFormField(cv.column));
+        if (Review(cv.column, posted, "") == Verdict::kStore) {
+          NoteConflict({cv.column, "(no shipping type " + last_type + " now)", posted});
+        }
+      }
+    }
+    for (const ColumnValue& cv : type_row) {
+      renamed = renamed || platform::EqualsIgnoringCase(cv.column, "shipname");
+    }
+  }
 
-  std::vector<GridRow> rows;
+  std::vector<PostedRow> rows;
   const int n = GridSize("ShippingGridSize");
+  const Value row_name(Stamped() ? stored_name : ship_name);
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
     const double from = LeadingNumber(GetFormField("from" + s));
     const double to = LeadingNumber(GetFormField("to" + s));
     const double value = LeadingNumber(GetFormField("value" + s));
-    if (from == 0 && to == 0 && value == 0) {
-      rows.emplace_back();
-    } else {
-      rows.emplace_back(RowValues{{"code", code},
-                                  {"From", Value(from)},
-                                  {"To", Value(to)},
-                                  {"Value", Value(value)},
-                                  {"shipname", Value(ship_name)}});
-    }
+    PostedRow& row = rows.emplace_back();
+    row.text = GridRowText(from, to, value);
+    if (from == 0 && to == 0 && value == 0) continue;
+    row.values = RowValues{{"code", code},
+                           {"From", Value(from)},
+                           {"To", Value(to)},
+                           {"Value", Value(value)},
+                           {"shipname", row_name}};
   }
   CBRecordset grid = OpenGrid(ctx, last_type);
   // Nothing is written until every value is known to fit.
   if (found) CheckRowValues(types, type_row);
-  for (const GridRow& row : rows) {
-    if (row) CheckRowValues(grid, *row);
+  for (const PostedRow& row : rows) {
+    if (row.values) CheckRowValues(grid, *row.values);
   }
   if (found) UpdateRow(types, type_row);
   types.DBClose();
-  SaveGrid(grid, rows);
+  if (Stamped()) {
+    SaveDrawnGrid(grid, rows, StoredGridRowText, "Shipping grid row", ctx.ClientCode, kGridColumns);
+    if (renamed && found) {
+      // The type's rows follow its new name, whoever added them.
+      const RowValues name{{"shipname", Value(ship_name)}};
+      for (grid.MoveFirst(); !grid.Eof(); grid.MoveNext()) UpdateRow(grid, name);
+    }
+  } else {
+    std::vector<GridRow> plain;
+    for (const PostedRow& row : rows) plain.push_back(row.values);
+    SaveGrid(grid, plain, kGridColumns);
+  }
   grid.DBClose();
 
   if (AddTypePressed()) {

@@ -9,6 +9,7 @@
 #include "gateway/output.h"
 #include "platform/code_page.h"
 #include "tabs/client_tabs.h"
+#include "tabs/drawn_values.h"
 #include "tabs/tab_fields.h"
 #include "tabs/widgets.h"
 
@@ -36,6 +37,23 @@ std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
   return v.is_null() ? "" : v.ToText();
 }
 
+constexpr std::array<std::string_view, 3> kGridColumns{"state", "taxrate", "TaxShip"};
+
+// A grid row as the page shows it: the state, the rate in general form, whether shipping is
+// taxed.
+std::string GridRowText(std::string_view state, double rate, bool ship) {
+  std::string text(state);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text + " / " + GeneralNumber(rate) + " / " +
+         (ship ? "shipping taxed" : "shipping not taxed");
+}
+
+std::string StoredGridRowText(engine::CBRecordset& rows) {
+  const engine::Value& rate = rows.Fields("taxrate").Value;
+  const double r = rate.is_null() ? 0 : rate.ToNumber();
+  return GridRowText(TextOf(rows, "state"), r, rows.Fields("TaxShip").Value.ToBoolean());
+}
+
 }  // namespace
 
 engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx) {
@@ -52,6 +70,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
              (platform::EqualsIgnoringCase(tax_type, t.value) ? "CHECKED" : "") + ">" +
              std::string(t.label) + "<br>";
   }
+  NoteDrawn("TaxType", StoredFieldText(client, "TaxType"));
   SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td valign=top>");
   SendLine(Wrapped(types));
 
@@ -64,6 +83,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
                 std::string(choice);
   }
   settings += "</select><br>";
+  NoteDrawn("BaseTaxOn", StoredFieldText(client, "BaseTaxOn"));
   settings += FieldWidget(client, "DefaultTax",
                           "Use flat tax as default value if <br>there is no grid match") +
               "<br>";
@@ -92,6 +112,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
     const std::string rate_text = GeneralNumber(rate.Value.is_null() ? 0 : rate.Value.ToNumber());
     const int rate_width = rate.Size;
     const bool ship = rows.Fields("TaxShip").Value.ToBoolean();
+    NoteDrawnRow(rows.Bookmark(), StoredGridRowText(rows));
     SendLine("<tr><td><input type=text size=20 name=\"State" + s + "\" value=\"" +
              gateway::EscapeHtmlAttribute(state) + "\" maxlength=\"" + std::to_string(state_width) +
              "\"></td>");
@@ -124,39 +145,44 @@ void ShowTaxTab(cart::RequestContext& ctx) {
   SendLine("</td></table>");
 }
 
-std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
-  std::vector<GridRow> rows;
+std::vector<PostedRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
+  std::vector<PostedRow> rows;
   const int n = GridSize("TaxGridSize");
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
     const std::string state = gateway::GetFormField("state" + s);
     const std::string rate = gateway::GetFormField("taxrate" + s);
-    if (state.empty() || rate == "0") {
-      rows.emplace_back();
-      continue;
-    }
-    rows.emplace_back(RowValues{
+    const bool ship = platform::EqualsIgnoringCase(gateway::GetFormField("TaxShip" + s), "Y");
+    PostedRow& row = rows.emplace_back();
+    row.text = GridRowText(state, LeadingNumber(rate), ship);
+    if (state.empty() || rate == "0") continue;
+    row.values = RowValues{
         {"code", engine::Value(ctx.ClientCode)},
         {"taxrate", engine::Value(LeadingNumber(rate))},
         {"state", engine::Value(state)},
-        {"TaxShip", engine::Value::Boolean(
-                        platform::EqualsIgnoringCase(gateway::GetFormField("TaxShip" + s), "Y"))},
-    });
+        {"TaxShip", engine::Value::Boolean(ship)},
+    };
   }
   return rows;
 }
 
 void SaveTaxTab(cart::RequestContext& ctx) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  const RowValues values = PostedValues(client, TaxColumns());
-  const std::vector<GridRow> grid = SubmittedTaxGrid(ctx);
+  const RowValues values = KeepChanged(client, PostedValues(client, TaxColumns()));
+  const std::vector<PostedRow> grid = SubmittedTaxGrid(ctx);
   CheckRowValues(client, values);
   engine::CBRecordset rows = OpenTaxRows(ctx);
-  for (const GridRow& row : grid) {
-    if (row) CheckRowValues(rows, *row);
+  for (const PostedRow& row : grid) {
+    if (row.values) CheckRowValues(rows, *row.values);
   }
   UpdateRow(client, values);
-  SaveGrid(rows, grid);
+  if (Stamped()) {
+    SaveDrawnGrid(rows, grid, StoredGridRowText, "Tax grid row", ctx.ClientCode, kGridColumns);
+  } else {
+    std::vector<GridRow> plain;
+    for (const PostedRow& row : grid) plain.push_back(row.values);
+    SaveGrid(rows, plain, kGridColumns);
+  }
   rows.DBClose();
 }
 

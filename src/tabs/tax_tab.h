@@ -20,7 +20,7 @@ void SaveTaxTab(cart::RequestContext& ctx);
 
 // The submitted tax grid (form fields TaxGridSize, State<n>, TaxRate<n>, TaxShip<n>): a row
 // with a state and a rate other than "0" stores code, state, taxrate and TaxShip.
-std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx);
+std::vector<PostedRow> SubmittedTaxGrid(const cart::RequestContext& ctx);
 
 // The client's rows of table tax, in stored order.
 engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx);

@@ -10,6 +10,7 @@
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
 #include "settings/text.h"
+#include "tabs/drawn_values.h"
 #include "tabs/page_font.h"
 
 namespace tvr::tabs {
@@ -34,6 +35,11 @@ std::string FieldWidget(engine::CBRecordset& rs, std::string_view field_name,
     size = std::string(size_or_label);  // a label is kept as it is
   }
   const std::string name(field_name);
+  // The editor's form carries what each field was drawn with (drawn_values.h).
+  const char type = rs.Fields(field_name).FieldType;
+  if (type == 'C' || type == 'L' || type == 'M' || type == 'F' || type == 'N') {
+    NoteDrawn(name, StoredFieldText(rs, field_name));
+  }
   engine::Fields& field = rs.Fields(field_name);
   switch (field.FieldType) {
     case 'C':

@@ -241,7 +241,18 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   }
   if (found) UpdateRow(types, type_row);
   types.DBClose();
-  if (Stamped()) {
+  if (Stamped() && !found) {
+    // Rows changed here would belong to no type: they are named, not stored.
+    const std::vector<DrawnRow>& drawn = DrawnRows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const bool changed =
+          i < drawn.size() ? Digest(rows[i].text) != drawn[i].digest : rows[i].values.has_value();
+      if (changed) {
+        NoteConflict({"Shipping grid row " + std::to_string(i + 1),
+                      "(no shipping type " + last_type + " now)", rows[i].text});
+      }
+    }
+  } else if (Stamped()) {
     SaveDrawnGrid(grid, rows, StoredGridRowText, "Shipping grid row", ctx.ClientCode, kGridColumns);
     if (renamed && found) {
       // The type's rows follow its new name, whoever added them.

@@ -98,7 +98,7 @@ void SaveDrawnGrid(engine::CBRecordset& rs, const std::vector<PostedRow>& rows,
     }
     if (!gone && stored == row.text) continue;  // stored already
     if (changed_elsewhere) {
-      NoteConflict({name, gone ? "(deleted)" : stored, row.text});
+      NoteConflict({name, gone ? "(no longer stored)" : stored, row.text});
       continue;
     }
     rs.Edit();

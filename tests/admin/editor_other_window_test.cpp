@@ -228,5 +228,165 @@ TEST_P(OtherWindow, AStaleFormKeepsWhatTheOtherWindowStoredAndAClashIsShown) {
 
 INSTANTIATE_TEST_SUITE_P(EditorTabs, OtherWindow, ::testing::ValuesIn(kCases));
 
+TEST_F(EditorTest, TheFieldsChangedHereAreStoredBesideAClash) {
+  Save("General", {{"Fax", "111-1111"}, {"Email", "old@example.com"}});
+  const Form first = FormOf(Open(kGeneralCaption));
+  Post("/LoadTab", PressingSave(With(FormOf(Open(kGeneralCaption)), "Fax", "222-2222")));
+
+  const std::string page =
+      Post("/LoadTab", Pressing(With(With(first, "Fax", "333-3333"), "Email", "new@example.com"),
+                                "TabName", kTaxCaption));
+  const Row row = ClientRow("client", {"Fax", "Email", "Name"});
+  EXPECT_EQ(row.at("Fax"), "222-2222");
+  EXPECT_EQ(row.at("Email"), "new@example.com");
+  EXPECT_TRUE(Has(page, "General tab saved.")) << page;
+  EXPECT_TRUE(Has(page, ClashLine("Fax", "222-2222", "333-3333")));
+  // The Tax tab is drawn, with the stored values of its own form.
+  EXPECT_TRUE(Has(page, "name=\"TaxGridSize\""));
+}
+
+TEST_F(EditorTest, AReloadOfASavePostsNothingOverALaterChange) {
+  const Form drawn = FormOf(Open(kGeneralCaption));
+  const Form save = PressingSave(With(drawn, "Fax", "333-3333"));
+  EXPECT_TRUE(Has(Post("/LoadTab", save), "General tab saved."));
+
+  // Posted again at once: stored already, so nothing is stored and nothing said.
+  std::string page = Post("/LoadTab", save);
+  EXPECT_FALSE(Has(page, "tab saved."));
+  EXPECT_FALSE(Has(page, "Changed elsewhere"));
+
+  Post("/LoadTab", PressingSave(With(FormOf(Open(kGeneralCaption)), "Fax", "444-4444")));
+  page = Post("/LoadTab", save);
+  EXPECT_EQ(ClientRow("client", {"Fax"}).at("Fax"), "444-4444");
+  EXPECT_TRUE(Has(page, ClashLine("Fax", "444-4444", "333-3333"))) << page;
+}
+
+TEST_F(EditorTest, APostWithoutWhatItWasDrawnWithIsStoredAsBefore) {
+  Form stale = FormOf(Open(kGeneralCaption));
+  std::erase_if(stale, [](const auto& f) { return f.first == "Drawn"; });
+  Post("/LoadTab", PressingSave(With(FormOf(Open(kGeneralCaption)), "Fax", "222-2222")));
+  const std::string page = Post("/LoadTab", Pressing(stale, "TabName", kTaxCaption));
+  EXPECT_EQ(ClientRow("client", {"Fax"}).at("Fax"), "");
+  EXPECT_TRUE(Has(page, "General tab saved."));
+}
+
+class TaxGridOtherWindow : public EditorTest {
+ protected:
+  TaxGridOtherWindow() {
+    Save("Tax", {{"TaxGridSize", "2"},
+                 {"State1", "NY"},
+                 {"TaxRate1", "0.05"},
+                 {"State2", "CA"},
+                 {"TaxRate2", "0.06"}});
+  }
+  std::vector<Row> Grid() { return ClientRows("tax", {"state", "taxrate"}); }
+};
+
+TEST_F(TaxGridOtherWindow, RowsAreMatchedByRecordWhateverTheOtherWindowDid) {
+  const Form first = FormOf(Open(kTaxCaption));
+  // Window 2 deletes NY and changes CA.
+  Post("/LoadTab",
+       PressingSave(With(With(FormOf(Open(kTaxCaption)), "State1", ""), "TaxRate2", "0.0725")));
+  ASSERT_EQ(Grid(), (std::vector<Row>{{{"state", "CA"}, {"taxrate", "0.0725"}}}));
+
+  // Window 1 adds TX in its first empty row and switches tab; a reload posts it again.
+  const Form add =
+      Pressing(With(With(first, "State3", "TX"), "TaxRate3", "0.0625"), "TabName", kGeneralCaption);
+  EXPECT_TRUE(Has(Post("/LoadTab", add), "Tax tab saved."));
+  EXPECT_FALSE(Has(Post("/LoadTab", add), "tab saved."));
+  const std::vector<Row> both{{{"state", "CA"}, {"taxrate", "0.0725"}},
+                              {{"state", "TX"}, {"taxrate", "0.0625"}}};
+  EXPECT_EQ(Grid(), both);
+
+  // Window 1 changes CA too and clears NY, which is gone already.
+  const std::string page = Post(
+      "/LoadTab",
+      Pressing(With(With(first, "TaxRate2", "0.08"), "State1", ""), "TabName", kGeneralCaption));
+  EXPECT_EQ(Grid(), both);
+  EXPECT_TRUE(Has(page, ClashLine("Tax grid row 2", "CA / 0.0725 / shipping not taxed",
+                                  "CA / 0.08 / shipping not taxed")))
+      << page;
+  EXPECT_FALSE(Has(page, "Tax grid row 1"));
+}
+
+TEST_F(TaxGridOtherWindow, ARecordOfAnotherClientNamedByTheFormIsNotTouched) {
+  AppendRow("tax", {{"code", "OTHER"}, {"state", "QQ"}, {"taxrate", "0.5"}});  // record 3
+  Form form = With(FormOf(Open(kTaxCaption)), "State1", "XX");
+  for (auto& [name, value] : form) {
+    if (name == "Drawn") {
+      ASSERT_TRUE(Has(value, "#1:"));
+      value.replace(value.find("#1:"), 3, "#3:");
+    }
+  }
+  const std::string page = Post("/LoadTab", PressingSave(form));
+  EXPECT_EQ(Rows("tax", {"code", "state"}),
+            (std::vector<Row>{{{"code", "ACME"}, {"state", "NY"}},
+                              {{"code", "ACME"}, {"state", "CA"}},
+                              {{"code", "OTHER"}, {"state", "QQ"}}}));
+  EXPECT_TRUE(Has(
+      page, ClashLine("Tax grid row 1", "(no longer stored)", "XX / 0.05 / shipping not taxed")))
+      << page;
+}
+
+class ShippingOtherWindow : public EditorTest {
+ protected:
+  ShippingOtherWindow() {
+    Shipping({{"NewShipType", "Ground"}, {"ShipTypeAction", "Add Type"}});
+    Shipping({{"LastType", "Ground"},
+              {"ShipName", "Ground"},
+              {"ShippingGridSize", "2"},
+              {"from1", "0"},
+              {"to1", "10"},
+              {"value1", "5"},
+              {"from2", "10"},
+              {"to2", "20"},
+              {"value2", "7.5"}});
+  }
+  std::string Shipping(Form fields) {
+    fields.emplace_back("SaveTab", "Shipping");
+    fields.emplace_back("TabName", "Shipping");
+    Form form = Proof();
+    form.insert(form.end(), fields.begin(), fields.end());
+    return Post("/LoadTab", form);
+  }
+  // The editor's form of the Shipping tab as drawn now.
+  Form Drawn() { return FormOf(Open("    Shipping   ")); }
+  std::vector<Row> Grid() { return ClientRows("shipping", {"shipname", "From", "To", "Value"}); }
+  static Row GridRow(const char* name, const char* from, const char* to, const char* value) {
+    return {{"shipname", name}, {"From", from}, {"To", to}, {"Value", value}};
+  }
+};
+
+TEST_F(ShippingOtherWindow, EachWindowsRowsAreKept) {
+  const Form first = Drawn();
+  Post("/LoadTab",
+       PressingSave(With(With(With(With(Drawn(), "value1", "6"), "from3", "20"), "to3", "30"),
+                         "value3", "9")));
+  Post("/LoadTab", Pressing(With(first, "value2", "8"), "TabName", kGeneralCaption));
+  EXPECT_EQ(Grid(),
+            (std::vector<Row>{GridRow("Ground", "0", "10", "6"), GridRow("Ground", "10", "20", "8"),
+                              GridRow("Ground", "20", "30", "9")}));
+}
+
+TEST_F(ShippingOtherWindow, ARenameTakesEveryRowAlongAndAStalePageAddsNoneToTheOldName) {
+  const Form first = Drawn();
+  // Window 2 renames the type and adds a row.
+  Post("/LoadTab",
+       PressingSave(With(With(With(With(Drawn(), "ShipName", "Road"), "from3", "20"), "to3", "30"),
+                         "value3", "9")));
+  const std::vector<Row> renamed{GridRow("Road", "0", "10", "5"),
+                                 GridRow("Road", "10", "20", "7.5"),
+                                 GridRow("Road", "20", "30", "9")};
+  ASSERT_EQ(Grid(), renamed);
+  // Window 1 still shows "Ground": its new row and its changed row have no type to go to.
+  const std::string page = Post(
+      "/LoadTab", Pressing(With(With(With(With(first, "value1", "4"), "from3", "30"), "to3", "40"),
+                                "value3", "11"),
+                           "TabName", kGeneralCaption));
+  EXPECT_EQ(Grid(), renamed);
+  EXPECT_TRUE(Has(page, "Shipping grid row 1: stored \"(no shipping type Ground now)\"")) << page;
+  EXPECT_TRUE(Has(page, "Shipping grid row 3: stored"));
+}
+
 }  // namespace
 }  // namespace tvr::admin::testing

@@ -1,5 +1,6 @@
 // The client editor on the demo store: every tab edited, saved and seen again after a reload;
-// switching tabs stores the tab that was on screen; a wrong client password stores nothing.
+// switching tabs stores the tab that was on screen; a window opened earlier overwrites nothing another
+// window saved; a wrong client password stores nothing.
 import assert from 'node:assert/strict';
 import { after, before } from 'node:test';
 import {
@@ -106,6 +107,31 @@ pageTest('a save that stored something says so; one that stored nothing says not
   await screenshot(page, 'saved-general-on-switch-to-tax');
   await press(page, 'Save Tax Tab', 'Action');
   assert.doesNotMatch(await text(page), /tab saved/);
+});
+
+pageTest('a window opened earlier keeps what another window saved and names a clash', async (t, context) => {
+  const first = await context.newPage();
+  await openEditor(first, installation, 'DEMO', installation.clientPassword);
+  const second = await context.newPage();
+  await openEditor(second, installation, 'DEMO', installation.clientPassword);
+  await setField(second, 'Fax', '222-2222');
+  await press(second, 'Save General Tab', 'Action');
+  // The first window only switches tab: its stale Fax stores nothing.
+  await press(first, tabs[4].caption, 'TabName');
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].fax, '222-2222');
+  assert.doesNotMatch(await text(first), /tab saved/);
+
+  // Both windows change Fax on pages drawn with 222-2222; the later one is told and stores nothing.
+  await press(first, tabs[0].caption, 'TabName');
+  await setField(second, 'Fax', '333-3333');
+  await press(second, 'Save General Tab', 'Action');
+  await setField(first, 'Fax', '444-4444');
+  await press(first, 'Save General Tab', 'Action');
+  assert.match(await text(first), /Changed elsewhere since this page was drawn/);
+  assert.match(await text(first), /Fax: stored "333-3333", this page "444-4444"/);
+  assert.equal(await fieldValue(first, 'Fax'), '333-3333');
+  assert.equal(readTable(installation.dataDir, 'client', 'DEMO')[0].fax, '333-3333');
+  await screenshot(first, 'changed-elsewhere');
 });
 
 pageTest('a wrong client password is refused and stores nothing', async (t, context) => {

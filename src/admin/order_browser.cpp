@@ -20,6 +20,7 @@
 
 #include "admin/maintenance_pages.h"
 #include "admin/maintenance_support.h"
+#include "admin/order_export.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
 #include "cart/order_search.h"
@@ -522,7 +523,17 @@ void ShowOrderBrowser(cart::RequestContext& ctx) {
   }
   const std::string order_no(settings::TrimBlanks(gateway::GetFormField("OrderNo")));
   const std::string action(settings::TrimBlanks(gateway::GetFormField("OrderAction")));
-  if (order_no.empty()) {
+  const std::string export_choice(settings::TrimBlanks(gateway::GetFormField("Export")));
+  const bool export_orders = platform::EqualsIgnoringCase(export_choice, kExportOrders);
+  const bool export_items = platform::EqualsIgnoringCase(export_choice, kExportItems);
+  if ((export_orders || export_items) && SearchText().size() <= cart::kLongestOrderSearch) {
+    const ListedOrders listed = ReadListedOrders(ctx, SearchText());
+    if (export_orders) {
+      SendOrdersCsv(ctx, listed.newest_first);
+    } else {
+      SendItemLinesCsv(ctx, listed.newest_first);
+    }
+  } else if (order_no.empty()) {
     ShowOrderList(ctx, {});
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrderNow)) {
     DeleteOrder(ctx, order_no);

@@ -456,9 +456,106 @@ void ShowOrder(cart::RequestContext& ctx, const std::string& order_no) {
 
   SendLine("<p>" + ClientFormStart(ctx, {}, "LoadOrders") + HiddenField("OrderNo", order_no) +
            "<input type=submit name=\"OrderAction\" value=\"" + std::string(kDeleteOrder) +
-           "\"></form>");
+           "\"> <input type=submit name=\"OrderAction\" value=\"" + std::string(kPrintOrder) +
+           "\" formtarget=\"_blank\"></form>");
   SendWayBack(ctx, true);
   ShowPageFooter(ctx);
+}
+
+// One order as a packing slip to print: a page of its own, without the editor's frame, with
+// the store's name and address, the order's number and date, the billing and shipping
+// addresses, the item lines and the totals. Leaves the order's New mark as it is.
+void ShowPackingSlip(cart::RequestContext& ctx, const std::string& order_no) {
+  engine::DBF& dbf = ctx.session.Database();
+  CBRecordset order = dbf.OpenRecordset(OrderQuery("orders.dbf", ctx, order_no));
+  if (order.Eof()) {
+    order.DBClose();
+    ShowOrderList(ctx, "Order " + order_no + " was not found; it may have been deleted.");
+    return;
+  }
+  auto text = [](std::string_view value) { return EscapeHtmlText(value); };
+  gateway::SendPlainHeader("Packing Slip " + text(order_no));
+  // The store: the client's own row.
+  CBRecordset store =
+      dbf.OpenRecordset("select * from client where code = " + QuoteText(ctx.ClientCode));
+  SendLine("<table width=\"100%\" border=0 cellpadding=4><tr><td valign=top>");
+  if (!store.Eof()) {
+    SendLine("<b>" + text(ColumnText(store, "Name")) + "</b><br>");
+    for (const char* column : {"Addr1", "Addr2"}) {
+      if (const std::string line = ColumnText(store, column); !line.empty()) {
+        SendLine(text(line) + "<br>");
+      }
+    }
+    std::string place = ColumnText(store, "City");
+    for (const char* column : {"State", "Zip"}) {
+      const std::string part = ColumnText(store, column);
+      if (!part.empty()) place += (place.empty() ? "" : " ") + part;
+    }
+    if (!place.empty()) SendLine(text(place) + "<br>");
+    if (const std::string phone = ColumnText(store, "Phone"); !phone.empty()) {
+      SendLine(text(phone) + "<br>");
+    }
+  }
+  store.DBClose();
+  const std::optional<engine::Date> date = ColumnDate(order, "orderdate");
+  SendLine("</td><td valign=top align=right><b>Packing Slip</b><br>Order " + text(order_no) +
+           "<br>" + (date ? DateText(*date) : std::string()) + " " +
+           text(ColumnText(order, "OrderTime")) + "</td></tr></table>");
+
+  // The addresses.
+  CBRecordset customer = dbf.OpenRecordset(OrderQuery("customer", ctx, order_no));
+  SendLine("<table width=\"100%\" border=0 cellpadding=4><tr>");
+  for (const char* side : {"B_", "S_"}) {
+    SendLine(std::string("<td valign=top width=\"50%\"><b>") +
+             (side[0] == 'B' ? "Bill To" : "Ship To") + "</b><br>");
+    if (!customer.Eof()) {
+      auto column = [&](std::string_view name) {
+        return ColumnText(customer, std::string(side) + std::string(name));
+      };
+      std::vector<std::string> lines = {
+          column("FName") + " " + column("LName"),
+          column("Company"),
+          column("Addr"),
+          column("Addr2"),
+          column("City") + " " + column("State") + " " + column("Zip"),
+          column("Country"),
+          column("Phone"),
+          column("Email")};
+      for (std::string& line : lines) {
+        const std::string trimmed(settings::TrimBlanks(line));
+        if (!trimmed.empty()) SendLine(text(trimmed) + "<br>");
+      }
+    }
+    SendLine("</td>");
+  }
+  SendLine("</tr></table>");
+  customer.DBClose();
+
+  // The item lines and the totals.
+  CBRecordset items = dbf.OpenRecordset(OrderQuery("orditems", ctx, order_no));
+  SendLine(
+      "<table width=\"100%\" border=1 cellspacing=0 cellpadding=4><tr><th>Qty</th>"
+      "<th>Part No</th><th>Item</th><th>Options</th><th>Price</th></tr>");
+  for (; !items.Eof(); items.MoveNext()) {
+    SendLine("<tr><td align=right>" + text(ColumnText(items, "Qty")) + "</td><td>" +
+             text(ColumnText(items, "PartNo")) + "&nbsp;</td><td>" +
+             text(ColumnText(items, "Item")) + "&nbsp;</td><td>" + text(ColumnText(items, "opt")) +
+             "&nbsp;</td><td align=right>" + text(MoneyText(items, "Price")) + "</td></tr>");
+  }
+  items.DBClose();
+  for (const auto& [label, column] : {std::pair{"Sub Total", "SubTotal"},
+                                      {"Shipping", "Shipping"},
+                                      {"Tax", "Tax"},
+                                      {"Total", "Total"}}) {
+    SendLine("<tr><td colspan=4 align=right><b>" + std::string(label) +
+             "</b></td><td align=right>" + text(MoneyText(order, column)) + "</td></tr>");
+  }
+  SendLine("</table>");
+  if (const std::string ship_type = ColumnText(order, "ShipType"); !ship_type.empty()) {
+    SendLine("<p>Shipping: " + text(ship_type));
+  }
+  order.DBClose();
+  gateway::SendPlainFooter();
 }
 
 void ConfirmOrderDeletion(cart::RequestContext& ctx, const std::string& order_no) {
@@ -537,6 +634,8 @@ void ShowOrderBrowser(cart::RequestContext& ctx) {
     ShowOrderList(ctx, {});
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrderNow)) {
     DeleteOrder(ctx, order_no);
+  } else if (platform::EqualsIgnoringCase(action, kPrintOrder)) {
+    ShowPackingSlip(ctx, order_no);
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrder)) {
     ConfirmOrderDeletion(ctx, order_no);
   } else {

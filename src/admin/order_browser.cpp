@@ -23,6 +23,7 @@
 #include "admin/order_export.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "cart/order_search.h"
 #include "cart/order_tags.h"
 #include "engine/engine.h"
@@ -607,6 +608,7 @@ void DeleteOrder(cart::RequestContext& ctx, const std::string& order_no) {
   dbf.Execute(DeleteStatement("orditems", ctx, order_no));
   dbf.Execute(DeleteStatement("customer", ctx, order_no));
   settings::LogActivity("Deleted order " + order_no + " of client " + ctx.ClientCode);
+  cart::LogChange(ctx.ClientCode, "orders deleted: 1 (" + order_no + ")");
   ShowOrderList(ctx, "Order " + order_no + " deleted.");
 }
 

@@ -151,17 +151,20 @@ void SendOrdersCsv(cart::RequestContext& ctx, const std::vector<std::uint32_t>& 
 void SendItemLinesCsv(cart::RequestContext& ctx, const std::vector<std::uint32_t>& newest_first) {
   engine::DBF& dbf = ctx.session.Database();
   const std::string code(settings::TrimBlanks(ctx.ClientCode));
-  // The numbers of the live orders exported.
+  // The numbers of the live orders exported, read straight into one vector: a map per row
+  // would cost several times the numbers themselves.
   std::vector<std::string> numbers;
+  numbers.reserve(newest_first.size());
   {
     CBRecordset orders = dbf.OpenRecordset("orders.dbf");
     std::vector<std::uint32_t> ascending = newest_first;
     std::sort(ascending.begin(), ascending.end());
-    engine::FIELD4* order_no = engine::d4field(orders.DataHandle, "OrderNo");
-    for (auto& [recno, number] :
-         ReadRows(orders.DataHandle, ascending, code, [&] { return FieldText(order_no); })) {
-      numbers.push_back(std::move(number));
-    }
+    engine::DATA4* data = orders.DataHandle;
+    engine::FIELD4* order_no = engine::d4field(data, "OrderNo");
+    engine::FIELD4* order_code = engine::d4field(data, "code");
+    engine::d4goEach(data, ascending, [&] {
+      if (LiveRowOf(data, order_code, code)) numbers.push_back(FieldText(order_no));
+    });
     orders.DBClose();
   }
   std::sort(numbers.begin(), numbers.end());

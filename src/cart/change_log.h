@@ -9,6 +9,7 @@
 //   "orders deleted: " + how many
 //   "configuration keys changed: " + the key names, ", " between them
 //   "tables reindexed", "cart clean-up: " + what it removed
+//   "add-ons switched on", "add-ons switched off" (the add-on assignment page, per client)
 //   "<tab> tab saved: " + the names of the columns that changed (TabSavedChange)
 #ifndef TVR_CART_CHANGE_LOG_H_
 #define TVR_CART_CHANGE_LOG_H_

@@ -10,6 +10,7 @@
 #include "admin/page_text.h"
 #include "admin/passwords.h"
 #include "cart/cart_schema.h"
+#include "cart/change_log.h"
 #include "cart/client_defaults.h"
 #include "cart/password_encoding.h"
 #include "engine/query_text.h"
@@ -172,6 +173,7 @@ bool TryCreateClient(cart::RequestContext& ctx) {
   lock.Close();
 
   settings::LogActivity("Added client " + code);
+  cart::LogChange(code, "client added");
   ctx.ClientCode = code;
   ctx.ClientPassword = cart::DecodePassword(cart::EncodePassword(password));
   ctx.session.ReopenClientRecordset(code);

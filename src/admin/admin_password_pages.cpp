@@ -5,6 +5,7 @@
 #include "admin/page_frame.h"
 #include "admin/page_text.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "cart/password_encoding.h"
 #include "gateway/form.h"
 #include "gateway/output.h"
@@ -159,7 +160,10 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
     return finish();
   }
   const std::string encoded = cart::EncodePassword(old);
-  if (store) settings::SaveSetting(settings::kSectionMain, "AdminPassword", encoded);
+  if (store) {
+    settings::SaveSetting(settings::kSectionMain, "AdminPassword", encoded);
+    cart::LogChange({}, "password changed (administrator)");
+  }
   SendLine(Wrapped("<b>Password Accepted</b><br>"));
 
   const std::string command = GetFormField("Command");

@@ -31,6 +31,7 @@
 #include "admin/maintenance_support.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "gateway/form.h"
@@ -259,6 +260,7 @@ void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
     DeleteRowsOfOrders(ctx, "customer.dbf", choice.client, gone);
   }
   settings::LogActivity("Deleted " + std::to_string(deleted) + " orders: " + Describe(choice));
+  cart::LogChange(choice.client, "orders deleted: " + std::to_string(deleted));
 
   ShowPageHeader(ctx);
   SendLine("<center>" + Wrapped("<b>-- " + std::to_string(deleted) +

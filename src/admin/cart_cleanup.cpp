@@ -6,6 +6,7 @@
 #include "admin/maintenance_pages.h"
 #include "admin/maintenance_support.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "engine/cb_recordset.h"
 #include "engine/value.h"
 #include "settings/activity_log.h"
@@ -81,6 +82,7 @@ void RunCleanCart(cart::RequestContext& ctx) {
   }
   ctx.StatusMessage = "-- Clean Cart Complete -- " + detail + ".";
   settings::LogActivity("Clean Cart: " + detail);
+  cart::LogChange({}, "cart clean-up: " + detail);
 }
 
 }  // namespace tvr::admin

@@ -5,6 +5,7 @@
 #include "admin/page_frame.h"
 #include "admin/page_text.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "cart/password_encoding.h"
 #include "engine/query_text.h"
 #include "gateway/form.h"
@@ -136,6 +137,7 @@ void SaveClientPassword(cart::RequestContext& ctx) {
     if (rs.Eof()) throw Failure(err::kLockFailed);
     rs.Fields("password", engine::Value(cart::EncodePassword(fresh)));
     rs.Update();
+    cart::LogChange(ctx.ClientCode, "password changed");
     SendLine(Wrapped("<b>Password Accepted</b><br>"));
     SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\">");
     SendLine(HiddenField("Client", ctx.ClientCode));

@@ -6,6 +6,7 @@
 #include "admin/page_text.h"
 #include "admin/passwords.h"
 #include "cart/cart_schema.h"
+#include "cart/change_log.h"
 #include "engine/query_text.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
@@ -95,6 +96,7 @@ void ShowDeleteClientPage(cart::RequestContext& ctx) {
   }
   DeleteClientRows(ctx);
   settings::LogActivity("Deleted client " + ctx.ClientCode);
+  cart::LogChange(ctx.ClientCode, "client deleted");
   ShowPageHeader(ctx);
   SendLine("<center>");
   SendLine(Wrapped("<b>Client " + gateway::EscapeHtmlText(ctx.ClientCode) +

@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "admin/add_client.h"
 #include "admin/admin_password_pages.h"
@@ -19,6 +20,7 @@
 #include "admin/passwords.h"
 #include "admin/payment_reset_page.h"
 #include "admin/request_values.h"
+#include "cart/change_log.h"
 #include "cart/request_context.h"
 #include "cart/session.h"
 #include "gateway/form.h"
@@ -33,6 +35,7 @@
 #include "settings/product.h"
 #include "settings/settings.h"
 #include "settings/text.h"
+#include "tabs/configuration_tab.h"
 #include "tabs/page_font.h"
 #include "tabs/payment_setup.h"
 #include "tabs/save_changes.h"
@@ -64,6 +67,7 @@ Then GoOn(Ctx&) { return Then::kContinue; }
 Then ReindexForConfiguration(Ctx& ctx) {
   ctx.StatusMessage = "-- Reindex Complete --";
   plus::ReindexCartDatabases(ctx.AdminDir);
+  cart::LogChange({}, "tables reindexed");
   return Then::kContinue;
 }
 
@@ -83,7 +87,20 @@ Then SaveConfiguration(Ctx& ctx) {
     return Then::kEnd;
   }
   ctx.StatusMessage = "Configuration Saved";
+  std::vector<std::string> before;
+  for (const tabs::ConfigurationKey& key : tabs::ConfigurationKeys()) {
+    before.push_back(settings::GetSetting(settings::kSectionMain, key.key));
+  }
   tabs::SaveChanges(ctx, "Configuration");
+  std::vector<std::string> changed;
+  std::size_t i = 0;
+  for (const tabs::ConfigurationKey& key : tabs::ConfigurationKeys()) {
+    if (settings::GetSetting(settings::kSectionMain, key.key) != before[i++]) {
+      changed.emplace_back(key.key);
+    }
+  }
+  if (!changed.empty())
+    cart::LogChange({}, "configuration keys changed: " + cart::NameList(changed));
   return Then::kContinue;
 }
 
@@ -92,6 +109,7 @@ void ShowEmailLog(Ctx& ctx) { ShowLogFile(ctx, LogKind::kEmail); }
 
 void ShowReindexPage(Ctx& ctx) {
   plus::ReindexCartDatabases(ctx.AdminDir);
+  cart::LogChange({}, "tables reindexed");
   ShowPageHeader(ctx);
   SendLine("<center>" + std::string(tabs::kFontOpen) + "Reindex Complete.<p>");
   SendLine("Click here for the <a href=\"" + ScriptPathAttribute() +

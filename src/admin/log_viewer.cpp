@@ -1,5 +1,6 @@
 // The log viewer (Actions "Show Log File" and "Show E-mail Log"; admin password): the end of the
-// activity log or of the e-mail log, with the file's name and size.
+// activity log or of the e-mail log, with the file's name and size, the newest line first. Form
+// field "LogClient" (activity log only) keeps the change lines of that client alone.
 //
 // The e-mail log is written by the cart programs that send the order mails (while setting
 // "LogEmail" is on): file kEmailLogFile in the directory of the logs.
@@ -9,17 +10,21 @@
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "admin/maintenance_pages.h"
 #include "admin/maintenance_support.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
+#include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "settings/activity_log.h"
 #include "settings/settings.h"
+#include "settings/text.h"
 
 namespace tvr::admin {
 namespace {
@@ -30,6 +35,29 @@ using gateway::SendLine;
 constexpr std::string_view kEmailLogFile = "email.log";
 // The most of a log the page shows: its last 64 KiB, from the first whole line on.
 constexpr std::uint64_t kShownBytes = 64 * 1024;
+
+// The lines of `text` (each with its line end) newest first; with `client` not empty, only the
+// change lines of that client (letter case ignored).
+std::string NewestFirst(std::string_view text, std::string_view client) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::size_t length = end == std::string_view::npos ? text.size() : end + 1;
+    std::string_view line = text.substr(0, length);
+    text.remove_prefix(length);
+    if (!client.empty() &&
+        !platform::EqualsIgnoringCase(settings::ChangeEntryClient(line), client)) {
+      continue;
+    }
+    lines.push_back(line);
+  }
+  std::string out;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+    out.append(*it);
+    if (out.back() != '\n') out += "\r\n";
+  }
+  return out;
+}
 
 std::string SizeText(std::uint64_t bytes) {
   return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
@@ -91,6 +119,21 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
     if (cut) about += " Showing its last " + SizeText(text.size()) + ".";
     if (size == 0) about += " The log is empty.";
     SendLine("<p><center>" + Wrapped(about) + "</center>");
+    const std::string client(settings::TrimBlanks(gateway::GetFormField("LogClient")));
+    if (activity) {
+      SendLine("<center>" + AdminFormStart("") + HiddenField("Action", "Show Log File") +
+               Wrapped("Changes of one client: ") +
+               "<input type=text name=\"LogClient\" size=20 value=\"" +
+               gateway::EscapeHtmlAttribute(client) +
+               "\"> <input type=submit value=\"Show Client's Changes\"></form></center>");
+      if (!client.empty()) {
+        SendLine("<p><center>" +
+                 Wrapped("The changes of client " + EscapeHtmlText(client) +
+                         " in the part of the log shown, newest first.") +
+                 "</center>");
+      }
+    }
+    text = NewestFirst(text, activity ? client : std::string());
     if (!text.empty()) SendLine("<pre>" + EscapeHtmlText(text) + "</pre>");
   }
   SendLine("<center>");

@@ -20,8 +20,11 @@
 
 #include "admin/maintenance_pages.h"
 #include "admin/maintenance_support.h"
+#include "admin/order_export.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
+#include "cart/order_search.h"
 #include "cart/order_tags.h"
 #include "engine/engine.h"
 #include "engine/query_text.h"
@@ -46,6 +49,9 @@ constexpr int kOrdersPerPage = 100;
 // The browser's own field values.
 constexpr std::string_view kDeleteOrder = "Delete Order";
 constexpr std::string_view kDeleteOrderNow = "Delete Order Now";
+constexpr std::string_view kPrintOrder = "Printable Packing Slip";
+constexpr std::string_view kExportOrders = "Export Orders (CSV)";
+constexpr std::string_view kExportItems = "Export Item Lines (CSV)";
 
 // The rows of one order in one of the order tables.
 std::string OrderQuery(std::string_view table, cart::RequestContext& ctx,
@@ -91,25 +97,6 @@ bool NewerFirst(const OrderLine& x, const OrderLine& y) {
   return OrderNumberBefore(y.order_no, x.order_no);
 }
 
-// One page of the order list: the client's orders counted, and the lines of the page.
-struct OrderPage {
-  int total = 0;  // the client's orders, rows marked deleted left out
-  long new_count = 0;
-  int start = 0;  // the position of the first line shown, newest first
-  std::vector<OrderLine> shown;
-};
-
-// The first position of the page the form field "Start" asks for: a multiple of the page
-// size below `total`, else the first page.
-int PageStart(int total) {
-  double requested = 0;
-  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
-      requested < total) {
-    return static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
-  }
-  return 0;
-}
-
 OrderLine ReadLine(CBRecordset& rs) {
   OrderLine line;
   line.order_no = ColumnText(rs, "OrderNo");
@@ -122,26 +109,88 @@ OrderLine ReadLine(CBRecordset& rs) {
   return line;
 }
 
-// The page through the tags of table orders: the client's entries give the count and the
-// order, and only the rows of the page are read. nullopt when the tags cannot be used.
-std::optional<OrderPage> ReadPageThroughTags(cart::RequestContext& ctx) {
-  CBRecordset rs = ctx.session.Database().OpenRecordset("orders.dbf");
+// The client's live orders, newest first, as record numbers of table orders.
+struct ClientOrders {
+  std::vector<std::uint32_t> newest_first;
+  long new_count = 0;
+};
+
+// Through the tags of table orders: the client's entries give the count and the order without
+// reading the rows. nullopt when the tags cannot be used.
+std::optional<ClientOrders> ReadOrdersThroughTags(CBRecordset& rs, cart::RequestContext& ctx) {
   std::optional<std::vector<std::uint32_t>> newest_first =
       cart::OrdersNewestFirst(rs, ctx.ClientCode);
   std::optional<long> new_count =
       newest_first ? cart::CountNewOrders(rs, ctx.ClientCode) : std::nullopt;
-  if (!newest_first || !new_count) {
-    rs.DBClose();
-    return std::nullopt;
+  if (!newest_first || !new_count) return std::nullopt;
+  return ClientOrders{std::move(*newest_first), *new_count};
+}
+
+// From the client's rows, read whole and sorted: for a process that cannot bring the tags up
+// to date.
+ClientOrders ReadOrdersFromRows(cart::RequestContext& ctx) {
+  std::vector<OrderLine> orders;
+  std::vector<std::uint32_t> recnos;
+  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where code = " +
+                                                        QuoteText(ctx.ClientCode));
+  for (; !rs.Eof(); rs.MoveNext()) {
+    orders.push_back(ReadLine(rs));
+    recnos.push_back(static_cast<std::uint32_t>(rs.Bookmark()));
   }
-  OrderPage page;
-  page.total = static_cast<int>(newest_first->size());
-  page.new_count = *new_count;
-  page.start = PageStart(page.total);
-  const int end = std::min(page.total, page.start + kOrdersPerPage);
+  rs.DBClose();
+  std::vector<std::uint32_t> positions(orders.size());
+  std::iota(positions.begin(), positions.end(), std::uint32_t{0});
+  std::stable_sort(positions.begin(), positions.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return NewerFirst(orders[a], orders[b]);
+  });
+  ClientOrders result;
+  for (std::uint32_t i : positions) result.newest_first.push_back(recnos[i]);
+  result.new_count =
+      std::count_if(orders.begin(), orders.end(), [](const OrderLine& o) { return o.is_new; });
+  return result;
+}
+
+// The search text of the list (form field "Find"), blanks at both ends cut.
+std::string SearchText() {
+  return std::string(settings::TrimBlanks(gateway::GetFormField("Find")));
+}
+
+// The orders the list shows: all the client's orders, or those the search text finds. Sets
+// `refused` when the search text is too long to be used.
+struct ListedOrders {
+  std::vector<std::uint32_t> newest_first;
+  long new_count = 0;
+  int client_total = 0;
+};
+
+ListedOrders ReadListedOrders(cart::RequestContext& ctx, std::string_view find) {
+  engine::DBF& dbf = ctx.session.Database();
+  CBRecordset rs = dbf.OpenRecordset("orders.dbf");
+  std::optional<ClientOrders> through_tags = ReadOrdersThroughTags(rs, ctx);
+  ClientOrders all = through_tags ? std::move(*through_tags) : ReadOrdersFromRows(ctx);
+  ListedOrders listed;
+  listed.new_count = all.new_count;
+  listed.client_total = static_cast<int>(all.newest_first.size());
+  if (find.empty()) {
+    listed.newest_first = std::move(all.newest_first);
+  } else {
+    CBRecordset customer = dbf.OpenRecordset("customer");
+    listed.newest_first =
+        cart::SearchOrders(dbf, rs, customer, ctx.ClientCode, all.newest_first, find);
+    customer.DBClose();
+  }
+  rs.DBClose();
+  return listed;
+}
+
+// The lines of the orders at positions [start, end) of `newest_first`.
+std::vector<OrderLine> ReadLines(cart::RequestContext& ctx,
+                                 const std::vector<std::uint32_t>& newest_first, int start,
+                                 int end) {
+  CBRecordset rs = ctx.session.Database().OpenRecordset("orders.dbf");
   const std::string code(settings::TrimBlanks(ctx.ClientCode));  // as ColumnText gives it
   // The page's rows read in record order, together; shown newest first.
-  std::vector<std::uint32_t> rows(newest_first->begin() + page.start, newest_first->begin() + end);
+  std::vector<std::uint32_t> rows(newest_first.begin() + start, newest_first.begin() + end);
   std::vector<std::uint32_t> ascending = rows;
   std::sort(ascending.begin(), ascending.end());
   std::map<std::uint32_t, OrderLine> lines;
@@ -150,37 +199,23 @@ std::optional<OrderPage> ReadPageThroughTags(cart::RequestContext& ctx) {
     if (rs.Deleted() || ColumnText(rs, "code") != code) return;
     lines.emplace(static_cast<std::uint32_t>(engine::d4recNo(rs.DataHandle)), ReadLine(rs));
   });
-  for (std::uint32_t recno : rows) {
-    if (auto it = lines.find(recno); it != lines.end()) page.shown.push_back(std::move(it->second));
-  }
   rs.DBClose();
-  return page;
+  std::vector<OrderLine> shown;
+  for (std::uint32_t recno : rows) {
+    if (auto it = lines.find(recno); it != lines.end()) shown.push_back(std::move(it->second));
+  }
+  return shown;
 }
 
-// The page from the client's rows, read whole and sorted: for a process that cannot bring the
-// tags up to date.
-OrderPage ReadPageFromRows(cart::RequestContext& ctx) {
-  std::deque<OrderLine> orders;
-  CBRecordset rs = ctx.session.Database().OpenRecordset("select * from orders.dbf where code = " +
-                                                        QuoteText(ctx.ClientCode));
-  for (; !rs.Eof(); rs.MoveNext()) orders.push_back(ReadLine(rs));
-  rs.DBClose();
-  // Sorting positions instead of lines keeps their texts where they are.
-  std::vector<std::uint32_t> newest_first(orders.size());
-  std::iota(newest_first.begin(), newest_first.end(), std::uint32_t{0});
-  std::stable_sort(newest_first.begin(), newest_first.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return NewerFirst(orders[a], orders[b]);
-  });
-  OrderPage page;
-  page.total = static_cast<int>(orders.size());
-  page.new_count =
-      std::count_if(orders.begin(), orders.end(), [](const OrderLine& o) { return o.is_new; });
-  page.start = PageStart(page.total);
-  const int end = std::min(page.total, page.start + kOrdersPerPage);
-  for (int i = page.start; i < end; ++i) {
-    page.shown.push_back(orders[newest_first[static_cast<std::size_t>(i)]]);
+// The first position of the page the form field "Start" asks for: a multiple of the page
+// size below `total`, else the first page.
+int PageStart(int total) {
+  double requested = 0;
+  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
+      requested < total) {
+    return static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
   }
-  return page;
+  return 0;
 }
 
 void SendClientHeading(cart::RequestContext& ctx, std::string_view what) {
@@ -208,35 +243,82 @@ void SendWayBack(cart::RequestContext& ctx, bool to_list) {
   SendLine("</tr></table></center>");
 }
 
+// The search form of the list, and the export of the orders listed.
+void SendSearchAndExport(cart::RequestContext& ctx, std::string_view find, bool any_listed) {
+  SendLine("<p><table border=0 cellspacing=2 cellpadding=2><tr>");
+  SendLine("<td>" + ClientFormStart(ctx, {}, "LoadOrders") +
+           "<input type=text name=\"Find\" size=30 maxlength=" +
+           std::to_string(cart::kLongestOrderSearch) + " value=\"" +
+           gateway::EscapeHtmlAttribute(find) +
+           "\"> <input type=submit value=\"Search Orders\"></form></td>");
+  if (!find.empty()) {
+    SendLine("<td>" + ClientFormStart(ctx, {}, "LoadOrders") +
+             "<input type=submit value=\"Show All Orders\"></form></td>");
+  }
+  if (any_listed) {
+    SendLine("<td>" + ClientFormStart(ctx, {}, "LoadOrders") + HiddenField("Find", find) +
+             "<input type=submit name=\"Export\" value=\"" + std::string(kExportOrders) +
+             "\"> <input type=submit name=\"Export\" value=\"" + std::string(kExportItems) +
+             "\"></form></td>");
+  }
+  SendLine("</tr></table>");
+}
+
 void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
-  std::optional<OrderPage> through_tags = ReadPageThroughTags(ctx);
-  const OrderPage page = through_tags ? std::move(*through_tags) : ReadPageFromRows(ctx);
-  const int total = page.total;
-  const int start = page.start;
+  std::string find = SearchText();
+  std::string refusal;
+  if (find.size() > cart::kLongestOrderSearch) {
+    refusal = "The search text is longer than " + std::to_string(cart::kLongestOrderSearch) +
+              " characters; nothing was searched.";
+  }
+  const ListedOrders listed = ReadListedOrders(ctx, refusal.empty() ? find : std::string());
+  const int total = refusal.empty() ? static_cast<int>(listed.newest_first.size()) : 0;
+  const int start = PageStart(total);
   const int end = std::min(total, start + kOrdersPerPage);
-  const long new_count = page.new_count;
+  const long new_count = listed.new_count;
 
   ShowPageHeader(ctx);
   SendClientHeading(ctx, "Orders Of ");
   SendNotice(notice);
-  if (total == 0) {
+  SendNotice(refusal);
+  if (!refusal.empty()) find.clear();
+  if (listed.client_total == 0) {
     SendLine("<p>" + Wrapped("There are no orders for this client."));
     SendWayBack(ctx, false);
     ShowPageFooter(ctx);
     return;
   }
-  std::string summary = std::to_string(total) + (total == 1 ? " order, " : " orders, ") +
-                        std::to_string(new_count) + " new.";
+  SendSearchAndExport(ctx, find, total > 0 && refusal.empty());
+  if (!refusal.empty()) {
+    SendWayBack(ctx, false);
+    ShowPageFooter(ctx);
+    return;
+  }
+  const int client_total = listed.client_total;
+  std::string summary = std::to_string(client_total) +
+                        (client_total == 1 ? " order, " : " orders, ") + std::to_string(new_count) +
+                        " new.";
+  if (!find.empty()) {
+    summary += " " + std::to_string(total) + (total == 1 ? " order" : " orders") + " found for \"" +
+               EscapeHtmlText(find) + "\".";
+  }
+  if (total == 0) {
+    SendLine("<p>" + Wrapped(summary));
+    SendWayBack(ctx, false);
+    ShowPageFooter(ctx);
+    return;
+  }
   if (total > kOrdersPerPage) {
     summary += " Showing " + std::to_string(start + 1) + " to " + std::to_string(end) + ".";
   }
+  const std::vector<OrderLine> shown = ReadLines(ctx, listed.newest_first, start, end);
   SendLine("<p>" + Wrapped(summary + " Click an order number to see the order."));
   SendLine(ClientFormStart(ctx, {}, "LoadOrders"));
   SendLine("<table border=1 cellspacing=0 cellpadding=3>");
   SendLine("<tr><th>" + Wrapped("Order No") + "</th><th>" + Wrapped("Date") + "</th><th>" +
            Wrapped("Time") + "</th><th>" + Wrapped("Pay Method") + "</th><th>" + Wrapped("Total") +
            "</th><th>" + Wrapped("New") + "</th></tr>");
-  for (const OrderLine& o : page.shown) {
+  for (const OrderLine& o : shown) {
     std::string number = o.order_no.empty() ? Wrapped("(none)")
                                             : "<input type=submit name=\"OrderNo\" value=\"" +
                                                   gateway::EscapeHtmlAttribute(o.order_no) + "\">";
@@ -253,11 +335,13 @@ void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
     if (start > 0) {
       SendLine("<td>" + ClientFormStart(ctx, {}, "LoadOrders") +
                HiddenField("Start", std::to_string(start - kOrdersPerPage)) +
+               (find.empty() ? std::string() : HiddenField("Find", find)) +
                "<input type=submit value=\"Newer Orders\"></form></td>");
     }
     if (end < total) {
       SendLine("<td>" + ClientFormStart(ctx, {}, "LoadOrders") +
                HiddenField("Start", std::to_string(end)) +
+               (find.empty() ? std::string() : HiddenField("Find", find)) +
                "<input type=submit value=\"Older Orders\"></form></td>");
     }
     SendLine("</tr></table>");
@@ -373,9 +457,106 @@ void ShowOrder(cart::RequestContext& ctx, const std::string& order_no) {
 
   SendLine("<p>" + ClientFormStart(ctx, {}, "LoadOrders") + HiddenField("OrderNo", order_no) +
            "<input type=submit name=\"OrderAction\" value=\"" + std::string(kDeleteOrder) +
-           "\"></form>");
+           "\"> <input type=submit name=\"OrderAction\" value=\"" + std::string(kPrintOrder) +
+           "\" formtarget=\"_blank\"></form>");
   SendWayBack(ctx, true);
   ShowPageFooter(ctx);
+}
+
+// One order as a packing slip to print: a page of its own, without the editor's frame, with
+// the store's name and address, the order's number and date, the billing and shipping
+// addresses, the item lines and the totals. Leaves the order's New mark as it is.
+void ShowPackingSlip(cart::RequestContext& ctx, const std::string& order_no) {
+  engine::DBF& dbf = ctx.session.Database();
+  CBRecordset order = dbf.OpenRecordset(OrderQuery("orders.dbf", ctx, order_no));
+  if (order.Eof()) {
+    order.DBClose();
+    ShowOrderList(ctx, "Order " + order_no + " was not found; it may have been deleted.");
+    return;
+  }
+  auto text = [](std::string_view value) { return EscapeHtmlText(value); };
+  gateway::SendPlainHeader("Packing Slip " + text(order_no));
+  // The store: the client's own row.
+  CBRecordset store =
+      dbf.OpenRecordset("select * from client where code = " + QuoteText(ctx.ClientCode));
+  SendLine("<table width=\"100%\" border=0 cellpadding=4><tr><td valign=top>");
+  if (!store.Eof()) {
+    SendLine("<b>" + text(ColumnText(store, "Name")) + "</b><br>");
+    for (const char* column : {"Addr1", "Addr2"}) {
+      if (const std::string line = ColumnText(store, column); !line.empty()) {
+        SendLine(text(line) + "<br>");
+      }
+    }
+    std::string place = ColumnText(store, "City");
+    for (const char* column : {"State", "Zip"}) {
+      const std::string part = ColumnText(store, column);
+      if (!part.empty()) place += (place.empty() ? "" : " ") + part;
+    }
+    if (!place.empty()) SendLine(text(place) + "<br>");
+    if (const std::string phone = ColumnText(store, "Phone"); !phone.empty()) {
+      SendLine(text(phone) + "<br>");
+    }
+  }
+  store.DBClose();
+  const std::optional<engine::Date> date = ColumnDate(order, "orderdate");
+  SendLine("</td><td valign=top align=right><b>Packing Slip</b><br>Order " + text(order_no) +
+           "<br>" + (date ? DateText(*date) : std::string()) + " " +
+           text(ColumnText(order, "OrderTime")) + "</td></tr></table>");
+
+  // The addresses.
+  CBRecordset customer = dbf.OpenRecordset(OrderQuery("customer", ctx, order_no));
+  SendLine("<table width=\"100%\" border=0 cellpadding=4><tr>");
+  for (const char* side : {"B_", "S_"}) {
+    SendLine(std::string("<td valign=top width=\"50%\"><b>") +
+             (side[0] == 'B' ? "Bill To" : "Ship To") + "</b><br>");
+    if (!customer.Eof()) {
+      auto column = [&](std::string_view name) {
+        return ColumnText(customer, std::string(side) + std::string(name));
+      };
+      std::vector<std::string> lines = {
+          column("FName") + " " + column("LName"),
+          column("Company"),
+          column("Addr"),
+          column("Addr2"),
+          column("City") + " " + column("State") + " " + column("Zip"),
+          column("Country"),
+          column("Phone"),
+          column("Email")};
+      for (std::string& line : lines) {
+        const std::string trimmed(settings::TrimBlanks(line));
+        if (!trimmed.empty()) SendLine(text(trimmed) + "<br>");
+      }
+    }
+    SendLine("</td>");
+  }
+  SendLine("</tr></table>");
+  customer.DBClose();
+
+  // The item lines and the totals.
+  CBRecordset items = dbf.OpenRecordset(OrderQuery("orditems", ctx, order_no));
+  SendLine(
+      "<table width=\"100%\" border=1 cellspacing=0 cellpadding=4><tr><th>Qty</th>"
+      "<th>Part No</th><th>Item</th><th>Options</th><th>Price</th></tr>");
+  for (; !items.Eof(); items.MoveNext()) {
+    SendLine("<tr><td align=right>" + text(ColumnText(items, "Qty")) + "</td><td>" +
+             text(ColumnText(items, "PartNo")) + "&nbsp;</td><td>" +
+             text(ColumnText(items, "Item")) + "&nbsp;</td><td>" + text(ColumnText(items, "opt")) +
+             "&nbsp;</td><td align=right>" + text(MoneyText(items, "Price")) + "</td></tr>");
+  }
+  items.DBClose();
+  for (const auto& [label, column] : {std::pair{"Sub Total", "SubTotal"},
+                                      {"Shipping", "Shipping"},
+                                      {"Tax", "Tax"},
+                                      {"Total", "Total"}}) {
+    SendLine("<tr><td colspan=4 align=right><b>" + std::string(label) +
+             "</b></td><td align=right>" + text(MoneyText(order, column)) + "</td></tr>");
+  }
+  SendLine("</table>");
+  if (const std::string ship_type = ColumnText(order, "ShipType"); !ship_type.empty()) {
+    SendLine("<p>Shipping: " + text(ship_type));
+  }
+  order.DBClose();
+  gateway::SendPlainFooter();
 }
 
 void ConfirmOrderDeletion(cart::RequestContext& ctx, const std::string& order_no) {
@@ -427,6 +608,7 @@ void DeleteOrder(cart::RequestContext& ctx, const std::string& order_no) {
   dbf.Execute(DeleteStatement("orditems", ctx, order_no));
   dbf.Execute(DeleteStatement("customer", ctx, order_no));
   settings::LogActivity("Deleted order " + order_no + " of client " + ctx.ClientCode);
+  cart::LogChange(ctx.ClientCode, "orders deleted: 1 (" + order_no + ")");
   ShowOrderList(ctx, "Order " + order_no + " deleted.");
 }
 
@@ -440,10 +622,22 @@ void ShowOrderBrowser(cart::RequestContext& ctx) {
   }
   const std::string order_no(settings::TrimBlanks(gateway::GetFormField("OrderNo")));
   const std::string action(settings::TrimBlanks(gateway::GetFormField("OrderAction")));
-  if (order_no.empty()) {
+  const std::string export_choice(settings::TrimBlanks(gateway::GetFormField("Export")));
+  const bool export_orders = platform::EqualsIgnoringCase(export_choice, kExportOrders);
+  const bool export_items = platform::EqualsIgnoringCase(export_choice, kExportItems);
+  if ((export_orders || export_items) && SearchText().size() <= cart::kLongestOrderSearch) {
+    const ListedOrders listed = ReadListedOrders(ctx, SearchText());
+    if (export_orders) {
+      SendOrdersCsv(ctx, listed.newest_first);
+    } else {
+      SendItemLinesCsv(ctx, listed.newest_first);
+    }
+  } else if (order_no.empty()) {
     ShowOrderList(ctx, {});
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrderNow)) {
     DeleteOrder(ctx, order_no);
+  } else if (platform::EqualsIgnoringCase(action, kPrintOrder)) {
+    ShowPackingSlip(ctx, order_no);
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrder)) {
     ConfirmOrderDeletion(ctx, order_no);
   } else {

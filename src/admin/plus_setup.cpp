@@ -16,6 +16,7 @@
 #include "admin/maintenance_support.h"
 #include "admin/page_frame.h"
 #include "admin/passwords.h"
+#include "cart/change_log.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "gateway/form.h"
@@ -142,11 +143,13 @@ void SavePlusSetup(cart::RequestContext& ctx) {
       rs.Fields("Active", engine::Value::Boolean(active));
       rs.Update();
       ++changed;
+      cart::LogChange(code, active ? "add-ons switched on" : "add-ons switched off");
     } else if (ColumnFlag(rs, "Active") != active) {
       rs.Edit();
       rs.Fields("Active", engine::Value::Boolean(active));
       rs.Update();
       ++changed;
+      cart::LogChange(code, active ? "add-ons switched on" : "add-ons switched off");
     }
     rs.DBClose();
   }

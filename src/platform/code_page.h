@@ -27,6 +27,10 @@ inline bool ContainsIgnoringCase(std::string_view text, std::string_view find) {
   return FindIgnoringCase(text, find) != std::string_view::npos;
 }
 
+// `text` (Windows-1252) in UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D,
+// 0x8F, 0x90, 0x9D) become the control characters of the same number, as Windows converts them.
+std::string Windows1252ToUtf8(std::string_view text);
+
 }  // namespace tvr::platform
 
 #endif  // TVR_PLATFORM_CODE_PAGE_H_

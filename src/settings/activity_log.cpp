@@ -120,4 +120,36 @@ void LogActivity(std::string_view line) {
   }
 }
 
+namespace {
+
+constexpr std::string_view kChangeMark = "Change | ";
+constexpr std::string_view kChangeSeparator = " | ";
+
+std::string ChangePart(std::string_view text) {
+  std::string part;
+  for (char c : text) part += (c == '|' || c == '\r' || c == '\n') ? ' ' : c;
+  return part;
+}
+
+}  // namespace
+
+std::string ChangeEntry(std::string_view remote_address, std::string_view client_code,
+                        std::string_view what) {
+  const std::string client = ChangePart(client_code);
+  return std::string(kChangeMark) + ChangePart(remote_address) + std::string(kChangeSeparator) +
+         (client.empty() ? "-" : client) + std::string(kChangeSeparator) + ChangePart(what);
+}
+
+std::string ChangeEntryClient(std::string_view log_line) {
+  // "YYYY-MM-DD HH:MM:SS  " comes first.
+  const std::size_t mark = log_line.find(kChangeMark);
+  if (mark != 21) return {};
+  std::string_view rest = log_line.substr(mark + kChangeMark.size());
+  const std::size_t address_end = rest.find(kChangeSeparator);
+  if (address_end == std::string_view::npos) return {};
+  rest.remove_prefix(address_end + kChangeSeparator.size());
+  const std::string_view client = rest.substr(0, rest.find(kChangeSeparator));
+  return client == "-" ? std::string() : std::string(client);
+}
+
 }  // namespace tvr::settings

@@ -42,6 +42,16 @@ std::string StoredLogSettingsProblem(bool activity);
 // failure type only; anything else, such as running out of memory, goes on to the caller).
 void LogActivity(std::string_view line);
 
+// The change lines of the activity log: beside its other messages, one line per change made
+// through the pages, "Change | " + remote address + " | " + client code ("-" for a change of
+// the whole system) + " | " + what changed. "|" and line breaks inside the parts become blanks,
+// so that the parts can be told apart again.
+std::string ChangeEntry(std::string_view remote_address, std::string_view client_code,
+                        std::string_view what);
+// The client code of a change line of the log as written (time stamp first); "" for any other
+// line and for a change of the whole system.
+std::string ChangeEntryClient(std::string_view log_line);
+
 }  // namespace tvr::settings
 
 #endif  // TVR_SETTINGS_ACTIVITY_LOG_H_

@@ -203,3 +203,38 @@ TEST_F(OrderBrowserTest, RefusesEveryRequestWithoutTheClientsPassword) {
 
 }  // namespace
 }  // namespace tvr::admin::testing
+
+namespace tvr::admin::testing {
+namespace {
+
+TEST_F(OrderBrowserTest, PrintsAnOrderAsAPackingSlipWithEveryValueEscaped) {
+  Post("/LoadTab", {{"Client", "ACME"},
+                    {"ClientPassword", Encoded("acme1")},
+                    {"SaveTab", "General"},
+                    {"TabName", "General"},
+                    {"Action", "Save General Tab"},
+                    {"Name", "Hats & <Caps>"},
+                    {"Addr1", "1 Main Street"},
+                    {"City", "Portland"},
+                    {"State", "OR"},
+                    {"Zip", "97205"}});
+  const std::string page = Show("001000", "Printable Packing Slip");
+  EXPECT_TRUE(Has(page, "<TITLE>Packing Slip 001000</TITLE>")) << page;
+  EXPECT_FALSE(Has(page, "Back To Client Editor"));  // no editor frame
+  for (const char* part : {"<b>Hats &amp; &lt;Caps&gt;</b>", "1 Main Street", "Portland OR 97205",
+                           "Order 001000", "01/10/2025", "Ann \"A\"", "Bergen", "Oslo",
+                           "Widget &lt;large&gt;", "Gadget &amp; co", "12.50"}) {
+    EXPECT_TRUE(Has(page, part)) << part << "\n" << page;
+  }
+  EXPECT_FALSE(Has(page, "Other order"));
+  EXPECT_FALSE(Has(page, "Bob"));
+  // Printing leaves the order new; another client's order, or none, is not printed.
+  EXPECT_TRUE(Has(OrdersPost("ACME", "acme1"), "4 orders, 2 new."));
+  EXPECT_TRUE(Has(Show("123456", "Printable Packing Slip"), "Order 123456 was not found"));
+  EXPECT_FALSE(Has(OrdersPost("BETA", "beta1",
+                              {{"OrderNo", "001000"}, {"OrderAction", "Printable Packing Slip"}}),
+                   "Widget"));
+}
+
+}  // namespace
+}  // namespace tvr::admin::testing

@@ -41,3 +41,25 @@ TEST(CodePage, ComparisonAndSearchIgnoreCase) {
 
 }  // namespace
 }  // namespace tvr::platform
+
+namespace tvr::platform {
+namespace {
+
+TEST(CodePage, Windows1252ConvertsToUtf8) {
+  const struct {
+    std::string from, to;
+  } cases[] = {
+      {"plain, \"ASCII\"\r\n", "plain, \"ASCII\"\r\n"},
+      {std::string("\0", 1), std::string("\0", 1)},
+      {"\x80", "\xE2\x82\xAC"},                                              // euro sign
+      {"\x99", "\xE2\x84\xA2"},                                              // trade mark
+      {"\x9F", "\xC5\xB8"},                                                  // Y with diaeresis
+      {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"},  // undefined bytes
+      {"\xA0", "\xC2\xA0"},
+      {"Zo\xEB \xFF", "Zo\xC3\xAB \xC3\xBF"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Windows1252ToUtf8(c.from), c.to) << c.from;
+}
+
+}  // namespace
+}  // namespace tvr::platform

@@ -297,6 +297,34 @@ void DropPendingChange(DATA4& data) noexcept {
   }
 }
 
+std::string FormatNumberField(double value, const FieldDesc& field) {
+  if (!std::isfinite(value)) {
+    throw Failure(err::kOverflow,
+                  "Overflow: the column " + field.name + " cannot hold that number");
+  }
+  char buffer[64];
+  int decimals = (field.type == 'N' || field.type == 'F') ? field.decimals : 0;
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  std::string text = buffer;
+  if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
+  if (text.size() > field.length) {
+    throw Failure(err::kOverflow, "Overflow: " + text + " does not fit the column " + field.name +
+                                      " (" + std::to_string(field.length) + " characters)");
+  }
+  return text;
+}
+
+void CheckMemoText(std::string_view text) {
+  if (text.size() > dbf::kMaxMemoLength) {
+    throw Failure(err::kOutOfMemory, "A memo text of " + std::to_string(text.size()) +
+                                         " bytes is longer than a memo may hold");
+  }
+  if (text.find(dbf::kMemoEnd) != std::string_view::npos) {
+    throw Failure(err::kInvalidCall,
+                  "A memo text may not hold the character 0x1A, which ends a memo in the file");
+  }
+}
+
 }  // namespace engine_internal
 
 namespace {
@@ -373,23 +401,6 @@ int StepTagWalk(DATA4& data, long step) {
   data.tag_pos = static_cast<std::size_t>(target);
   GoToWalkRow(data, data.tag_pos, step > 0);
   return kStatusSuccess;
-}
-
-std::string FormatNumberField(double value, const FieldDesc& field) {
-  if (!std::isfinite(value)) {
-    throw Failure(err::kOverflow,
-                  "Overflow: the column " + field.name + " cannot hold that number");
-  }
-  char buffer[64];
-  int decimals = (field.type == 'N' || field.type == 'F') ? field.decimals : 0;
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  std::string text = buffer;
-  if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
-  if (text.size() > field.length) {
-    throw Failure(err::kOverflow, "Overflow: " + text + " does not fit the column " + field.name +
-                                      " (" + std::to_string(field.length) + " characters)");
-  }
-  return text;
 }
 
 MemoSlot& SlotOf(FIELD4* field) {
@@ -967,7 +978,7 @@ void f4assignNVB(FIELD4* field, const char* text, unsigned len) {
 
 void f4assignDouble(FIELD4* field, double value) {
   if (field == nullptr || !IsOpen(field->data)) return;
-  std::string text = FormatNumberField(value, field->desc);
+  std::string text = engine_internal::FormatNumberField(value, field->desc);
   if (field->desc.type == 'N' || field->desc.type == 'F') {
     text.insert(0, field->desc.length - text.size(), ' ');
   }
@@ -985,14 +996,7 @@ int f4memoAssignN(FIELD4* field, const char* text, unsigned len) {
     return kStatusSuccess;
   }
   std::string value(text ? text : "", text ? len : 0);
-  if (value.size() > dbf::kMaxMemoLength) {
-    throw Failure(err::kOutOfMemory, "A memo text of " + std::to_string(value.size()) +
-                                         " bytes is longer than a memo may hold");
-  }
-  if (value.find(dbf::kMemoEnd) != std::string::npos) {
-    throw Failure(err::kInvalidCall,
-                  "A memo text may not hold the character 0x1A, which ends a memo in the file");
-  }
+  engine_internal::CheckMemoText(value);
   SlotOf(field) = MemoSlot{true, !field->data->appending, std::move(value)};
   return kStatusSuccess;
 }

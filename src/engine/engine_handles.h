@@ -201,6 +201,13 @@ const char* ReadListBatch(DATA4& data, ListBatch& batch, const std::vector<std::
 // read ahead, which stays valid otherwise.
 void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes);
 
+// Values as a column stores them. FormatNumberField: the text of `value` with the column's
+// decimals, no blanks; Failure 6 when it is not finite or wider than the column.
+// CheckMemoText: Failure 7 when `text` is longer than a memo may hold, 5 when it holds the
+// byte that ends a memo in the file.
+std::string FormatNumberField(double value, const FieldDesc& field);
+void CheckMemoText(std::string_view text);
+
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
 // Calls `use` with each tag opened, after bringing every tag up to date: one that lags behind
 // rows appended since its stamp takes them in; one that is missing, marked dirty, stamped

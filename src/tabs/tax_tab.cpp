@@ -30,11 +30,6 @@ constexpr std::array kTaxTypes{
 // Blank rows offered below the stored ones for new regions.
 constexpr int kEmptyTaxRows = 5;
 
-std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
-  const engine::Value& v = rs.Fields(column).Value;
-  return v.is_null() ? "" : v.ToText();
-}
-
 }  // namespace
 
 engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx) {
@@ -44,7 +39,7 @@ engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx) {
 
 void ShowTaxTab(cart::RequestContext& ctx) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  const std::string tax_type = TextOf(client, "taxtype");
+  const std::string tax_type = client.Text("taxtype");
   std::string types = "<b>Tax Type</b><br>";
   for (const TaxType& t : kTaxTypes) {
     types += "<input type=radio name=\"TaxType\" value=\"" + std::string(t.value) + "\"" +
@@ -54,7 +49,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
   SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td valign=top>");
   SendLine(Wrapped(types));
 
-  const std::string base = TextOf(client, "BaseTaxOn");
+  const std::string base = client.Text("BaseTaxOn");
   std::string settings = "Flat Tax Rate " + FieldWidget(client, "TaxRate", "10") + "<br>";
   settings += "Base Tax On <select name=\"BaseTaxOn\">";
   for (std::string_view choice : {"State", "Country"}) {
@@ -82,14 +77,14 @@ void ShowTaxTab(cart::RequestContext& ctx) {
   int n = 0;
   engine::CBRecordset rows = OpenTaxRows(ctx);
   for (; !rows.Eof(); rows.MoveNext()) {
-    const std::string state = TextOf(rows, "state");
+    const std::string state = rows.Text("state");
     if (state.empty()) continue;
     ++n;
     const std::string s = std::to_string(n);
-    const int state_width = rows.Fields("state").Size;
-    engine::Fields& rate = rows.Fields("taxrate");
-    const std::string rate_text = GeneralNumber(rate.Value.is_null() ? 0 : rate.Value.ToNumber());
-    const int rate_width = rate.Size;
+    const int state_width = rows.ColumnWidth("state");
+    const engine::Value rate = rows.Fields("taxrate").Value;
+    const std::string rate_text = GeneralNumber(rate.is_null() ? 0 : rate.ToNumber());
+    const int rate_width = rows.ColumnWidth("taxrate");
     const bool ship = rows.Fields("TaxShip").Value.ToBoolean();
     SendLine("<tr><td><input type=text size=20 name=\"State" + s + "\" value=\"" +
              gateway::EscapeHtmlAttribute(state) + "\" maxlength=\"" + std::to_string(state_width) +

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/blanks.h"
 #include "platform/failure.h"
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/dbf_format.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/dbf_format.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/tag_file_name.h"
 #include "platform/blanks.h"
 #include "platform/code_page.h"

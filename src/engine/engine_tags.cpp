@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/engine_handles.h"
-#include "engine/key_sorter.h"
-#include "engine/table_locks.h"
+#include "engine/internal/engine_handles.h"
+#include "engine/internal/key_sorter.h"
+#include "engine/internal/table_locks.h"
 #include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <map>
 
-#include "engine/dbf_format.h"
 #include "engine/engine.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/dbf_format.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "platform/file_system.h"

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "platform/failure.h"

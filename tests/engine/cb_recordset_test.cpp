@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "engine/engine.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/query_translator.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"

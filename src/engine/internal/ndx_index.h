@@ -5,8 +5,8 @@
 // The index reads its blocks from the file on every call and caches nothing between calls,
 // so several processes may use one file. Serialising them is the caller's business: the
 // engine takes the table's locks (docs/locking.md) around every read and change.
-#ifndef TVR_ENGINE_NDX_INDEX_H_
-#define TVR_ENGINE_NDX_INDEX_H_
+#ifndef TVR_ENGINE_INTERNAL_NDX_INDEX_H_
+#define TVR_ENGINE_INTERNAL_NDX_INDEX_H_
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/mapped_file.h"
+#include "engine/internal/mapped_file.h"
 #include "platform/file.h"
 
 namespace tvr::engine {
@@ -91,4 +91,4 @@ class NdxIndex {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_NDX_INDEX_H_
+#endif  // TVR_ENGINE_INTERNAL_NDX_INDEX_H_

@@ -18,8 +18,8 @@
 //
 // Lock order (never wait for an earlier lock while holding a later one):
 //   record lock -> append lock -> index lock.
-#ifndef TVR_ENGINE_TABLE_LOCKS_H_
-#define TVR_ENGINE_TABLE_LOCKS_H_
+#ifndef TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_
+#define TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_
 
 #include <cstdint>
 #include <set>
@@ -148,4 +148,4 @@ class RecordLockGuard {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_TABLE_LOCKS_H_
+#endif  // TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_

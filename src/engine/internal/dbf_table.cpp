@@ -1,4 +1,4 @@
-#include "engine/dbf_table.h"
+#include "engine/internal/dbf_table.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "engine/dbf_format.h"
+#include "engine/internal/dbf_format.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"

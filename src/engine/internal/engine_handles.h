@@ -1,7 +1,7 @@
 // What the engine's opaque handles (engine.h) are inside: the open tables with their current
 // row, their columns, index tags and queries. Only the engine's own files include this.
-#ifndef TVR_ENGINE_ENGINE_HANDLES_H_
-#define TVR_ENGINE_ENGINE_HANDLES_H_
+#ifndef TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_
+#define TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_
 
 #include <cstdint>
 #include <functional>
@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbf_table.h"
 #include "engine/engine.h"
-#include "engine/field_desc.h"
-#include "engine/filter.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/dbf_table.h"
+#include "engine/internal/field_desc.h"
+#include "engine/internal/filter.h"
+#include "engine/internal/ndx_index.h"
 
 namespace tvr::engine {
 
@@ -250,4 +250,4 @@ TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path,
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_ENGINE_HANDLES_H_
+#endif  // TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_

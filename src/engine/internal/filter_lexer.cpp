@@ -1,4 +1,4 @@
-#include "engine/filter_lexer.h"
+#include "engine/internal/filter_lexer.h"
 
 #include <string>
 

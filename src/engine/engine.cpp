@@ -757,14 +757,11 @@ int d4lock(DATA4* data, long recno) {
 
 int d4unlock(DATA4* data) {
   if (!IsOpen(data)) return kStatusFailed;
-  std::exception_ptr failure;
-  try {
-    Flush(*data);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  data->table->locks().UnlockAllRecords();
-  if (failure) std::rethrow_exception(failure);
+  // The locks go whether or not the row could be written.
+  TableLocks& locks = data->table->locks();
+  UnlockGuard records([&] { locks.UnlockAllRecords(); });
+  Flush(*data);
+  records.Unlock();
   return kStatusSuccess;
 }
 

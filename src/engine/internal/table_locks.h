@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 
@@ -90,6 +91,42 @@ class TableLocks {
   int append_depth_ = 0;
   int index_depth_ = 0;
   bool index_exclusive_ = false;
+};
+
+// Releases a lock the scope has taken, however the scope ends: `unlock` runs once, from
+// Unlock() or, when neither Unlock() nor Keep() was called, from the destructor.
+//
+//   locks.LockEveryRecord();
+//   UnlockGuard every_record([&] { locks.UnlockEveryRecord(); });
+//   ...                   // a failure here releases the lock on its way out
+//   every_record.Unlock();
+//
+// Unlock() lets a failure to unlock through. The destructor runs while a failure is already
+// on its way and swallows one (closing the table drops the lock anyway). Keep() is for a lock
+// the scope takes for its caller: released only when the scope fails.
+template <typename UnlockCall>
+class [[nodiscard]] UnlockGuard {
+ public:
+  explicit UnlockGuard(UnlockCall unlock) : unlock_(std::move(unlock)) {}
+  ~UnlockGuard() {
+    if (!held_) return;
+    try {
+      unlock_();
+    } catch (...) {  // a destructor must not throw; closing the table drops the lock anyway
+    }
+  }
+  UnlockGuard(const UnlockGuard&) = delete;
+  UnlockGuard& operator=(const UnlockGuard&) = delete;
+
+  void Unlock() {
+    held_ = false;
+    unlock_();
+  }
+  void Keep() { held_ = false; }
+
+ private:
+  UnlockCall unlock_;
+  bool held_ = true;
 };
 
 // Holds the append lock for a scope.

@@ -253,7 +253,7 @@ void Flush(DATA4& data) {
       // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
       // crash in between leaves a dirty tag, which the next open rebuilds.
       WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
-        for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
+        for (auto& index : indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
         table.WriteRecord(recno, merged.data());
         for (std::size_t t = 0; t < indexes.size(); ++t) {
           std::string old_key = KeyOf(*data.tags[t], disk.data());
@@ -328,8 +328,6 @@ void CheckMemoText(std::string_view text) {
 }  // namespace engine_internal
 
 namespace {
-
-constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 
 bool HasExtension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
 
@@ -548,7 +546,7 @@ TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info) {
   IndexLockGuard guard(table.locks(), true);
   // An empty tag stamped dirty first, so that a crash before it is filled leaves a tag the
   // next open rebuilds; then filled from the rows.
-  NdxIndex::Build(path, expression, key_length, {}, kDirtyStamp);
+  NdxIndex::Build(path, expression, key_length, {}, NdxIndex::kDirtyStamp);
   TAG4& tag = AddTag(*data, platform::LowerCase(info->name), path, expression);
   RebuildTag(*data, tag, CurrentCount(*data));
   data->tag_walk_valid = false;
@@ -803,7 +801,7 @@ int d4append(DATA4* data) {
                      table.WriteMemo(slot.loaded ? slot.text : std::string()));
     }
     if (indexes) {
-      for (auto& index : *indexes) index->WriteStamp(kDirtyStamp);
+      for (auto& index : *indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
     }
     // The record goes in flagged deleted, then the count, then its real flag: a reader that
     // follows the count, or one that reads to the end-of-file byte and skips deleted rows,

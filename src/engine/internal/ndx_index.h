@@ -51,7 +51,10 @@ class NdxIndex {
   int key_length() const { return key_length_; }
 
   // A 32-bit value the engine keeps in the header's unused bytes to tell whether the index
-  // still matches its table. Build writes it; these read and rewrite it alone.
+  // still matches its table: the table's record count when the tag last took in its rows, or
+  // kDirtyStamp while the tag is being changed (a tag found so was cut short and is rebuilt).
+  // Build writes it; these read and rewrite it alone.
+  static constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
   std::uint32_t ReadStamp() const;
   void WriteStamp(std::uint32_t stamp);
 

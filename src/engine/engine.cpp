@@ -205,33 +205,31 @@ std::optional<std::string> StoredMemo(DbfTable& table, const FieldDesc& field, c
   }
 }
 
-}  // namespace
+// The steps of Flush, in their order.
 
-void Flush(DATA4& data) {
-  if (!IsOpen(&data) || data.appending || data.eof || data.recno < 1) return;
-  if (data.record == data.original && !MemoChanged(data)) return;
-  DbfTable& table = *data.table;
-  table.locks().Writer();  // a process that may only read fails here, naming the file
-  const auto& fields = table.fields();
-  const std::uint32_t recno = data.recno;
-  RecordLockGuard record_lock(table.locks(), recno);
-  std::string disk(table.record_length(), '\0');
-  table.ReadHeldRecord(recno, disk.data());
-
-  // Only the columns this table changed go over what is on disk now, so that a peer's change
-  // of other columns of the row since it was read is kept.
+// The row to write: the bytes on disk now with only the columns this table changed put over
+// them (the deletion mark counts as one), so that a peer's change of other columns of the row
+// since it was read is kept. Memo pointers stay as on disk (StoreChangedMemos).
+std::string MergeChangedColumns(const DATA4& data, const std::string& disk) {
   std::string merged = disk;
   if (data.record[0] != data.original[0]) merged[0] = data.record[0];
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const FieldDesc& f = fields[i];
+  for (const FieldDesc& f : data.table->fields()) {
     if (f.type == 'M') continue;
     if (data.record.compare(f.offset, f.length, data.original, f.offset, f.length) != 0) {
       merged.replace(f.offset, f.length, data.record, f.offset, f.length);
     }
   }
+  return merged;
+}
+
+// Stores each memo text this table changed into the memo file and puts its pointer into
+// `merged`. A text equal to the one the row on disk points to keeps its blocks.
+void StoreChangedMemos(DATA4& data, const std::string& disk, std::string& merged) {
+  DbfTable& table = *data.table;
+  const auto& fields = table.fields();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDesc& f = fields[i];
-    MemoSlot& slot = data.memos[i];
+    const MemoSlot& slot = data.memos[i];
     if (f.type != 'M' || !slot.changed) continue;
     auto stored = StoredMemo(table, f, disk.data());
     if (stored && *stored == slot.text) continue;  // unchanged: keep its blocks
@@ -242,46 +240,71 @@ void Flush(DATA4& data) {
     }
     merged.replace(f.offset, f.length, pointer);
   }
+}
 
-  if (merged != disk) {
-    bool keys_change = std::any_of(data.tags.begin(), data.tags.end(), [&](const auto& tag) {
-      return KeyOf(*tag, merged.data()) != KeyOf(*tag, disk.data());
-    });
-    if (!keys_change) {
+// Writes `merged` over the row `recno` (which holds `disk`), moving its keys in the tags
+// when they change.
+void WriteRow(DATA4& data, std::uint32_t recno, const std::string& disk,
+              const std::string& merged) {
+  DbfTable& table = *data.table;
+  const bool keys_change = std::any_of(data.tags.begin(), data.tags.end(), [&](const auto& tag) {
+    return KeyOf(*tag, merged.data()) != KeyOf(*tag, disk.data());
+  });
+  if (!keys_change) {
+    table.WriteRecord(recno, merged.data());
+  } else {
+    // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
+    // crash in between leaves a dirty tag, which the next open rebuilds.
+    WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
+      for (auto& index : indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
       table.WriteRecord(recno, merged.data());
-    } else {
-      // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
-      // crash in between leaves a dirty tag, which the next open rebuilds.
-      WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
-        for (auto& index : indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
-        table.WriteRecord(recno, merged.data());
-        for (std::size_t t = 0; t < indexes.size(); ++t) {
-          std::string old_key = KeyOf(*data.tags[t], disk.data());
-          std::string new_key = KeyOf(*data.tags[t], merged.data());
-          if (old_key != new_key) {
-            indexes[t]->Remove(old_key, recno);
-            indexes[t]->Insert(new_key, recno);
-          }
-          indexes[t]->WriteStamp(count);
+      for (std::size_t t = 0; t < indexes.size(); ++t) {
+        std::string old_key = KeyOf(*data.tags[t], disk.data());
+        std::string new_key = KeyOf(*data.tags[t], merged.data());
+        if (old_key != new_key) {
+          indexes[t]->Remove(old_key, recno);
+          indexes[t]->Insert(new_key, recno);
         }
-      });
-    }
-    ++data.writes;
-    // What walks read ahead stays: only this row changed, and their copies of it take the
-    // bytes just written (rereading them after every write made a walk that changes each
-    // row it meets read its rows over and over).
-    KeepWrittenRow(data, recno, merged);
+        indexes[t]->WriteStamp(count);
+      }
+    });
   }
+  ++data.writes;
+  // What walks read ahead stays: only this row changed, and their copies of it take the
+  // bytes just written (rereading them after every write made a walk that changes each
+  // row it meets read its rows over and over).
+  KeepWrittenRow(data, recno, merged);
+}
+
+// The row as written becomes the current row as read: nothing of it is pending any more.
+void TakeWrittenRow(DATA4& data, const std::string& merged) {
   data.record = merged;
   data.original = merged;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    MemoSlot& slot = data.memos[i];
+  for (MemoSlot& slot : data.memos) {
     if (slot.changed) {
       slot.changed = false;  // the text stays loaded: it is what the row now holds
     } else {
       slot = MemoSlot{};
     }
   }
+}
+
+}  // namespace
+
+void Flush(DATA4& data) {
+  if (!IsOpen(&data) || data.appending || data.eof || data.recno < 1) return;
+  if (data.record == data.original && !MemoChanged(data)) return;
+  DbfTable& table = *data.table;
+  table.locks().Writer();  // a process that may only read fails here, naming the file
+  const std::uint32_t recno = data.recno;
+  RecordLockGuard record_lock(table.locks(), recno);
+  std::string disk(table.record_length(), '\0');
+  table.ReadHeldRecord(recno, disk.data());
+
+  std::string merged = MergeChangedColumns(data, disk);
+  StoreChangedMemos(data, disk, merged);
+  if (merged != disk) WriteRow(data, recno, disk, merged);
+  TakeWrittenRow(data, merged);
 }
 
 void DropPendingChange(DATA4& data) noexcept {

@@ -647,11 +647,17 @@ int d4close(DATA4* data) {
   return kStatusSuccess;
 }
 
-int d4top(DATA4* data) {
+namespace {
+
+// d4top (`first`) and d4bottom: the first or the last row, in the selected tag's order when a
+// tag is selected, else in record order. Rows are read ahead in the direction a walk from
+// there goes.
+int GoToEnd(DATA4* data, bool first) {
   if (!IsOpen(data)) return kStatusFailed;
   Flush(*data);
   DropReadAhead(*data);
   if (data->selected != nullptr) {
+    // Until the walk is built anew there is none, and no row is current.
     data->tag_walk_valid = false;
     data->eof = false;
     data->recno = 0;
@@ -663,44 +669,26 @@ int d4top(DATA4* data) {
       data->bof = true;
       return kStatusEof;
     }
-    GoToWalkRow(*data, 0, true);
+    if (!first) data->tag_pos = data->tag_walk.size() - 1;
+    GoToWalkRow(*data, data->tag_pos, first);
     return kStatusSuccess;
   }
-  std::uint32_t count = CurrentCount(*data);
+  const std::uint32_t count = CurrentCount(*data);
   if (count == 0) {
     SetEof(*data, 0);
     data->bof = true;
     return kStatusEof;
   }
-  Load(*data, 1, ReadAhead(*data, 1, true, count));
+  const std::uint32_t recno = first ? 1 : count;
+  Load(*data, recno, ReadAhead(*data, recno, first, count));
   return kStatusSuccess;
 }
 
-int d4bottom(DATA4* data) {
-  if (!IsOpen(data)) return kStatusFailed;
-  Flush(*data);
-  DropReadAhead(*data);
-  if (data->selected != nullptr) {
-    data->tag_walk = TagOrder(*data, "");
-    data->tag_walk_valid = true;
-    if (data->tag_walk.empty()) {
-      SetEof(*data, CurrentCount(*data));
-      data->bof = true;
-      return kStatusEof;
-    }
-    data->tag_pos = data->tag_walk.size() - 1;
-    GoTo(*data, data->tag_walk.back());
-    return kStatusSuccess;
-  }
-  std::uint32_t count = CurrentCount(*data);
-  if (count == 0) {
-    SetEof(*data, 0);
-    data->bof = true;
-    return kStatusEof;
-  }
-  Load(*data, count, ReadAhead(*data, count, false, count));
-  return kStatusSuccess;
-}
+}  // namespace
+
+int d4top(DATA4* data) { return GoToEnd(data, true); }
+
+int d4bottom(DATA4* data) { return GoToEnd(data, false); }
 
 int d4skip(DATA4* data, long count) {
   if (!IsOpen(data)) return kStatusFailed;

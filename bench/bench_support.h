@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "engine/dbf_format.h"
 #include "engine/engine.h"
+#include "engine/internal/dbf_format.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "bench_support.h"
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 #include "platform/file.h"
 
 using namespace tvr::engine;

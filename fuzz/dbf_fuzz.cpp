@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "engine/cb_recordset.h"
-#include "engine/dbf_table.h"
-#include "engine/dbt_memo.h"
 #include "engine/engine.h"
+#include "engine/internal/dbf_table.h"
+#include "engine/internal/dbt_memo.h"
 #include "fuzz_support.h"
 
 using tvr::Failure;

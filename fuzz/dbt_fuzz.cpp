@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbf_table.h"
 #include "engine/engine.h"
+#include "engine/internal/dbf_table.h"
 #include "fuzz_support.h"
 #include "platform/file.h"
 

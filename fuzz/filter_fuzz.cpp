@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/filter.h"
+#include "engine/internal/filter.h"
 #include "fuzz_support.h"
 #include "platform/code_page.h"
 #include "sample_columns.h"

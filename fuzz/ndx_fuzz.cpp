@@ -25,7 +25,7 @@
 
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 #include "engine/query_translator.h"
 #include "fuzz_support.h"
 #include "platform/file.h"

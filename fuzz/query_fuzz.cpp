@@ -24,7 +24,7 @@
 
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
-#include "engine/filter.h"
+#include "engine/internal/filter.h"
 #include "engine/query_text.h"
 #include "engine/query_translator.h"
 #include "fuzz_support.h"

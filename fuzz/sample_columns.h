@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/field_desc.h"
+#include "engine/internal/field_desc.h"
 
 namespace tvr::fuzz {
 

@@ -28,11 +28,6 @@ using gateway::EscapeHtmlText;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
-std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
-  if (rs.Eof()) return {};
-  const engine::Value& v = rs.Fields(column).Value;
-  return v.is_null() ? "" : v.ToText();
-}
 
 // 9 tabs when the client's plus row exists and is active, else 8 (no "Tulvar+").
 std::size_t TabCount(cart::RequestContext& ctx) {
@@ -76,7 +71,7 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   const std::string notice = CountNewOrders(ctx);
   SendLine("<center>");
   SendLine("<font color=#000080>" + std::string(tabs::kFontOpen) + "<b>Current Client: " +
-           EscapeHtmlText(TextOf(ctx.session.ClientRS(), "code")) + "</b>" + "</font>" + "</font>");
+           EscapeHtmlText(ctx.session.ClientRS().Text("code")) + "</b>" + "</font>" + "</font>");
   if (!notice.empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");
   }
@@ -129,10 +124,10 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
   SendLine("</table></form><table border=0 cellspacing=2 cellpadding=2>");
 
   engine::CBRecordset& client = ctx.session.ClientRS();
-  const std::string domain = TextOf(client, "SecDomain");
+  const std::string domain = client.Text("SecDomain");
   const std::string target =
       domain.empty() ? gateway::Request().CGI_ServerName + gateway::Request().CGI_ScriptName
-                     : domain + TextOf(client, "SecCGIDir") + ctx.ScriptFile;
+                     : domain + client.Text("SecCGIDir") + ctx.ScriptFile;
   const std::string hidden_fields[] = {
       "   <input type=hidden name=\"Action\" value=\"LoadOrders\">",
       "   " + HiddenField("Client", ctx.ClientCode),

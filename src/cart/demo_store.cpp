@@ -360,7 +360,7 @@ DemoStore LayDownDemoStore(const DemoStoreOptions& options) {
 
   // Every row the file holds, those marked deleted too.
   engine::CBRecordset clients = dbf.OpenRecordset("client");
-  const bool empty = engine::d4recCountDo(clients.DataHandle) == 0;
+  const bool empty = clients.TableRecordCount() == 0;
   clients.DBClose();
   if (empty) {
     AddClientRecord(dbf, options);

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/blanks.h"
 #include "platform/failure.h"
 
@@ -89,7 +89,7 @@ void CBRecordset::Release(bool quietly) {
 
 std::int32_t CBRecordset::Bookmark() { return static_cast<std::int32_t>(d4recNo(DataHandle)); }
 
-void CBRecordset::Bookmark(std::int32_t recno) { d4go(DataHandle, recno); }
+void CBRecordset::Bookmark(std::int32_t recno) { LastStatus = Status(d4go(DataHandle, recno)); }
 
 FIELD4* CBRecordset::FieldOrFail(std::string_view name) {
   std::string z(name);
@@ -199,6 +199,43 @@ void CBRecordset::Fields(std::string_view name, const tvr::engine::Value& value)
   }
 }
 
+std::string CBRecordset::Text(std::string_view name) {
+  if (Eof()) return {};
+  const tvr::engine::Value& value = Fields(name).Value;
+  return value.is_null() ? std::string() : value.ToText();
+}
+
+char CBRecordset::ColumnType(std::string_view name) {
+  return static_cast<char>(f4type(FieldOrFail(name)));
+}
+
+int CBRecordset::ColumnWidth(std::string_view name) {
+  return static_cast<int>(f4len_v(FieldOrFail(name)));
+}
+
+void CBRecordset::CheckFits(std::string_view name, const tvr::engine::Value& value) {
+  FIELD4* field = FieldOrFail(name);
+  // The same conversions as Fields(name, value), without the assignment.
+  switch (field->desc.type) {
+    case 'D':
+      if (!IsBlankDate(value)) value.ToDate();
+      break;
+    case 'F':
+    case 'N':
+      engine_internal::FormatNumberField(value.ToNumber(), field->desc);
+      break;
+    case 'M':
+      engine_internal::CheckMemoText(value.ToText());
+      break;
+    case 'L':
+      value.ToBoolean();
+      break;
+    default:
+      value.ToText();
+      break;
+  }
+}
+
 void CBRecordset::MoveFirst() {
   LastStatus = Status(QueryHandle ? relate4top(QueryHandle) : d4top(DataHandle));
 }
@@ -241,6 +278,10 @@ std::int32_t CBRecordset::RecordCount() {
   CachedCount = count;
   CountValid = true;
   return count;
+}
+
+std::int32_t CBRecordset::TableRecordCount() {
+  return static_cast<std::int32_t>(d4recCountDo(DataHandle));
 }
 
 void CBRecordset::AddNew() {

@@ -62,7 +62,8 @@ class CBRecordset {
   bool CountValid = false;         // CachedCount holds the query's count
   std::int32_t CachedCount = 0;
 
-  // The current record number of the table / go to that record (status not kept).
+  // The current record number of the table / go to that record (Eof afterwards tells whether
+  // the record exists, so the column calls read the row gone to).
   std::int32_t Bookmark();
   void Bookmark(std::int32_t recno);
 
@@ -79,6 +80,23 @@ class CBRecordset {
   // M the text, L "T" when the value converts to true else "F" (null is false), C the text
   // (cut or padded to the column width).
   void Fields(std::string_view name, const tvr::engine::Value& value);
+
+  // The column calls of the pages. Each throws 91 when the table has no such column (or is
+  // not open).
+  // The current row's value of the column as text (Fields(name).Value.ToText()): "" when
+  // the value is null, and "" without looking the column up when the recordset stands on no
+  // row (Eof).
+  std::string Text(std::string_view name);
+  // The column's dBASE type letter: 'C', 'N', 'F', 'D', 'L' or 'M'.
+  char ColumnType(std::string_view name);
+  // The column's width in the row, in bytes (10 for a memo column).
+  int ColumnWidth(std::string_view name);
+  // Throws what storing `value` into the column (Fields(name, value)) would throw, storing
+  // nothing: 6 for a number that is not finite or wider than the column, 13 (or 94 for null)
+  // for a value that does not convert to the column's type, 7 for a memo text beyond the
+  // 16 MB limit, 5 for a memo text holding the byte 0x1A that ends a memo in the file. A text
+  // longer than a character column is not refused: the column keeps what fits.
+  void CheckFits(std::string_view name, const tvr::engine::Value& value);
 
   // Through the query when QueryHandle is not 0, else through the table.
   void MoveFirst();
@@ -97,6 +115,8 @@ class CBRecordset {
   // The number of rows of the query (counted once, then cached until an append), or of the
   // table when there is no query (rows marked deleted included).
   std::int32_t RecordCount();
+  // The number of rows the table's file holds, those marked deleted too, whatever the query.
+  std::int32_t TableRecordCount();
   void LoadField(std::string_view name);
 
   void AddNew();

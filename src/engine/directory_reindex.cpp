@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "engine/engine.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/dbf_format.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/dbf_format.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/tag_file_name.h"
 #include "platform/blanks.h"
 #include "platform/code_page.h"
@@ -205,33 +205,31 @@ std::optional<std::string> StoredMemo(DbfTable& table, const FieldDesc& field, c
   }
 }
 
-}  // namespace
+// The steps of Flush, in their order.
 
-void Flush(DATA4& data) {
-  if (!IsOpen(&data) || data.appending || data.eof || data.recno < 1) return;
-  if (data.record == data.original && !MemoChanged(data)) return;
-  DbfTable& table = *data.table;
-  table.locks().Writer();  // a process that may only read fails here, naming the file
-  const auto& fields = table.fields();
-  const std::uint32_t recno = data.recno;
-  RecordLockGuard record_lock(table.locks(), recno);
-  std::string disk(table.record_length(), '\0');
-  table.ReadHeldRecord(recno, disk.data());
-
-  // Only the columns this table changed go over what is on disk now, so that a peer's change
-  // of other columns of the row since it was read is kept.
+// The row to write: the bytes on disk now with only the columns this table changed put over
+// them (the deletion mark counts as one), so that a peer's change of other columns of the row
+// since it was read is kept. Memo pointers stay as on disk (StoreChangedMemos).
+std::string MergeChangedColumns(const DATA4& data, const std::string& disk) {
   std::string merged = disk;
   if (data.record[0] != data.original[0]) merged[0] = data.record[0];
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    const FieldDesc& f = fields[i];
+  for (const FieldDesc& f : data.table->fields()) {
     if (f.type == 'M') continue;
     if (data.record.compare(f.offset, f.length, data.original, f.offset, f.length) != 0) {
       merged.replace(f.offset, f.length, data.record, f.offset, f.length);
     }
   }
+  return merged;
+}
+
+// Stores each memo text this table changed into the memo file and puts its pointer into
+// `merged`. A text equal to the one the row on disk points to keeps its blocks.
+void StoreChangedMemos(DATA4& data, const std::string& disk, std::string& merged) {
+  DbfTable& table = *data.table;
+  const auto& fields = table.fields();
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldDesc& f = fields[i];
-    MemoSlot& slot = data.memos[i];
+    const MemoSlot& slot = data.memos[i];
     if (f.type != 'M' || !slot.changed) continue;
     auto stored = StoredMemo(table, f, disk.data());
     if (stored && *stored == slot.text) continue;  // unchanged: keep its blocks
@@ -242,46 +240,71 @@ void Flush(DATA4& data) {
     }
     merged.replace(f.offset, f.length, pointer);
   }
+}
 
-  if (merged != disk) {
-    bool keys_change = std::any_of(data.tags.begin(), data.tags.end(), [&](const auto& tag) {
-      return KeyOf(*tag, merged.data()) != KeyOf(*tag, disk.data());
-    });
-    if (!keys_change) {
+// Writes `merged` over the row `recno` (which holds `disk`), moving its keys in the tags
+// when they change.
+void WriteRow(DATA4& data, std::uint32_t recno, const std::string& disk,
+              const std::string& merged) {
+  DbfTable& table = *data.table;
+  const bool keys_change = std::any_of(data.tags.begin(), data.tags.end(), [&](const auto& tag) {
+    return KeyOf(*tag, merged.data()) != KeyOf(*tag, disk.data());
+  });
+  if (!keys_change) {
+    table.WriteRecord(recno, merged.data());
+  } else {
+    // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
+    // crash in between leaves a dirty tag, which the next open rebuilds.
+    WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
+      for (auto& index : indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
       table.WriteRecord(recno, merged.data());
-    } else {
-      // Mark the tags dirty, write the row, move its keys, stamp the tags with the count: a
-      // crash in between leaves a dirty tag, which the next open rebuilds.
-      WithFreshTags(data, true, [&](TagFiles& indexes, std::uint32_t count) {
-        for (auto& index : indexes) index->WriteStamp(0xFFFFFFFFu);
-        table.WriteRecord(recno, merged.data());
-        for (std::size_t t = 0; t < indexes.size(); ++t) {
-          std::string old_key = KeyOf(*data.tags[t], disk.data());
-          std::string new_key = KeyOf(*data.tags[t], merged.data());
-          if (old_key != new_key) {
-            indexes[t]->Remove(old_key, recno);
-            indexes[t]->Insert(new_key, recno);
-          }
-          indexes[t]->WriteStamp(count);
+      for (std::size_t t = 0; t < indexes.size(); ++t) {
+        std::string old_key = KeyOf(*data.tags[t], disk.data());
+        std::string new_key = KeyOf(*data.tags[t], merged.data());
+        if (old_key != new_key) {
+          indexes[t]->Remove(old_key, recno);
+          indexes[t]->Insert(new_key, recno);
         }
-      });
-    }
-    ++data.writes;
-    // What walks read ahead stays: only this row changed, and their copies of it take the
-    // bytes just written (rereading them after every write made a walk that changes each
-    // row it meets read its rows over and over).
-    KeepWrittenRow(data, recno, merged);
+        indexes[t]->WriteStamp(count);
+      }
+    });
   }
+  ++data.writes;
+  // What walks read ahead stays: only this row changed, and their copies of it take the
+  // bytes just written (rereading them after every write made a walk that changes each
+  // row it meets read its rows over and over).
+  KeepWrittenRow(data, recno, merged);
+}
+
+// The row as written becomes the current row as read: nothing of it is pending any more.
+void TakeWrittenRow(DATA4& data, const std::string& merged) {
   data.record = merged;
   data.original = merged;
-  for (std::size_t i = 0; i < fields.size(); ++i) {
-    MemoSlot& slot = data.memos[i];
+  for (MemoSlot& slot : data.memos) {
     if (slot.changed) {
       slot.changed = false;  // the text stays loaded: it is what the row now holds
     } else {
       slot = MemoSlot{};
     }
   }
+}
+
+}  // namespace
+
+void Flush(DATA4& data) {
+  if (!IsOpen(&data) || data.appending || data.eof || data.recno < 1) return;
+  if (data.record == data.original && !MemoChanged(data)) return;
+  DbfTable& table = *data.table;
+  table.locks().Writer();  // a process that may only read fails here, naming the file
+  const std::uint32_t recno = data.recno;
+  RecordLockGuard record_lock(table.locks(), recno);
+  std::string disk(table.record_length(), '\0');
+  table.ReadHeldRecord(recno, disk.data());
+
+  std::string merged = MergeChangedColumns(data, disk);
+  StoreChangedMemos(data, disk, merged);
+  if (merged != disk) WriteRow(data, recno, disk, merged);
+  TakeWrittenRow(data, merged);
 }
 
 void DropPendingChange(DATA4& data) noexcept {
@@ -297,11 +320,37 @@ void DropPendingChange(DATA4& data) noexcept {
   }
 }
 
+std::string FormatNumberField(double value, const FieldDesc& field) {
+  if (!std::isfinite(value)) {
+    throw Failure(err::kOverflow,
+                  "Overflow: the column " + field.name + " cannot hold that number");
+  }
+  char buffer[64];
+  int decimals = (field.type == 'N' || field.type == 'F') ? field.decimals : 0;
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  std::string text = buffer;
+  if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
+  if (text.size() > field.length) {
+    throw Failure(err::kOverflow, "Overflow: " + text + " does not fit the column " + field.name +
+                                      " (" + std::to_string(field.length) + " characters)");
+  }
+  return text;
+}
+
+void CheckMemoText(std::string_view text) {
+  if (text.size() > dbf::kMaxMemoLength) {
+    throw Failure(err::kOutOfMemory, "A memo text of " + std::to_string(text.size()) +
+                                         " bytes is longer than a memo may hold");
+  }
+  if (text.find(dbf::kMemoEnd) != std::string_view::npos) {
+    throw Failure(err::kInvalidCall,
+                  "A memo text may not hold the character 0x1A, which ends a memo in the file");
+  }
+}
+
 }  // namespace engine_internal
 
 namespace {
-
-constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 
 bool HasExtension(const std::string& path) { return std::filesystem::path(path).has_extension(); }
 
@@ -373,23 +422,6 @@ int StepTagWalk(DATA4& data, long step) {
   data.tag_pos = static_cast<std::size_t>(target);
   GoToWalkRow(data, data.tag_pos, step > 0);
   return kStatusSuccess;
-}
-
-std::string FormatNumberField(double value, const FieldDesc& field) {
-  if (!std::isfinite(value)) {
-    throw Failure(err::kOverflow,
-                  "Overflow: the column " + field.name + " cannot hold that number");
-  }
-  char buffer[64];
-  int decimals = (field.type == 'N' || field.type == 'F') ? field.decimals : 0;
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  std::string text = buffer;
-  if (text.find_first_not_of("-0.") == std::string::npos && text[0] == '-') text.erase(0, 1);
-  if (text.size() > field.length) {
-    throw Failure(err::kOverflow, "Overflow: " + text + " does not fit the column " + field.name +
-                                      " (" + std::to_string(field.length) + " characters)");
-  }
-  return text;
 }
 
 MemoSlot& SlotOf(FIELD4* field) {
@@ -537,7 +569,7 @@ TAG4* d4tagCreate(DATA4* data, const TAG4INFO* info) {
   IndexLockGuard guard(table.locks(), true);
   // An empty tag stamped dirty first, so that a crash before it is filled leaves a tag the
   // next open rebuilds; then filled from the rows.
-  NdxIndex::Build(path, expression, key_length, {}, kDirtyStamp);
+  NdxIndex::Build(path, expression, key_length, {}, NdxIndex::kDirtyStamp);
   TAG4& tag = AddTag(*data, platform::LowerCase(info->name), path, expression);
   RebuildTag(*data, tag, CurrentCount(*data));
   data->tag_walk_valid = false;
@@ -615,11 +647,17 @@ int d4close(DATA4* data) {
   return kStatusSuccess;
 }
 
-int d4top(DATA4* data) {
+namespace {
+
+// d4top (`first`) and d4bottom: the first or the last row, in the selected tag's order when a
+// tag is selected, else in record order. Rows are read ahead in the direction a walk from
+// there goes.
+int GoToEnd(DATA4* data, bool first) {
   if (!IsOpen(data)) return kStatusFailed;
   Flush(*data);
   DropReadAhead(*data);
   if (data->selected != nullptr) {
+    // Until the walk is built anew there is none, and no row is current.
     data->tag_walk_valid = false;
     data->eof = false;
     data->recno = 0;
@@ -631,44 +669,26 @@ int d4top(DATA4* data) {
       data->bof = true;
       return kStatusEof;
     }
-    GoToWalkRow(*data, 0, true);
+    if (!first) data->tag_pos = data->tag_walk.size() - 1;
+    GoToWalkRow(*data, data->tag_pos, first);
     return kStatusSuccess;
   }
-  std::uint32_t count = CurrentCount(*data);
+  const std::uint32_t count = CurrentCount(*data);
   if (count == 0) {
     SetEof(*data, 0);
     data->bof = true;
     return kStatusEof;
   }
-  Load(*data, 1, ReadAhead(*data, 1, true, count));
+  const std::uint32_t recno = first ? 1 : count;
+  Load(*data, recno, ReadAhead(*data, recno, first, count));
   return kStatusSuccess;
 }
 
-int d4bottom(DATA4* data) {
-  if (!IsOpen(data)) return kStatusFailed;
-  Flush(*data);
-  DropReadAhead(*data);
-  if (data->selected != nullptr) {
-    data->tag_walk = TagOrder(*data, "");
-    data->tag_walk_valid = true;
-    if (data->tag_walk.empty()) {
-      SetEof(*data, CurrentCount(*data));
-      data->bof = true;
-      return kStatusEof;
-    }
-    data->tag_pos = data->tag_walk.size() - 1;
-    GoTo(*data, data->tag_walk.back());
-    return kStatusSuccess;
-  }
-  std::uint32_t count = CurrentCount(*data);
-  if (count == 0) {
-    SetEof(*data, 0);
-    data->bof = true;
-    return kStatusEof;
-  }
-  Load(*data, count, ReadAhead(*data, count, false, count));
-  return kStatusSuccess;
-}
+}  // namespace
+
+int d4top(DATA4* data) { return GoToEnd(data, true); }
+
+int d4bottom(DATA4* data) { return GoToEnd(data, false); }
 
 int d4skip(DATA4* data, long count) {
   if (!IsOpen(data)) return kStatusFailed;
@@ -746,14 +766,11 @@ int d4lock(DATA4* data, long recno) {
 
 int d4unlock(DATA4* data) {
   if (!IsOpen(data)) return kStatusFailed;
-  std::exception_ptr failure;
-  try {
-    Flush(*data);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  data->table->locks().UnlockAllRecords();
-  if (failure) std::rethrow_exception(failure);
+  // The locks go whether or not the row could be written.
+  TableLocks& locks = data->table->locks();
+  UnlockGuard records([&] { locks.UnlockAllRecords(); });
+  Flush(*data);
+  records.Unlock();
   return kStatusSuccess;
 }
 
@@ -795,7 +812,7 @@ int d4append(DATA4* data) {
                      table.WriteMemo(slot.loaded ? slot.text : std::string()));
     }
     if (indexes) {
-      for (auto& index : *indexes) index->WriteStamp(kDirtyStamp);
+      for (auto& index : *indexes) index->WriteStamp(NdxIndex::kDirtyStamp);
     }
     // The record goes in flagged deleted, then the count, then its real flag: a reader that
     // follows the count, or one that reads to the end-of-file byte and skips deleted rows,
@@ -967,7 +984,7 @@ void f4assignNVB(FIELD4* field, const char* text, unsigned len) {
 
 void f4assignDouble(FIELD4* field, double value) {
   if (field == nullptr || !IsOpen(field->data)) return;
-  std::string text = FormatNumberField(value, field->desc);
+  std::string text = engine_internal::FormatNumberField(value, field->desc);
   if (field->desc.type == 'N' || field->desc.type == 'F') {
     text.insert(0, field->desc.length - text.size(), ' ');
   }
@@ -985,14 +1002,7 @@ int f4memoAssignN(FIELD4* field, const char* text, unsigned len) {
     return kStatusSuccess;
   }
   std::string value(text ? text : "", text ? len : 0);
-  if (value.size() > dbf::kMaxMemoLength) {
-    throw Failure(err::kOutOfMemory, "A memo text of " + std::to_string(value.size()) +
-                                         " bytes is longer than a memo may hold");
-  }
-  if (value.find(dbf::kMemoEnd) != std::string::npos) {
-    throw Failure(err::kInvalidCall,
-                  "A memo text may not hold the character 0x1A, which ends a memo in the file");
-  }
+  engine_internal::CheckMemoText(value);
   SlotOf(field) = MemoSlot{true, !field->data->appending, std::move(value)};
   return kStatusSuccess;
 }

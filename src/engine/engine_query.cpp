@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/blanks.h"
 #include "platform/failure.h"
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "engine/engine_handles.h"
-#include "engine/key_sorter.h"
-#include "engine/table_locks.h"
+#include "engine/internal/engine_handles.h"
+#include "engine/internal/key_sorter.h"
+#include "engine/internal/table_locks.h"
 #include "engine/tag_file_name.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -19,7 +19,6 @@ namespace tvr::engine::engine_internal {
 
 namespace {
 
-constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
 // A tag that lags behind the table by at most this many rows takes them in one by one (other
 // programs append without keeping the tags); one further behind is built anew, which is
 // quicker then.
@@ -52,7 +51,7 @@ std::unique_ptr<NdxIndex> TryOpen(const TAG4& tag, bool writable) {
 void TakeInRows(DATA4& data, const TAG4& tag, NdxIndex& index, std::uint32_t first,
                 std::uint32_t last) {
   DbfTable& table = *data.table;
-  index.WriteStamp(kDirtyStamp);
+  index.WriteStamp(NdxIndex::kDirtyStamp);
   const std::uint32_t length = table.record_length();
   const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (64 * 1024) / length);
   std::string chunk(std::size_t{per_chunk} * length, '\0');
@@ -208,7 +207,7 @@ bool WithFreshTags(DATA4& data, bool for_change,
           break;
         }
         auto index = TryOpen(*tag, true);
-        const std::uint32_t stamp = index ? index->ReadStamp() : kDirtyStamp;
+        const std::uint32_t stamp = index ? index->ReadStamp() : NdxIndex::kDirtyStamp;
         const bool sound = index && index->key_length() == tag->key_length;
         if (!sound || stamp != count) {
           if (sound && stamp < count && count - stamp <= kMostRowsTakenIn) {

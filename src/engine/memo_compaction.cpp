@@ -8,9 +8,9 @@
 #include <cstring>
 #include <map>
 
-#include "engine/dbf_format.h"
 #include "engine/engine.h"
-#include "engine/engine_handles.h"
+#include "engine/internal/dbf_format.h"
+#include "engine/internal/engine_handles.h"
 #include "platform/failure.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
@@ -157,14 +157,12 @@ bool MemoCompactionCutShort(const DbfTable& table) {
 void FinishMemoCompaction(DATA4& data) {
   TableLocks& locks = data.table->locks();
   locks.LockEveryRecord();
-  try {
+  UnlockGuard every_record([&] { locks.UnlockEveryRecord(); });
+  {
     AppendLockGuard append_lock(locks);
     FinishCutShort(data);
-  } catch (...) {
-    locks.UnlockEveryRecord();
-    throw;
   }
-  locks.UnlockEveryRecord();
+  every_record.Unlock();
 }
 
 void CompactMemo(DATA4& data) {
@@ -175,7 +173,8 @@ void CompactMemo(DATA4& data) {
   // Every row, present and appended meanwhile, and the memo file's free-block pointer: no
   // writer can change a memo pointer or store a memo while the file is switched.
   locks.LockEveryRecord();
-  try {
+  UnlockGuard every_record([&] { locks.UnlockEveryRecord(); });
+  {
     AppendLockGuard append_lock(locks);
     FinishCutShort(data);
     platform::RemoveStaleTemporaryFiles(table.memo_path());
@@ -236,11 +235,8 @@ void CompactMemo(DATA4& data) {
     table.SyncWrites();
     platform::RemoveFile(JournalPath(table));
     memo.Reopen();
-  } catch (...) {
-    locks.UnlockEveryRecord();
-    throw;
   }
-  locks.UnlockEveryRecord();
+  every_record.Unlock();
   DropReadAhead(data);
   // The current row's memo pointers moved with the file.
   if (!data.eof && data.recno >= 1 && data.recno <= table.ReadRecordCount()) {

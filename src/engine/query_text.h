@@ -7,9 +7,9 @@
 //   <table>                                          (the whole table)
 //   delete * from <table> where <condition>
 //   update <table> set <field>=<value>[, <field>=<value> ...] where <condition>
-// A condition is written in the engine's filter language (engine/filter.h) with "and", "or" and
-// "not" between blanks as plain words; double-quoted texts and dates between "#" signs pass
-// unchanged. The translator knows no schema: table and field names pass through as written.
+// A condition is written in the engine's filter language (engine/internal/filter.h) with "and",
+// "or" and "not" between blanks as plain words; double-quoted texts and dates between "#" signs
+// pass unchanged. The translator knows no schema: table and field names pass through as written.
 //
 // Values from a request must be spliced into a condition only through QuoteText, which keeps
 // them from ending the text literal and changing the condition.

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/engine_handles.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/query_text.h"
 #include "engine/value.h"
 #include "platform/failure.h"
@@ -103,27 +103,24 @@ std::int32_t DBF::Execute(std::string_view statement, std::vector<std::uint32_t>
   // fails the statement before any row changes; a row that no longer matches once locked (a
   // peer changed it meanwhile) is let go.
   std::vector<std::uint32_t> rows;
-  try {
-    for (; !rs.Eof(); rs.MoveNext()) {
-      const auto recno = static_cast<std::uint32_t>(d4recNo(data));
-      if (!locks.TryLockRecord(recno, kStatementLockAttempts)) {
-        throw Failure(err::kLockFailed,
-                      "Couldn't update; currently locked: record " + std::to_string(recno) +
-                          " of the table " + parsed.table +
-                          " is locked by another user, so the statement changed no row");
-      }
-      std::string now(data->table->record_length(), '\0');
-      data->table->ReadHeldRecord(recno, now.data());
-      if (query->filter && !query->filter->Matches(now)) {
-        locks.UnlockRecord(recno);
-        continue;
-      }
-      rows.push_back(recno);
+  UnlockGuard matching_rows([&] { locks.UnlockAllRecords(); });
+  for (; !rs.Eof(); rs.MoveNext()) {
+    const auto recno = static_cast<std::uint32_t>(d4recNo(data));
+    if (!locks.TryLockRecord(recno, kStatementLockAttempts)) {
+      throw Failure(err::kLockFailed,
+                    "Couldn't update; currently locked: record " + std::to_string(recno) +
+                        " of the table " + parsed.table +
+                        " is locked by another user, so the statement changed no row");
     }
-  } catch (...) {
-    locks.UnlockAllRecords();
-    throw;
+    std::string now(data->table->record_length(), '\0');
+    data->table->ReadHeldRecord(recno, now.data());
+    if (query->filter && !query->filter->Matches(now)) {
+      locks.UnlockRecord(recno);
+      continue;
+    }
+    rows.push_back(recno);
   }
+  matching_rows.Keep();  // held until the changes below are written
 
   // Then change them, each read again under its lock; unlocking writes the last one.
   std::vector<std::uint32_t> changed;

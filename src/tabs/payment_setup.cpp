@@ -67,8 +67,7 @@ constexpr std::array kOldPaymentItems{
 // ... "10other" above all): a column the table lacks reads as empty text, a flag as "No".
 std::string Text(CBRecordset& rs, std::string_view column) {
   if (!rs.HasField(column)) return {};
-  const Value& v = rs.Fields(column).Value;
-  std::string text = v.is_null() ? "" : v.ToText();
+  std::string text = rs.Text(column);
   // A "~" would split the definition it goes into.
   std::erase(text, '~');
   return text;

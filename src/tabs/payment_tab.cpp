@@ -25,12 +25,6 @@ constexpr std::array<std::string_view, 3> kItemTypes{"Text Box", "Check Box", "D
 constexpr std::array<std::string_view, 6> kCardChecks{"(None)",   "Mastercard", "Visa",
                                                       "Discover", "AMEX",       "Not Blank"};
 
-std::string StoredText(engine::CBRecordset& rs, std::string_view column) {
-  if (rs.Eof()) return {};
-  const engine::Value& v = rs.Fields(column).Value;
-  return v.is_null() ? "" : v.ToText();
-}
-
 std::string Label(std::string_view text) { return "<tr><td>" + Wrapped(text) + "</td><td>"; }
 
 std::string TextBox(std::string_view name, std::string_view size, std::string_view value) {
@@ -171,7 +165,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   for (const PaymentGroup& g : PaymentGroups()) {
     for (const PaymentItem& item : g.items) {
       if (!hidden.empty()) hidden += "\r\n";
-      const std::string stored = StoredText(payment, g.Column(item));
+      const std::string stored = payment.Text(g.Column(item));
       hidden += "  <input type=hidden name=\"" + g.Column(item) + "\" value=\"" +
                 EscapeHtmlAttribute(stored) + "\">";
       // Only the group on screen is stored by its save.
@@ -190,7 +184,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   }
 
   SendLine("<table border=0 cellspacing=2 cellpadding=2><tr><td valign=top>");
-  ShowAllEditor(*group, StoredText(payment, group->AllColumn()));
+  ShowAllEditor(*group, payment.Text(group->AllColumn()));
   ShowGroupSettings(ctx, *group);
   std::string list = "<select name=\"" + std::string(group->list_field) +
                      "\" multiple size=10 OnChange=\"" + std::string(group->load_function) + "\">";
@@ -203,7 +197,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   SendLine("<input type=submit name=\"" + std::string(group->action_field) +
            "\" value=\"Save\" OnClick=\"LoadAll3()\">");
   SendLine("</td><td valign=top>");
-  ShowItemEditor(*group, *item, StoredText(payment, group->Column(*item)));
+  ShowItemEditor(*group, *item, payment.Text(group->Column(*item)));
   SendLine("</td></table>");
   if (group == &PaymentGroups()[0]) {
     // The script asks first and marks the post confirmed; without script the program asks.
@@ -222,12 +216,12 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
   for (const PaymentItem& item : group.items) {
     const std::string column = group.Column(item);
     const std::string posted = gateway::GetFormField(column);
-    const std::string stored = StoredText(payment, column);
+    const std::string stored = payment.Text(column);
     // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
     if (posted == stored || posted.empty()) continue;
     // Changed only elsewhere since the page was drawn, or in both places: not stored here.
     if (Review(column, posted, stored) != Verdict::kStore) continue;
-    const std::size_t width = static_cast<std::size_t>(payment.Fields(column).Size);
+    const std::size_t width = static_cast<std::size_t>(payment.ColumnWidth(column));
     if (!DefinitionFits(group, item, posted) || posted.size() > width) {
       refused.emplace_back(item.list_text);
       continue;

@@ -28,11 +28,6 @@ using gateway::SendLine;
 
 constexpr int kEmptyShippingRows = 5;
 
-std::string TextOf(CBRecordset& rs, std::string_view column) {
-  const Value& v = rs.Fields(column).Value;
-  return v.is_null() ? "" : v.ToText();
-}
-
 CBRecordset OpenTypes(cart::RequestContext& ctx) {
   return ctx.session.Database().OpenRecordset("select * from shiptype where code = " +
                                               engine::QuoteText(ctx.ClientCode));
@@ -47,7 +42,7 @@ CBRecordset OpenGrid(cart::RequestContext& ctx, std::string_view type) {
 // Moves `types` to the type named `name` (letter case ignored); false when there is none.
 bool FindType(CBRecordset& types, std::string_view name) {
   for (; !types.Eof(); types.MoveNext()) {
-    if (platform::EqualsIgnoringCase(TextOf(types, "shipname"), name)) return true;
+    if (platform::EqualsIgnoringCase(types.Text("shipname"), name)) return true;
   }
   return false;
 }
@@ -111,7 +106,7 @@ void ShowShippingTab(cart::RequestContext& ctx) {
 
   std::vector<std::string> names;
   CBRecordset types = OpenTypes(ctx);
-  for (; !types.Eof(); types.MoveNext()) names.push_back(TextOf(types, "shipname"));
+  for (; !types.Eof(); types.MoveNext()) names.push_back(types.Text("shipname"));
   const std::string shown = TypeToShow(names);
 
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
@@ -196,7 +191,7 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   };
   // The name the type's rows have now: the grid rows this save appends get it, and a new name
   // stored from this page is then given to every row of the type.
-  const std::string stored_name = found ? TextOf(types, "shipname") : last_type;
+  const std::string stored_name = found ? types.Text("shipname") : last_type;
   bool renamed = false;
   if (Stamped()) {
     if (found) {

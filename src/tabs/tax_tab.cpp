@@ -32,11 +32,6 @@ constexpr std::array kTaxTypes{
 // Blank rows offered below the stored ones for new regions.
 constexpr int kEmptyTaxRows = 5;
 
-std::string TextOf(engine::CBRecordset& rs, std::string_view column) {
-  const engine::Value& v = rs.Fields(column).Value;
-  return v.is_null() ? "" : v.ToText();
-}
-
 constexpr std::array<std::string_view, 3> kGridColumns{"state", "taxrate", "TaxShip"};
 
 // A grid row as the page shows it: the state, the rate in general form, whether shipping is
@@ -51,7 +46,7 @@ std::string GridRowText(std::string_view state, double rate, bool ship) {
 std::string StoredGridRowText(engine::CBRecordset& rows) {
   const engine::Value& rate = rows.Fields("taxrate").Value;
   const double r = rate.is_null() ? 0 : rate.ToNumber();
-  return GridRowText(TextOf(rows, "state"), r, rows.Fields("TaxShip").Value.ToBoolean());
+  return GridRowText(rows.Text("state"), r, rows.Fields("TaxShip").Value.ToBoolean());
 }
 
 }  // namespace
@@ -63,7 +58,7 @@ engine::CBRecordset OpenTaxRows(cart::RequestContext& ctx) {
 
 void ShowTaxTab(cart::RequestContext& ctx) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  const std::string tax_type = TextOf(client, "taxtype");
+  const std::string tax_type = client.Text("taxtype");
   std::string types = "<b>Tax Type</b><br>";
   for (const TaxType& t : kTaxTypes) {
     types += "<input type=radio name=\"TaxType\" value=\"" + std::string(t.value) + "\"" +
@@ -74,7 +69,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
   SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td valign=top>");
   SendLine(Wrapped(types));
 
-  const std::string base = TextOf(client, "BaseTaxOn");
+  const std::string base = client.Text("BaseTaxOn");
   std::string settings = "Flat Tax Rate " + FieldWidget(client, "TaxRate", "10") + "<br>";
   settings += "Base Tax On <select name=\"BaseTaxOn\">";
   for (std::string_view choice : {"State", "Country"}) {
@@ -103,14 +98,14 @@ void ShowTaxTab(cart::RequestContext& ctx) {
   int n = 0;
   engine::CBRecordset rows = OpenTaxRows(ctx);
   for (; !rows.Eof(); rows.MoveNext()) {
-    const std::string state = TextOf(rows, "state");
+    const std::string state = rows.Text("state");
     if (state.empty()) continue;
     ++n;
     const std::string s = std::to_string(n);
-    const int state_width = rows.Fields("state").Size;
-    engine::Fields& rate = rows.Fields("taxrate");
-    const std::string rate_text = GeneralNumber(rate.Value.is_null() ? 0 : rate.Value.ToNumber());
-    const int rate_width = rate.Size;
+    const int state_width = rows.ColumnWidth("state");
+    const engine::Value rate = rows.Fields("taxrate").Value;
+    const std::string rate_text = GeneralNumber(rate.is_null() ? 0 : rate.ToNumber());
+    const int rate_width = rows.ColumnWidth("taxrate");
     const bool ship = rows.Fields("TaxShip").Value.ToBoolean();
     NoteDrawnRow(rows.Bookmark(), StoredGridRowText(rows));
     SendLine("<tr><td><input type=text size=20 name=\"State" + s + "\" value=\"" +

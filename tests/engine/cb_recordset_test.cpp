@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <string>
+#include <utility>
+
 #include "engine/engine.h"
+#include "engine/internal/engine_handles.h"
 #include "engine/query_translator.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"
+#include "support/expect_failure.h"
 
 namespace tvr::engine {
 namespace {
@@ -167,6 +173,83 @@ TEST_F(RecordsetTest, BadValuesAndMissingColumnsFail) {
     f4assignNVB(d4field(rs->DataHandle, "when"), malformed, 8);
     expect_failure(err::kTypeMismatch, [&] { rs->Fields("when"); });
   }
+}
+
+// The check a page makes before editing a row refuses exactly what storing the value would
+// refuse, with the same failure, and stores nothing itself.
+TEST_F(RecordsetTest, CheckFitsRefusesWhatStoringRefuses) {
+  struct Case {
+    const char* column;
+    Value value;
+    int failure;  // 0: accepted
+  };
+  const Case kCases[] = {
+      {"amount", Value(1234567.89), 0},  // 10 characters: fits
+      {"amount", Value(12345678.9), err::kOverflow},
+      {"amount", Value(-0.001), 0},  // rounds to 0.00, stored without its sign
+      {"amount", Value(std::numeric_limits<double>::infinity()), err::kOverflow},
+      {"amount", Value("many"), err::kTypeMismatch},
+      {"amount", Value(), err::kInvalidUseOfNull},
+      {"rate", Value(123.4567), 0},
+      {"rate", Value(1234.5678), err::kOverflow},
+      {"when", Value("12/31/2001"), 0},
+      {"when", Value("someday"), err::kTypeMismatch},
+      {"when", Value(""), 0},  // the blank date
+      {"when", Value(), 0},
+      {"active", Value("maybe"), err::kTypeMismatch},
+      {"active", Value(), 0},
+      {"name", Value(std::string(50, 'n')), 0},  // cut to the column
+      {"notes",
+       Value(std::string("a\x1A"
+                         "b")),
+       err::kInvalidCall},
+      {"notes", Value(std::string(16u * 1024 * 1024 + 1, 'm')), err::kOutOfMemory},
+      {"notes", Value(std::string(16u * 1024 * 1024, 'm')), 0},
+      {"nosuch", Value("x"), err::kObjectNotSet},
+  };
+  auto rs = Query("code = \"ACME\"");
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.column) + " case " + std::to_string(&c - kCases));
+    const auto checked = tvr::testing::FailureOf([&] { rs->CheckFits(c.column, c.value); });
+    EXPECT_EQ(checked ? checked->number() : 0, c.failure) << (checked ? checked->what() : "");
+    rs->Edit();
+    const auto stored = tvr::testing::FailureOf([&] { rs->Fields(c.column, c.value); });
+    EXPECT_EQ(stored ? stored->number() : 0, c.failure);
+    engine_internal::DropPendingChange(*rs->DataHandle);
+  }
+  // Nothing was written by the checks or the dropped stores.
+  rs->MoveFirst();
+  EXPECT_EQ(rs->Fields("amount").Value, Value(12.5));
+  EXPECT_EQ(rs->Fields("notes").Value, Value("first"));
+}
+
+TEST_F(RecordsetTest, ColumnTextTypeAndWidth) {
+  auto rs = Query("code = \"ACME\"");
+  EXPECT_EQ(rs->Text("name"), "Acme Widgets");
+  EXPECT_EQ(rs->Text("when"), "1/31/1999");
+  EXPECT_EQ(rs->Text("amount"), "12.5");
+  EXPECT_EQ(rs->Text("active"), "True");
+  EXPECT_EQ(rs->Text("notes"), "first");
+  const std::pair<const char*, std::pair<char, int>> kColumns[] = {
+      {"code", {'C', 10}}, {"AMOUNT", {'N', 10}}, {"rate", {'F', 8}},
+      {"when", {'D', 8}},  {"active", {'L', 1}},  {"notes", {'M', 10}}};
+  for (const auto& [column, shape] : kColumns) {
+    EXPECT_EQ(rs->ColumnType(column), shape.first) << column;
+    EXPECT_EQ(rs->ColumnWidth(column), shape.second) << column;
+  }
+  EXPECT_FAILURE(rs->ColumnType("nosuch"), err::kObjectNotSet);
+  EXPECT_FAILURE(rs->ColumnWidth("nosuch"), err::kObjectNotSet);
+  EXPECT_FAILURE(rs->Text("nosuch"), err::kObjectNotSet);
+  rs->MoveNext();
+  ASSERT_TRUE(rs->Eof());
+  EXPECT_EQ(rs->Text("name"), "");  // on no row
+
+  // The table's own row count, those marked deleted too, whatever the query matches.
+  rs->MoveFirst();
+  rs->Delete();
+  rs->MoveNext();
+  EXPECT_EQ(rs->TableRecordCount(), 3);
+  EXPECT_EQ(Query(".not. deleted()")->RecordCount(), 2);
 }
 
 // Rows appended without a date hold blanks, other programs write "00000000": both read as the

@@ -13,7 +13,7 @@
 #include <sstream>
 
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"
 

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/dbf_format.h"
-#include "engine/dbf_table.h"
 #include "engine/engine.h"
-#include "engine/mapped_file.h"
+#include "engine/internal/dbf_format.h"
+#include "engine/internal/dbf_table.h"
+#include "engine/internal/mapped_file.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 #include "support/db_test_support.h"

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 #include "platform/failure.h"
 #include "support/db_test_support.h"
 

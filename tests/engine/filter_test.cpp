@@ -1,4 +1,4 @@
-#include "engine/filter.h"
+#include "engine/internal/filter.h"
 
 #include <gtest/gtest.h>
 

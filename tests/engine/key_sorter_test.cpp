@@ -1,4 +1,4 @@
-#include "engine/key_sorter.h"
+#include "engine/internal/key_sorter.h"
 
 #include <gtest/gtest.h>
 

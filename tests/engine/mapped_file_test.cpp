@@ -1,4 +1,4 @@
-#include "engine/mapped_file.h"
+#include "engine/internal/mapped_file.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 // The .ndx index tag: its content against a model under random changes, equal keys, key
 // fitting, the bytes on disk, damaged files, failed writes, and an independent reader.
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -89,6 +89,31 @@ TEST(WriteFaultTest, EveryFailedWriteIsReportedAndLeavesASoundTable) {
   EXPECT_GT(n, 5);  // the loop went through the writes before succeeding
 }
 
+// A row whose write fails on unlocking is not written, and its lock goes all the same: the
+// other processes are not kept out of it until the failing one closes the table.
+TEST(WriteFaultTest, UnlockingARowWhoseWriteFailsReleasesItsLock) {
+  ScratchDir dir;
+  const std::string path = dir.File("t.dbf");
+  auto engine = testing::NewEngine();
+  DATA4* t = testing::CreateSampleTable(engine.get(), path);
+  AppendSample(t, "ACME", "Acme", 1, "20240101", true, "acme memo");
+  ASSERT_EQ(d4lock(t, 1), 0);
+  f4assignNVB(d4field(t, "code"), "ACME2", 5);
+  platform::InjectWriteFailureForTesting(1, ENOSPC);
+  try {
+    d4unlock(t);
+    ADD_FAILURE() << "the failed write was not reported";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), err::kDiskFull);
+  }
+  platform::InjectWriteFailureForTesting(0, 0);
+  auto other = testing::NewEngine();
+  DATA4* o = d4open(other.get(), path.c_str());
+  ASSERT_EQ(d4go(o, 1), 0);
+  EXPECT_EQ(d4lock(o, 1), 0);
+  EXPECT_EQ(FieldText(o, "code"), "ACME");
+}
+
 // Freeing the engine runs in destructors, on the way out of a failed request: it drops a row
 // change still pending instead of writing it, so it writes nothing (the failing disk never
 // sees a write), never throws, and leaves the row as it was stored.

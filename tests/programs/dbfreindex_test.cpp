@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine/ndx_index.h"
 #include "support/child_process.h"
 #include "support/db_test_support.h"
 
@@ -35,7 +34,7 @@ TEST(DbfReindexTest, RebuildsDamagedTagsAndCreatesMissingCodeTags) {
   std::string bytes = testing::ReadBytes(ndx);
   for (std::size_t i = 600; i < bytes.size(); i += 7) bytes[i] = static_cast<char>(0xFF);
   testing::WriteBytes(ndx, bytes);
-  EXPECT_ANY_THROW(NdxIndex::Open(ndx, false)->Check());
+  EXPECT_ANY_THROW(testing::TagFileEntries(ndx, ""));
 
   tvr::testing::ChildRun run;
   run.program = tvr::testing::BuiltProgram("dbfreindex");
@@ -56,10 +55,8 @@ TEST(DbfReindexTest, RebuildsDamagedTagsAndCreatesMissingCodeTags) {
     EXPECT_TRUE(line.starts_with(start)) << line;
   }
   EXPECT_FALSE(std::getline(lines, line)) << result.output;
-  NdxIndex::Open(ndx, false)->Check();
-  NdxIndex::Open(dir.File("orders_code.ndx"), false)->Check();
-  EXPECT_EQ(NdxIndex::Open(dir.File("orders_code.ndx"), false)->Equal("C3").size(), 100u);
-  EXPECT_EQ(NdxIndex::Open(ndx, false)->Equal("C16").size(), 29u);
+  EXPECT_EQ(testing::TagFileEntries(dir.File("orders_code.ndx"), "C3").size(), 100u);
+  EXPECT_EQ(testing::TagFileEntries(ndx, "C16").size(), 29u);
 
   run.args = {};
   EXPECT_EQ(tvr::testing::RunChild(run).exit_code, 2);

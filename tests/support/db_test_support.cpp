@@ -1,6 +1,8 @@
 #include "support/db_test_support.h"
 
+#include "engine/internal/ndx_index.h"
 #include "platform/blanks.h"
+#include "platform/failure.h"
 #include "support/child_process.h"
 
 #include <cstdio>
@@ -98,6 +100,13 @@ std::string FieldText(DATA4* data, const char* column) {
   if (f == nullptr) throw std::runtime_error(std::string("no column ") + column);
   if (f4type(f) == 'M') return std::string(f4memoPtr(f), f4memoLenVB(f));
   return std::string(platform::TrimBlanks(std::string_view(f4ptr(f), f4len_v(f))));
+}
+
+std::vector<std::uint32_t> TagFileEntries(const std::string& path, const std::string& key) {
+  std::unique_ptr<NdxIndex> index = NdxIndex::Open(path, false);
+  if (index == nullptr) throw Failure(err::kFileNotFound, "No tag file " + path);
+  index->Check();
+  return index->Equal(key);
 }
 
 }  // namespace tvr::engine::testing

@@ -57,6 +57,11 @@ Engine NewEngine();
 // The trimmed text of a column of the current row.
 std::string FieldText(DATA4* data, const char* column);
 
+// The record numbers, ascending, of the entries whose key equals `key` (blank-padded) in the
+// tag file at `path`, after checking the whole tree: Failure 3256 when the file is damaged,
+// Failure 53 when it is missing.
+std::vector<std::uint32_t> TagFileEntries(const std::string& path, const std::string& key);
+
 }  // namespace tvr::engine::testing
 
 #endif  // TVR_TESTS_SUPPORT_DB_TEST_SUPPORT_H_

@@ -13,8 +13,8 @@
 // reads it would save, and every request opens the small tables (clients, payment rows,
 // add-ons) and their tags twice over. Cover answers false for them, so they are read with
 // pread.
-#ifndef TVR_ENGINE_MAPPED_FILE_H_
-#define TVR_ENGINE_MAPPED_FILE_H_
+#ifndef TVR_ENGINE_INTERNAL_MAPPED_FILE_H_
+#define TVR_ENGINE_INTERNAL_MAPPED_FILE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -53,4 +53,4 @@ class MappedFile {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_MAPPED_FILE_H_
+#endif  // TVR_ENGINE_INTERNAL_MAPPED_FILE_H_

@@ -18,12 +18,13 @@
 //
 // Lock order (never wait for an earlier lock while holding a later one):
 //   record lock -> append lock -> index lock.
-#ifndef TVR_ENGINE_TABLE_LOCKS_H_
-#define TVR_ENGINE_TABLE_LOCKS_H_
+#ifndef TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_
+#define TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_
 
 #include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "platform/file.h"
 
@@ -92,6 +93,42 @@ class TableLocks {
   bool index_exclusive_ = false;
 };
 
+// Releases a lock the scope has taken, however the scope ends: `unlock` runs once, from
+// Unlock() or, when neither Unlock() nor Keep() was called, from the destructor.
+//
+//   locks.LockEveryRecord();
+//   UnlockGuard every_record([&] { locks.UnlockEveryRecord(); });
+//   ...                   // a failure here releases the lock on its way out
+//   every_record.Unlock();
+//
+// Unlock() lets a failure to unlock through. The destructor runs while a failure is already
+// on its way and swallows one (closing the table drops the lock anyway). Keep() is for a lock
+// the scope takes for its caller: released only when the scope fails.
+template <typename UnlockCall>
+class [[nodiscard]] UnlockGuard {
+ public:
+  explicit UnlockGuard(UnlockCall unlock) : unlock_(std::move(unlock)) {}
+  ~UnlockGuard() {
+    if (!held_) return;
+    try {
+      unlock_();
+    } catch (...) {  // a destructor must not throw; closing the table drops the lock anyway
+    }
+  }
+  UnlockGuard(const UnlockGuard&) = delete;
+  UnlockGuard& operator=(const UnlockGuard&) = delete;
+
+  void Unlock() {
+    held_ = false;
+    unlock_();
+  }
+  void Keep() { held_ = false; }
+
+ private:
+  UnlockCall unlock_;
+  bool held_ = true;
+};
+
 // Holds the append lock for a scope.
 class AppendLockGuard {
  public:
@@ -148,4 +185,4 @@ class RecordLockGuard {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_TABLE_LOCKS_H_
+#endif  // TVR_ENGINE_INTERNAL_TABLE_LOCKS_H_

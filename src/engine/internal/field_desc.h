@@ -1,7 +1,7 @@
 // One column of a dBASE table as the engine's parts share it: the table reader, the filter
 // compiler and the index builder all address a row's bytes through this.
-#ifndef TVR_ENGINE_FIELD_DESC_H_
-#define TVR_ENGINE_FIELD_DESC_H_
+#ifndef TVR_ENGINE_INTERNAL_FIELD_DESC_H_
+#define TVR_ENGINE_INTERNAL_FIELD_DESC_H_
 
 #include <cstdint>
 #include <string>
@@ -18,4 +18,4 @@ struct FieldDesc {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_FIELD_DESC_H_
+#endif  // TVR_ENGINE_INTERNAL_FIELD_DESC_H_

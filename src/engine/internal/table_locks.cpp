@@ -1,4 +1,4 @@
-#include "engine/table_locks.h"
+#include "engine/internal/table_locks.h"
 
 #include <chrono>
 #include <thread>

@@ -10,8 +10,8 @@
 // description when the header, the column descriptions, the file size or the memo file are
 // not those of a sound table; reads and writes throw the errors of platform::File and 3049
 // for a record or memo pointer beyond the end of the file.
-#ifndef TVR_ENGINE_DBF_TABLE_H_
-#define TVR_ENGINE_DBF_TABLE_H_
+#ifndef TVR_ENGINE_INTERNAL_DBF_TABLE_H_
+#define TVR_ENGINE_INTERNAL_DBF_TABLE_H_
 
 #include <cstdint>
 #include <memory>
@@ -19,10 +19,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbt_memo.h"
-#include "engine/field_desc.h"
-#include "engine/mapped_file.h"
-#include "engine/table_locks.h"
+#include "engine/internal/dbt_memo.h"
+#include "engine/internal/field_desc.h"
+#include "engine/internal/mapped_file.h"
+#include "engine/internal/table_locks.h"
 #include "platform/file.h"
 
 namespace tvr::engine {
@@ -132,4 +132,4 @@ class DbfTable {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_DBF_TABLE_H_
+#endif  // TVR_ENGINE_INTERNAL_DBF_TABLE_H_

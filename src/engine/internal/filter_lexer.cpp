@@ -1,6 +1,7 @@
-#include "engine/filter_lexer.h"
+#include "engine/internal/filter_lexer.h"
 
 #include <string>
+#include <string_view>
 
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -21,6 +22,16 @@ bool IsNameStart(char c) {
 bool IsNamePart(char c) { return IsNameStart(c) || IsDigit(c); }
 
 std::string At(std::size_t position) { return " at position " + std::to_string(position); }
+
+// The dotted words, between their dots, in any letter case.
+struct DottedWord {
+  std::string_view word;
+  FilterTokenKind kind;
+};
+constexpr DottedWord kDottedWords[] = {
+    {"and", FilterTokenKind::kAnd}, {"or", FilterTokenKind::kOr},   {"not", FilterTokenKind::kNot},
+    {"t", FilterTokenKind::kTrue},  {"f", FilterTokenKind::kFalse},
+};
 
 }  // namespace
 
@@ -88,20 +99,15 @@ FilterToken FilterLexer::Next() {
                                          At(token.position));
     }
     const std::string_view word = expression_.substr(start + 1, end - start - 1);
-    if (platform::EqualsIgnoringCase(word, "and")) {
-      token.kind = FilterTokenKind::kAnd;
-    } else if (platform::EqualsIgnoringCase(word, "or")) {
-      token.kind = FilterTokenKind::kOr;
-    } else if (platform::EqualsIgnoringCase(word, "not")) {
-      token.kind = FilterTokenKind::kNot;
-    } else if (platform::EqualsIgnoringCase(word, "t")) {
-      token.kind = FilterTokenKind::kTrue;
-    } else if (platform::EqualsIgnoringCase(word, "f")) {
-      token.kind = FilterTokenKind::kFalse;
-    } else {
+    const DottedWord* found = nullptr;
+    for (const DottedWord& dotted : kDottedWords) {
+      if (platform::EqualsIgnoringCase(word, dotted.word)) found = &dotted;
+    }
+    if (found == nullptr) {
       ThrowFilterSyntax(expression_,
                         "unknown word '." + std::string(word) + ".'" + At(token.position));
     }
+    token.kind = found->kind;
     pos_ = end + 1;
   } else if (IsDigit(c) || c == '.' || c == '+' || c == '-') {
     std::size_t end = pos_;

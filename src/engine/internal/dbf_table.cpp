@@ -1,4 +1,4 @@
-#include "engine/dbf_table.h"
+#include "engine/internal/dbf_table.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "engine/dbf_format.h"
+#include "engine/internal/dbf_format.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "platform/file_system.h"
@@ -279,14 +279,9 @@ void DbfTable::ReadRecords(std::uint32_t first, std::uint32_t count, char* out) 
     ReadStable(offset, out, size);
     return;
   }
-  std::size_t got;
-  try {
-    got = ReadRows(offset, out, size);
-  } catch (...) {
-    locks_.UnlockForRead(first, count);
-    throw;
-  }
-  locks_.UnlockForRead(first, count);
+  UnlockGuard read_lock([&] { locks_.UnlockForRead(first, count); });
+  const std::size_t got = ReadRows(offset, out, size);
+  read_lock.Unlock();
   if (got != size) BeyondTheEnd(first + static_cast<std::uint32_t>(got / record_length_));
 }
 
@@ -297,13 +292,9 @@ void DbfTable::ReadScattered(const std::uint32_t* recnos, std::size_t n, char* o
     for (std::size_t i = 0; i < n; ++i) ReadRecord(recnos[i], out + i * record_length_);
     return;
   }
-  try {
-    ReadGroups(recnos, n, out);
-  } catch (...) {
-    locks_.UnlockForRead(first, span);
-    throw;
-  }
-  locks_.UnlockForRead(first, span);
+  UnlockGuard read_lock([&] { locks_.UnlockForRead(first, span); });
+  ReadGroups(recnos, n, out);
+  read_lock.Unlock();
 }
 
 void DbfTable::ReadGroups(const std::uint32_t* recnos, std::size_t n, char* out) {
@@ -427,13 +418,9 @@ void DbfTable::ReadRecordWaiting(std::uint32_t recno, char* out) {
     return;
   }
   locks_.WaitForRead(recno, 1);
-  try {
-    ReadHeldRecord(recno, out);
-  } catch (...) {
-    locks_.UnlockForRead(recno, 1);
-    throw;
-  }
-  locks_.UnlockForRead(recno, 1);
+  UnlockGuard read_lock([&] { locks_.UnlockForRead(recno, 1); });
+  ReadHeldRecord(recno, out);
+  read_lock.Unlock();
 }
 
 std::string DbfTable::WriteMemo(std::string_view text) {

@@ -1,7 +1,7 @@
 // What the engine's opaque handles (engine.h) are inside: the open tables with their current
 // row, their columns, index tags and queries. Only the engine's own files include this.
-#ifndef TVR_ENGINE_ENGINE_HANDLES_H_
-#define TVR_ENGINE_ENGINE_HANDLES_H_
+#ifndef TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_
+#define TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_
 
 #include <cstdint>
 #include <functional>
@@ -11,11 +11,11 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dbf_table.h"
 #include "engine/engine.h"
-#include "engine/field_desc.h"
-#include "engine/filter.h"
-#include "engine/ndx_index.h"
+#include "engine/internal/dbf_table.h"
+#include "engine/internal/field_desc.h"
+#include "engine/internal/filter.h"
+#include "engine/internal/ndx_index.h"
 
 namespace tvr::engine {
 
@@ -201,6 +201,13 @@ const char* ReadListBatch(DATA4& data, ListBatch& batch, const std::vector<std::
 // read ahead, which stays valid otherwise.
 void KeepWrittenRow(DATA4& data, std::uint32_t recno, const std::string& bytes);
 
+// Values as a column stores them. FormatNumberField: the text of `value` with the column's
+// decimals, no blanks; Failure 6 when it is not finite or wider than the column.
+// CheckMemoText: Failure 7 when `text` is longer than a memo may hold, 5 when it holds the
+// byte that ends a memo in the file.
+std::string FormatNumberField(double value, const FieldDesc& field);
+void CheckMemoText(std::string_view text);
+
 // Tags. Every call takes the index lock itself unless the caller holds it exclusively.
 // Calls `use` with each tag opened, after bringing every tag up to date: one that lags behind
 // rows appended since its stamp takes them in; one that is missing, marked dirty, stamped
@@ -243,4 +250,4 @@ TAG4& AddTag(DATA4& data, const std::string& name, const std::string& path,
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_ENGINE_HANDLES_H_
+#endif  // TVR_ENGINE_INTERNAL_ENGINE_HANDLES_H_

@@ -1,10 +1,10 @@
-#include "engine/dbt_memo.h"
+#include "engine/internal/dbt_memo.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
 
-#include "engine/dbf_format.h"
+#include "engine/internal/dbf_format.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 

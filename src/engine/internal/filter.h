@@ -22,8 +22,8 @@
 //   reading dBASE filters use. Logical columns cannot be compared; memo columns take no part.
 // deleted() is true for a row whose deletion flag is "*". Nesting of parentheses and .not.
 // is limited to 200 levels.
-#ifndef TVR_ENGINE_FILTER_H_
-#define TVR_ENGINE_FILTER_H_
+#ifndef TVR_ENGINE_INTERNAL_FILTER_H_
+#define TVR_ENGINE_INTERNAL_FILTER_H_
 
 #include <cstddef>
 #include <memory>
@@ -32,7 +32,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/field_desc.h"
+#include "engine/internal/field_desc.h"
 
 namespace tvr::engine {
 
@@ -71,4 +71,4 @@ class Filter {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_FILTER_H_
+#endif  // TVR_ENGINE_INTERNAL_FILTER_H_

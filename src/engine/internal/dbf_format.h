@@ -1,7 +1,7 @@
 // Byte layout of dBASE III PLUS table (.dbf) and memo (.dbt) files, as described in
 // docs/dbf-format.md. All multi-byte numbers are little-endian.
-#ifndef TVR_ENGINE_DBF_FORMAT_H_
-#define TVR_ENGINE_DBF_FORMAT_H_
+#ifndef TVR_ENGINE_INTERNAL_DBF_FORMAT_H_
+#define TVR_ENGINE_INTERNAL_DBF_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -53,4 +53,4 @@ inline constexpr std::size_t kMaxMemoLength = 16u * 1024 * 1024;
 
 }  // namespace tvr::engine::dbf
 
-#endif  // TVR_ENGINE_DBF_FORMAT_H_
+#endif  // TVR_ENGINE_INTERNAL_DBF_FORMAT_H_

@@ -9,8 +9,8 @@
 // Reads and writes throw Failure: 3049 when the file or a pointer is damaged, 7 when a memo
 // is longer than dbf::kMaxMemoLength, 5 when a text to store holds the end byte 0x1A, and the
 // errors of platform::File (61 Disk full, ...).
-#ifndef TVR_ENGINE_DBT_MEMO_H_
-#define TVR_ENGINE_DBT_MEMO_H_
+#ifndef TVR_ENGINE_INTERNAL_DBT_MEMO_H_
+#define TVR_ENGINE_INTERNAL_DBT_MEMO_H_
 
 #include <cstdint>
 #include <string>
@@ -58,4 +58,4 @@ class DbtMemo {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_DBT_MEMO_H_
+#endif  // TVR_ENGINE_INTERNAL_DBT_MEMO_H_

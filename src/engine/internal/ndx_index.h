@@ -5,8 +5,8 @@
 // The index reads its blocks from the file on every call and caches nothing between calls,
 // so several processes may use one file. Serialising them is the caller's business: the
 // engine takes the table's locks (docs/locking.md) around every read and change.
-#ifndef TVR_ENGINE_NDX_INDEX_H_
-#define TVR_ENGINE_NDX_INDEX_H_
+#ifndef TVR_ENGINE_INTERNAL_NDX_INDEX_H_
+#define TVR_ENGINE_INTERNAL_NDX_INDEX_H_
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/mapped_file.h"
+#include "engine/internal/mapped_file.h"
 #include "platform/file.h"
 
 namespace tvr::engine {
@@ -51,7 +51,10 @@ class NdxIndex {
   int key_length() const { return key_length_; }
 
   // A 32-bit value the engine keeps in the header's unused bytes to tell whether the index
-  // still matches its table. Build writes it; these read and rewrite it alone.
+  // still matches its table: the table's record count when the tag last took in its rows, or
+  // kDirtyStamp while the tag is being changed (a tag found so was cut short and is rebuilt).
+  // Build writes it; these read and rewrite it alone.
+  static constexpr std::uint32_t kDirtyStamp = 0xFFFFFFFFu;
   std::uint32_t ReadStamp() const;
   void WriteStamp(std::uint32_t stamp);
 
@@ -91,4 +94,4 @@ class NdxIndex {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_NDX_INDEX_H_
+#endif  // TVR_ENGINE_INTERNAL_NDX_INDEX_H_

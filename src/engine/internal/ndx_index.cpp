@@ -1,4 +1,4 @@
-#include "engine/ndx_index.h"
+#include "engine/internal/ndx_index.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <utility>
 
-#include "engine/mapped_file.h"
+#include "engine/internal/mapped_file.h"
 #include "platform/failure.h"
 #include "platform/little_endian.h"
 

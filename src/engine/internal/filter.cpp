@@ -1,4 +1,4 @@
-#include "engine/filter.h"
+#include "engine/internal/filter.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/filter_lexer.h"
+#include "engine/internal/filter_lexer.h"
 #include "platform/blanks.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"

@@ -2,8 +2,8 @@
 // table's size: entries are gathered into a buffer of fixed size, each full buffer is sorted
 // and written as a run to an anonymous temporary file, and the runs are merged at the end.
 // A table of a few hundred thousand rows never leaves memory.
-#ifndef TVR_ENGINE_KEY_SORTER_H_
-#define TVR_ENGINE_KEY_SORTER_H_
+#ifndef TVR_ENGINE_INTERNAL_KEY_SORTER_H_
+#define TVR_ENGINE_INTERNAL_KEY_SORTER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -63,4 +63,4 @@ class KeySorter {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_KEY_SORTER_H_
+#endif  // TVR_ENGINE_INTERNAL_KEY_SORTER_H_

@@ -3,8 +3,8 @@
 // The lexer only splits the text; it knows no columns. "#" is both the not-equal operator and
 // the delimiter of a date: after a value (a name, a literal or ")") it is the operator,
 // anywhere else it opens a date. Every complaint throws Failure 3075 naming the expression.
-#ifndef TVR_ENGINE_FILTER_LEXER_H_
-#define TVR_ENGINE_FILTER_LEXER_H_
+#ifndef TVR_ENGINE_INTERNAL_FILTER_LEXER_H_
+#define TVR_ENGINE_INTERNAL_FILTER_LEXER_H_
 
 #include <cstddef>
 #include <string>
@@ -56,4 +56,4 @@ class FilterLexer {
 
 }  // namespace tvr::engine
 
-#endif  // TVR_ENGINE_FILTER_LEXER_H_
+#endif  // TVR_ENGINE_INTERNAL_FILTER_LEXER_H_

@@ -1,5 +1,6 @@
 #include "tabs/save_changes.h"
 
+#include "cart/change_log.h"
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
@@ -52,6 +53,10 @@ const SaveResult& SaveChanges(cart::RequestContext& ctx, std::string_view tab_na
   // The settings file has its own word on the configuration page ("Configuration Saved").
   if (RowsChanged() && tab->name != "Configuration") {
     g_saved = std::string(tab->name) + " tab saved.";
+  }
+  // The configuration page writes its own change line (the keys it changed).
+  if (!g_result.changed_columns.empty() && tab->name != "Configuration") {
+    cart::LogChange(ctx.ClientCode, cart::TabSavedChange(tab->name, g_result.changed_columns));
   }
   if (!g_result.conflicts.empty()) {
     std::string text =

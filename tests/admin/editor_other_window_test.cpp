@@ -390,3 +390,32 @@ TEST_F(ShippingOtherWindow, ARenameTakesEveryRowAlongAndAStalePageAddsNoneToTheO
 
 }  // namespace
 }  // namespace tvr::admin::testing
+
+namespace tvr::admin::testing {
+namespace {
+
+// The change lines of the activity log written from 192.0.2.9, from "Change | " on.
+std::vector<std::string> ChangeLines(const std::string& log) {
+  std::vector<std::string> lines;
+  for (std::size_t at = log.find("Change | 192.0.2.9"); at != std::string::npos;
+       at = log.find("Change | 192.0.2.9", at + 1)) {
+    lines.push_back(log.substr(at, log.find("\r\n", at) - at));
+  }
+  return lines;
+}
+
+TEST_F(EditorTest, ASaveLogsTheColumnsItChangedAndARepeatLogsNothing) {
+  const Form save = PressingSave(
+      With(With(FormOf(Open(kGeneralCaption)), "Fax", "222-2222"), "Phone", "555-0100"));
+  Post("/LoadTab", save, {"REMOTE_ADDR=192.0.2.9"});
+  Post("/LoadTab", save, {"REMOTE_ADDR=192.0.2.9"});  // a reload stores nothing
+  const std::vector<std::string> lines =
+      ChangeLines(tvr::testing::ReadFile(DataDir() + "tulvar.log"));
+  ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
+  EXPECT_TRUE(lines[0] == "Change | 192.0.2.9 | ACME | General tab saved: Phone, Fax" ||
+              lines[0] == "Change | 192.0.2.9 | ACME | General tab saved: Fax, Phone")
+      << lines[0];
+}
+
+}  // namespace
+}  // namespace tvr::admin::testing

@@ -39,7 +39,7 @@ constexpr std::uint64_t kAddClientLockOffset = 999'999'990;
 void ShowCodeForm(cart::RequestContext& ctx) {
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/AddClient\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/AddClient\">");
   SendLine(HiddenAdminPasswordField(StoredAdminPassword()));
   SendLine("<input type=hidden name=\"Step\" value=\"Create\">");
   SendLine("<table border=0 cellspacing=3 cellpadding=3>");
@@ -62,7 +62,7 @@ void ShowRefusal(cart::RequestContext& ctx, const std::string& first, const std:
   SendLine("<center>");
   SendWrappedTwoLines(first, second);
   // Back to the add-client form, with the proof of the admin password the request brought.
-  SendWayBack("/AddClient", "Back To Add A Client",
+  SendWayBack(ctx, "/AddClient", "Back To Add A Client",
               AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword()) : "");
   SendLine("</center>");
   ShowPageFooter(ctx);
@@ -114,7 +114,7 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
   client.AddNew();
   client.Fields("code", engine::Value(code));
   client.Fields("password", engine::Value(cart::EncodePassword(password)));
-  client.Fields("CGIBINDir", engine::Value(cart::CgiBinDirOf(gateway::Request().CGI_ScriptName)));
+  client.Fields("CGIBINDir", engine::Value(cart::CgiBinDirOf(ctx.Cgi().CGI_ScriptName)));
   client.Fields("OutputDir", engine::Value(cart::OrdersOutputFile(entered)));
   for (const cart::DefaultValue& value : cart::ClientCreationDefaults()) SetDefault(client, value);
   Append(client);
@@ -123,7 +123,7 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
 
 // Refuses the code or the password, or creates the client; true when created.
 bool TryCreateClient(cart::RequestContext& ctx) {
-  const std::string entered = gateway::GetFormField(kNewClientField);
+  const std::string entered = ctx.FormField(kNewClientField);
   if (entered.find('"') != std::string::npos) {
     ShowCodeRefusal(ctx, "A client code cannot contain a double quote (&quot;).");
     return false;
@@ -144,8 +144,8 @@ bool TryCreateClient(cart::RequestContext& ctx) {
                              std::to_string(cart::kClientCodeWidth) + " characters.");
     return false;
   }
-  const std::string password = gateway::GetFormField(kNewPasswordField);
-  if (!platform::EqualsIgnoringCase(password, gateway::GetFormField(kConfirmPasswordField))) {
+  const std::string password = ctx.FormField(kNewPasswordField);
+  if (!platform::EqualsIgnoringCase(password, ctx.FormField(kConfirmPasswordField))) {
     ShowRefusal(ctx, "<b>Passwords did not match.   Please click your web<br>",
                 "browser back button and reenter the passwords.");
     return false;
@@ -190,7 +190,7 @@ void ShowAddClientPage(cart::RequestContext& ctx) {
     ShowAdminPasswordPrompt(ctx);
     return;
   }
-  if (gateway::GetFormField("Step") != "Create") {
+  if (ctx.FormField("Step") != "Create") {
     ShowCodeForm(ctx);
     return;
   }

@@ -199,9 +199,9 @@ void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string
   if (!problem.empty()) {
     SendLine("<p><font color=#ff0000><b>" + Wrapped(problem) + "</b></font>");
   }
-  SendLine(AdminFormStart());
+  SendLine(AdminFormStart(ctx));
   SendChoiceFields(ClientCodes(ctx), choice, before_text);
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -212,7 +212,7 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
   if (count == 0) {
     SendLine("<p>" + Wrapped("No order matches: nothing to delete for " +
                              EscapeHtmlText(Describe(choice)) + "."));
-    SendBackToConfiguration();
+    SendBackToConfiguration(ctx);
     SendLine("</center>");
     ShowPageFooter(ctx);
     return;
@@ -221,14 +221,14 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
                            std::to_string(count) + (count == 1 ? " order" : " orders") +
                            " with their item lines and customer information?<br>"
                            "Deleted orders cannot be shown again."));
-  SendLine(AdminFormStart());
+  SendLine(AdminFormStart(ctx));
   SendLine(HiddenField("DeleteClient", choice.client));
   SendLine(HiddenField("DeleteAll", choice.all_dates ? "Y" : ""));
   SendLine(HiddenField("DeleteFrom", choice.from ? DateText(*choice.from) : ""));
   SendLine(HiddenField("DeleteTo", choice.to ? DateText(*choice.to) : ""));
   SendLine(HiddenField("ConfirmDelete", "Y"));
   SendLine("<input type=submit name=\"Action\" value=\"Delete Orders Now\"></form>");
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -265,7 +265,7 @@ void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
                                 (deleted == 1 ? " Order" : " Orders") + " Deleted --</b>"));
   SendLine("<p>" + Wrapped("Deleted " + EscapeHtmlText(Describe(choice)) + ": " +
                            std::to_string(deleted) + (deleted == 1 ? " order." : " orders.")));
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -325,7 +325,7 @@ constexpr DateField kDateFields[] = {
 
 void SendOrderDeletionForm(cart::RequestContext& ctx) {
   ctx.session.OpenDatabases(ctx.AdminDir);
-  SendLine("<p>" + AdminFormStart());
+  SendLine("<p>" + AdminFormStart(ctx));
   SendLine("<table border=1 cellspacing=2 cellpadding=4><tr><td align=center>");
   SendLine(Wrapped("<b>Delete Orders</b>"));
   SendChoiceFields(ClientCodes(ctx), Choice{}, {});
@@ -340,11 +340,11 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
   ctx.session.OpenDatabases(ctx.AdminDir);
 
   Choice choice;
-  choice.client = platform::UpperCase(settings::TrimBlanks(gateway::GetFormField("DeleteClient")));
-  choice.all_dates = !settings::TrimBlanks(gateway::GetFormField("DeleteAll")).empty();
-  choice.from_text = std::string(settings::TrimBlanks(gateway::GetFormField("DeleteFrom")));
-  choice.to_text = std::string(settings::TrimBlanks(gateway::GetFormField("DeleteTo")));
-  const std::string before(settings::TrimBlanks(gateway::GetFormField("DeleteDate")));
+  choice.client = platform::UpperCase(settings::TrimBlanks(ctx.FormField("DeleteClient")));
+  choice.all_dates = !settings::TrimBlanks(ctx.FormField("DeleteAll")).empty();
+  choice.from_text = std::string(settings::TrimBlanks(ctx.FormField("DeleteFrom")));
+  choice.to_text = std::string(settings::TrimBlanks(ctx.FormField("DeleteTo")));
+  const std::string before(settings::TrimBlanks(ctx.FormField("DeleteDate")));
 
   // Every date entered must be a date, whatever else was chosen: a date that cannot be read
   // deletes nothing.
@@ -378,8 +378,7 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
       return;
     }
   }
-  if (!platform::EqualsIgnoringCase(settings::TrimBlanks(gateway::GetFormField("ConfirmDelete")),
-                                    "Y")) {
+  if (!platform::EqualsIgnoringCase(settings::TrimBlanks(ctx.FormField("ConfirmDelete")), "Y")) {
     ShowConfirmation(ctx, choice, CountOf(MatchingOrders(ctx, choice)));
     return;
   }

@@ -94,7 +94,7 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
     if (!text.empty()) SendLine("<pre>" + EscapeHtmlText(text) + "</pre>");
   }
   SendLine("<center>");
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }

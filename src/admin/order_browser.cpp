@@ -101,9 +101,9 @@ struct OrderPage {
 
 // The first position of the page the form field "Start" asks for: a multiple of the page
 // size below `total`, else the first page.
-int PageStart(int total) {
+int PageStart(const cart::RequestContext& ctx, int total) {
   double requested = 0;
-  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
+  if (engine::ParseNumber(ctx.FormField("Start"), requested) && requested > 0 &&
       requested < total) {
     return static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
   }
@@ -137,7 +137,7 @@ std::optional<OrderPage> ReadPageThroughTags(cart::RequestContext& ctx) {
   OrderPage page;
   page.total = static_cast<int>(newest_first->size());
   page.new_count = *new_count;
-  page.start = PageStart(page.total);
+  page.start = PageStart(ctx, page.total);
   const int end = std::min(page.total, page.start + kOrdersPerPage);
   const std::string code(settings::TrimBlanks(ctx.ClientCode));  // as ColumnText gives it
   // The page's rows read in record order, together; shown newest first.
@@ -175,7 +175,7 @@ OrderPage ReadPageFromRows(cart::RequestContext& ctx) {
   page.total = static_cast<int>(orders.size());
   page.new_count =
       std::count_if(orders.begin(), orders.end(), [](const OrderLine& o) { return o.is_new; });
-  page.start = PageStart(page.total);
+  page.start = PageStart(ctx, page.total);
   const int end = std::min(page.total, page.start + kOrdersPerPage);
   for (int i = page.start; i < end; ++i) {
     page.shown.push_back(orders[newest_first[static_cast<std::size_t>(i)]]);
@@ -438,8 +438,8 @@ void ShowOrderBrowser(cart::RequestContext& ctx) {
     ShowInvalidClientPassword(ctx);
     return;
   }
-  const std::string order_no(settings::TrimBlanks(gateway::GetFormField("OrderNo")));
-  const std::string action(settings::TrimBlanks(gateway::GetFormField("OrderAction")));
+  const std::string order_no(settings::TrimBlanks(ctx.FormField("OrderNo")));
+  const std::string action(settings::TrimBlanks(ctx.FormField("OrderAction")));
   if (order_no.empty()) {
     ShowOrderList(ctx, {});
   } else if (platform::EqualsIgnoringCase(action, kDeleteOrderNow)) {

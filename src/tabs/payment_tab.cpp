@@ -173,7 +173,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   SendLine(hidden);
 
   // The item on screen: the one chosen in the list, else the group's first.
-  std::string chosen = gateway::GetFormField(group->list_field);
+  std::string chosen = ctx.FormField(group->list_field);
   chosen = chosen.substr(0, chosen.find('^'));
   const PaymentItem* item = FindItemByColumn(*group, chosen);
   if (item == nullptr) {
@@ -213,7 +213,7 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
   RowValues values;
   for (const PaymentItem& item : group.items) {
     const std::string column = group.Column(item);
-    const std::string posted = gateway::GetFormField(column);
+    const std::string posted = ctx.FormField(column);
     const std::string stored = StoredText(payment, column);
     // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
     if (posted == stored || posted.empty()) continue;

@@ -97,7 +97,7 @@ std::span<const std::string_view> PlusTabNames() { return kNames; }
 
 std::string CurrentPlusTab(const cart::RequestContext& ctx) {
   if (!ctx.PlusTabToSave.empty()) return ctx.PlusTabToSave;
-  std::string tab = gateway::GetFormField("PlusTab");
+  std::string tab = ctx.FormField("PlusTab");
   return tab.empty() ? std::string(kNames[0]) : tab;
 }
 

@@ -21,37 +21,36 @@ namespace tvr::tabs {
 namespace {
 
 using engine::CBRecordset;
-using gateway::GetFormField;
-
-std::string g_notice;
-std::string g_saved;
 
 // The values a plain field list stores: each column from the form field of the same name,
 // converted by the column's type.
 template <typename Columns, typename ColumnOf>
-RowValues PlainValues(CBRecordset& rs, const Columns& columns, ColumnOf column_of) {
+RowValues PlainValues(const cart::RequestContext& ctx, CBRecordset& rs, const Columns& columns,
+                      ColumnOf column_of) {
   RowValues values;
   for (const auto& entry : columns) {
     const std::string_view column = column_of(entry);
-    engine::Value v = FormValueFor(ColumnType(rs, column), GetFormField(column));
+    engine::Value v = FormValueFor(ColumnType(rs, column), ctx.FormField(column));
     if (!v.is_null()) values.push_back({std::string(column), std::move(v)});
   }
   return values;
 }
 
-RowValues FieldValues(CBRecordset& rs, std::span<const TabField> fields) {
-  return PlainValues(rs, fields, [](const TabField& f) { return f.column; });
+RowValues FieldValues(const cart::RequestContext& ctx, CBRecordset& rs,
+                      std::span<const TabField> fields) {
+  return PlainValues(ctx, rs, fields, [](const TabField& f) { return f.column; });
 }
 
-RowValues ColumnValues(CBRecordset& rs, std::span<const std::string_view> columns) {
-  return PlainValues(rs, columns, [](std::string_view c) { return c; });
+RowValues ColumnValues(const cart::RequestContext& ctx, CBRecordset& rs,
+                       std::span<const std::string_view> columns) {
+  return PlainValues(ctx, rs, columns, [](std::string_view c) { return c; });
 }
 
 bool Is(std::string_view a, std::string_view b) { return platform::EqualsIgnoringCase(a, b); }
 
 void SaveTax(cart::RequestContext& ctx) {
   CBRecordset& client = ctx.session.ClientRS();
-  const RowValues values = ColumnValues(client, TaxColumns());
+  const RowValues values = ColumnValues(ctx, client, TaxColumns());
   const std::vector<GridRow> grid = SubmittedTaxGrid(ctx);
   CheckRowValues(client, values);
   CBRecordset rows = OpenTaxRows(ctx);
@@ -64,25 +63,25 @@ void SaveTax(cart::RequestContext& ctx) {
 }
 
 void SavePayment(cart::RequestContext& ctx) {
-  if (PaymentResetRequested()) {
+  if (PaymentResetRequested(ctx)) {
     // Only the confirmed reset replaces the definitions; the first post of the button (from a
     // browser without script) gets the question instead and stores nothing.
-    if (PaymentResetConfirmed()) SetPaymentDefaults(ctx);
+    if (PaymentResetConfirmed(ctx)) SetPaymentDefaults(ctx);
     return;
   }
-  const PaymentGroup* group = FindPaymentGroup(GetFormField("PaymentTabToSave"));
+  const PaymentGroup* group = FindPaymentGroup(ctx.FormField("PaymentTabToSave"));
   if (group == nullptr) return;
   CBRecordset& client = ctx.session.ClientRS();
   RowValues values;
-  if (group->column_prefix == "S_") values = ColumnValues(client, ShippingInfoColumns());
-  if (group->column_prefix.empty()) values = ColumnValues(client, PaymentInfoColumns());
+  if (group->column_prefix == "S_") values = ColumnValues(ctx, client, ShippingInfoColumns());
+  if (group->column_prefix.empty()) values = ColumnValues(ctx, client, PaymentInfoColumns());
   CheckRowValues(client, values);
   const std::vector<std::string> refused = SavePaymentItems(ctx, *group);
   UpdateRow(client, values);
   if (!refused.empty()) {
     std::string names;
     for (const std::string& r : refused) names += (names.empty() ? "" : ", ") + r;
-    g_notice =
+    ctx.SaveNotice =
         "Not stored, because a definition must have the fields of its group and no "
         "\"~\" in its texts: " +
         gateway::EscapeHtmlText(names) + ".";
@@ -90,18 +89,18 @@ void SavePayment(cart::RequestContext& ctx) {
 }
 
 void SavePlus(cart::RequestContext& ctx) {
-  const auto fields = PlusTabFields(GetFormField("PlusTabToSave"));
+  const auto fields = PlusTabFields(ctx.FormField("PlusTabToSave"));
   if (fields.empty()) return;
   CBRecordset& standing = ctx.session.PlusRS();
   // The payment-gateway test saves before the standing recordsets are narrowed to the client;
   // then the standing plus row may be another client's, and the client's own row is opened.
   if (!standing.Eof() && Is(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
-    UpdateRow(standing, FieldValues(standing, fields));
+    UpdateRow(standing, FieldValues(ctx, standing, fields));
     return;
   }
   CBRecordset own = ctx.session.Database().OpenRecordset("select * from plus where code = " +
                                                          engine::QuoteText(ctx.ClientCode));
-  if (!ctx.ClientCode.empty()) UpdateRow(own, FieldValues(own, fields));
+  if (!ctx.ClientCode.empty()) UpdateRow(own, FieldValues(ctx, own, fields));
   own.DBClose();
 }
 
@@ -109,12 +108,12 @@ void SavePlus(cart::RequestContext& ctx) {
 // each stored with the prefix of its type letter (form field "<n>othertype") when posted.
 void SavePaymentOld(cart::RequestContext& ctx) {
   CBRecordset& client = ctx.session.ClientRS();
-  RowValues values = ColumnValues(client, PaymentOldColumns());
+  RowValues values = ColumnValues(ctx, client, PaymentOldColumns());
   for (int i = 1; i <= 10; ++i) {
     const std::string column = std::to_string(i) + "other";
-    const std::string text = GetFormField(column);
+    const std::string text = ctx.FormField(column);
     if (text.empty()) continue;
-    const std::string letter = platform::UpperCase(GetFormField(column + "type").substr(0, 1));
+    const std::string letter = platform::UpperCase(ctx.FormField(column + "type").substr(0, 1));
     std::string prefix;
     if (letter == "D" || letter == "R" || letter == "C" || letter == "T") {
       prefix = "-" + platform::LowerCase(letter);
@@ -138,7 +137,7 @@ std::string_view SaveTab(cart::RequestContext& ctx, std::string_view tab_name) {
   for (const auto& [name, fields] : plain_tabs) {
     if (Is(tab_name, name)) {
       CBRecordset& client = ctx.session.ClientRS();
-      UpdateRow(client, FieldValues(client, fields));
+      UpdateRow(client, FieldValues(ctx, client, fields));
       return name;
     }
   }
@@ -162,23 +161,22 @@ std::string_view SaveTab(cart::RequestContext& ctx, std::string_view tab_name) {
 
 }  // namespace
 
-const std::string& SaveNotice() { return g_notice; }
-const std::string& SavedNotice() { return g_saved; }
-
-bool PaymentResetRequested() {
-  return Is(GetFormField("BillingAction"), "Set Payment Values To Default");
+bool PaymentResetRequested(const cart::RequestContext& ctx) {
+  return Is(ctx.FormField("BillingAction"), "Set Payment Values To Default");
 }
 
-bool PaymentResetConfirmed() { return Is(GetFormField("ConfirmReset"), "Yes"); }
+bool PaymentResetConfirmed(const cart::RequestContext& ctx) {
+  return Is(ctx.FormField("ConfirmReset"), "Yes");
+}
 
 void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
-  g_notice.clear();
-  g_saved.clear();
+  ctx.SaveNotice.clear();
+  ctx.SavedNotice.clear();
   ClearRowsChanged();
   const std::string_view name = SaveTab(ctx, tab_name);
   // The settings file has its own word on the configuration page ("Configuration Saved").
   if (RowsChanged() && !name.empty() && name != "Configuration") {
-    g_saved = std::string(name) + " tab saved.";
+    ctx.SavedNotice = std::string(name) + " tab saved.";
   }
 }
 

@@ -18,23 +18,19 @@
 
 namespace tvr::tabs {
 
+// Sets the context's notices: ctx.SaveNotice, what the save left unstored and the editor should
+// say (the payment items whose posted definitions were refused), or the empty text;
+// ctx.SavedNotice, "<tab> tab saved." when the save changed a stored row (a value other than the
+// stored one, a grid row added or removed), else the empty text. A save of "Configuration"
+// leaves it empty: its page says "Configuration Saved".
 void SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
-
-// What the last SaveChanges of this run left unstored and the editor should say (the payment
-// items whose posted definitions were refused), or the empty text.
-const std::string& SaveNotice();
-
-// "<tab> tab saved." when the last SaveChanges of this run changed a stored row (a value other
-// than the stored one, a grid row added or removed), else the empty text. A save of
-// "Configuration" leaves it empty: its page says "Configuration Saved".
-const std::string& SavedNotice();
 
 // Whether the request is the payment tab's "Set Payment Values To Default" (form field
 // "BillingAction"), and whether it carries the confirmation (form field "ConfirmReset" = "Yes")
 // that the page script or the confirmation page adds. SaveChanges resets the payment
 // definitions only for a confirmed request.
-bool PaymentResetRequested();
-bool PaymentResetConfirmed();
+bool PaymentResetRequested(const cart::RequestContext& ctx);
+bool PaymentResetConfirmed(const cart::RequestContext& ctx);
 
 }  // namespace tvr::tabs
 

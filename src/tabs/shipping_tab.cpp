@@ -21,7 +21,6 @@ namespace {
 using engine::CBRecordset;
 using engine::Value;
 using gateway::EscapeHtmlAttribute;
-using gateway::GetFormField;
 using gateway::SendLine;
 
 constexpr int kEmptyShippingRows = 5;
@@ -52,24 +51,24 @@ bool FindType(CBRecordset& types, std::string_view name) {
 
 // A type name as typed for a new type: trimmed, without double quotes (a query text could not
 // select it).
-std::string NewTypeName() {
-  std::string name(settings::TrimBlanks(GetFormField("NewShipType")));
+std::string NewTypeName(const cart::RequestContext& ctx) {
+  std::string name(settings::TrimBlanks(ctx.FormField("NewShipType")));
   std::erase(name, '"');
   return name;
 }
 
-bool AddTypePressed() {
-  return platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Add Type");
+bool AddTypePressed(const cart::RequestContext& ctx) {
+  return platform::EqualsIgnoringCase(ctx.FormField("ShipTypeAction"), "Add Type");
 }
 
-std::string TypeToShow(const std::vector<std::string>& names) {
+std::string TypeToShow(const cart::RequestContext& ctx, const std::vector<std::string>& names) {
   std::string wanted;
-  if (AddTypePressed()) {
-    wanted = NewTypeName();
-  } else if (platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Show Type")) {
-    wanted = GetFormField("ShowShipType");
+  if (AddTypePressed(ctx)) {
+    wanted = NewTypeName(ctx);
+  } else if (platform::EqualsIgnoringCase(ctx.FormField("ShipTypeAction"), "Show Type")) {
+    wanted = ctx.FormField("ShowShipType");
   } else {
-    wanted = GetFormField("ShipName");
+    wanted = ctx.FormField("ShipName");
   }
   for (const std::string& n : names) {
     if (platform::EqualsIgnoringCase(n, wanted)) return n;
@@ -94,7 +93,7 @@ void ShowShippingTab(cart::RequestContext& ctx) {
   std::vector<std::string> names;
   CBRecordset types = OpenTypes(ctx);
   for (; !types.Eof(); types.MoveNext()) names.push_back(TextOf(types, "shipname"));
-  const std::string shown = TypeToShow(names);
+  const std::string shown = TypeToShow(ctx, names);
 
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
   if (!names.empty()) {
@@ -158,8 +157,8 @@ void ShowShippingTab(cart::RequestContext& ctx) {
 }
 
 void SaveShippingTab(cart::RequestContext& ctx) {
-  const std::string last_type = GetFormField("LastType");
-  const std::string ship_name = GetFormField("ShipName");
+  const std::string last_type = ctx.FormField("LastType");
+  const std::string ship_name = ctx.FormField("ShipName");
   const Value code(ctx.ClientCode);
 
   CBRecordset types = OpenTypes(ctx);
@@ -167,22 +166,22 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   const RowValues type_row{
       {"code", code},
       {"shipname", Value(ship_name)},
-      {"ShipType", Value(GetFormField("ShipType"))},
-      {"unit", Value(GetFormField("Unit"))},
-      {"OtherValue", Value(LeadingNumber(GetFormField("OtherValue")))},
-      {"OtherType", Value(GetFormField("OtherType"))},
-      {"Desc", Value(GetFormField("Desc"))},
-      {"UPSProduct", Value(GetFormField("UPSProduct"))},
-      {"MarkUpPerc", Value(LeadingNumber(GetFormField("MarkUpPerc")))},
+      {"ShipType", Value(ctx.FormField("ShipType"))},
+      {"unit", Value(ctx.FormField("Unit"))},
+      {"OtherValue", Value(LeadingNumber(ctx.FormField("OtherValue")))},
+      {"OtherType", Value(ctx.FormField("OtherType"))},
+      {"Desc", Value(ctx.FormField("Desc"))},
+      {"UPSProduct", Value(ctx.FormField("UPSProduct"))},
+      {"MarkUpPerc", Value(LeadingNumber(ctx.FormField("MarkUpPerc")))},
   };
 
   std::vector<GridRow> rows;
-  const int n = GridSize("ShippingGridSize");
+  const int n = GridSize(ctx, "ShippingGridSize");
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
-    const double from = LeadingNumber(GetFormField("from" + s));
-    const double to = LeadingNumber(GetFormField("to" + s));
-    const double value = LeadingNumber(GetFormField("value" + s));
+    const double from = LeadingNumber(ctx.FormField("from" + s));
+    const double to = LeadingNumber(ctx.FormField("to" + s));
+    const double value = LeadingNumber(ctx.FormField("value" + s));
     if (from == 0 && to == 0 && value == 0) {
       rows.emplace_back();
     } else {
@@ -204,8 +203,8 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   SaveGrid(grid, rows);
   grid.DBClose();
 
-  if (AddTypePressed()) {
-    const std::string name = NewTypeName();
+  if (AddTypePressed(ctx)) {
+    const std::string name = NewTypeName(ctx);
     CBRecordset all = OpenTypes(ctx);
     if (!name.empty() && !FindType(all, name)) {
       const RowValues new_type{{"code", code}, {"shipname", Value(name)}};

@@ -125,11 +125,11 @@ void ShowTaxTab(cart::RequestContext& ctx) {
 
 std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
   std::vector<GridRow> rows;
-  const int n = GridSize("TaxGridSize");
+  const int n = GridSize(ctx, "TaxGridSize");
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
-    const std::string state = gateway::GetFormField("state" + s);
-    const std::string rate = gateway::GetFormField("taxrate" + s);
+    const std::string state = ctx.FormField("state" + s);
+    const std::string rate = ctx.FormField("taxrate" + s);
     if (state.empty() || rate == "0") {
       rows.emplace_back();
       continue;
@@ -138,8 +138,8 @@ std::vector<GridRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
         {"code", engine::Value(ctx.ClientCode)},
         {"taxrate", engine::Value(LeadingNumber(rate))},
         {"state", engine::Value(state)},
-        {"TaxShip", engine::Value::Boolean(
-                        platform::EqualsIgnoringCase(gateway::GetFormField("TaxShip" + s), "Y"))},
+        {"TaxShip",
+         engine::Value::Boolean(platform::EqualsIgnoringCase(ctx.FormField("TaxShip" + s), "Y"))},
     });
   }
   return rows;

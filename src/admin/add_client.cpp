@@ -101,8 +101,9 @@ void Append(engine::CBRecordset& rs) {
 }
 
 // The payment definition record first, the client record last: a client that exists always
-// has its payment row, and a request cut short in between leaves at most a payment row that a
-// later creation of the same code reuses.
+// has its payment row, and a request cut short in between leaves at most a payment row without
+// its client; the creation sent again adds the client (and a payment row of its own, as for a
+// client created again after its deletion, which keeps its payment row).
 void CreateClient(cart::RequestContext& ctx, const std::string& code, const std::string& entered,
                   const std::string& password) {
   engine::DBF& db = ctx.session.Database();

@@ -227,6 +227,10 @@ void CBRecordset::Index(std::string_view tag_name) {
   if (TagHandle != nullptr) d4tagSelect(DataHandle, TagHandle);
 }
 
+std::int32_t CBRecordset::TableRecords() {
+  return DataHandle == nullptr ? 0 : static_cast<std::int32_t>(d4recCountDo(DataHandle));
+}
+
 std::int32_t CBRecordset::RecordCount() {
   if (QueryHandle == nullptr) return static_cast<std::int32_t>(d4recCountDo(DataHandle));
   if (CountValid) return CachedCount;

@@ -97,6 +97,9 @@ class CBRecordset {
   // The number of rows of the query (counted once, then cached until an append), or of the
   // table when there is no query (rows marked deleted included).
   std::int32_t RecordCount();
+  // The number of records of the table, rows marked deleted included, whatever the query: the
+  // record numbers Bookmark can go to run from 1 to it.
+  std::int32_t TableRecords();
   void LoadField(std::string_view name);
 
   void AddNew();

@@ -150,6 +150,7 @@ TEST_F(PageWriteFaultTest, SavingTheTaxTab) {
         EXPECT_EQ(found.at("client").size(), before.at("client").size());
         EachRowOldOrNew(before.at("tax"), after.at("tax"), found.at("tax"));
       });
+  RecordProperty("writes", writes);
   EXPECT_GT(writes, 2);
 }
 
@@ -183,6 +184,7 @@ TEST_F(PageWriteFaultTest, AddingAClient) {
         twice.push_back(twice.back());
         EXPECT_TRUE(found.at("payment") == after.at("payment") || found.at("payment") == twice);
       });
+  RecordProperty("writes", writes);
   EXPECT_GT(writes, 1);
 }
 
@@ -220,6 +222,7 @@ TEST_F(PageWriteFaultTest, DeletingOrdersInBulk) {
           EachRowOldOrNew(before.at(table), {}, rows);
         }
       });
+  RecordProperty("writes", writes);
   EXPECT_GT(writes, 3);
 }
 

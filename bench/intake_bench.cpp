@@ -20,6 +20,7 @@
 
 #include "gateway/form.h"
 #include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "platform/failure.h"
 #include "platform/system.h"
 #include "settings/settings.h"
@@ -85,7 +86,8 @@ std::string FewLargeValues(std::size_t bytes) {
   return body;
 }
 
-void Measure(const std::string& dir, const std::string& name, const std::string& body) {
+// Returns the size of the form table taken in (0 when the form was refused).
+int Measure(const std::string& dir, const std::string& name, const std::string& body) {
   BenchSystem system;
   system.program = dir + "/cgi-bin/tvrweb.exe";
   system.env = {{"GATEWAY_INTERFACE", "CGI/1.1"},
@@ -102,12 +104,13 @@ void Measure(const std::string& dir, const std::string& name, const std::string&
   auto start = Clock::now();
   std::string outcome = "taken in";
   std::size_t looked_up = 0;
+  tvr::gateway::RequestState state;
   try {
-    tvr::gateway::ReadCgiEnvironment();
-    tvr::gateway::ReadFormData();
+    tvr::gateway::ReadCgiEnvironment(state);
+    tvr::gateway::ReadFormData(state);
     // A page reads a few hundred fields; half of these names are in the form.
     for (int i = 0; i < 300; ++i) {
-      looked_up += tvr::gateway::GetFormField("F" + std::to_string(i * 7)).size();
+      looked_up += state.FormField("F" + std::to_string(i * 7)).size();
     }
   } catch (const tvr::Failure& failure) {
     outcome = "refused (error " + std::to_string(failure.number()) + ")";
@@ -115,9 +118,10 @@ void Measure(const std::string& dir, const std::string& name, const std::string&
   double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   auto ini = std::filesystem::file_size(dir + "/cgi-bin/tulvar.ini");
   std::printf("%-18s %9zu bytes %7d fields  %-20s %10.1f ms  settings file %zu bytes\n",
-              name.c_str(), body.size(), tvr::gateway::PairCount(), outcome.c_str(), ms,
+              name.c_str(), body.size(), state.form.PairCount(), outcome.c_str(), ms,
               static_cast<std::size_t>(ini));
   std::fflush(stdout);
+  return state.form.PairCount();
 }
 
 // The same steps without the limits, for a form the intake refuses: the pair table, the entries
@@ -165,8 +169,7 @@ int main(int argc, char** argv) {
     for (const std::string& c : chosen) wanted = wanted || c == name;
     if (!wanted) continue;
     std::string body = make();
-    Measure(dir, name, body);
-    if (tvr::gateway::PairCount() == 0) MeasureSteps(dir, name, body);
+    if (Measure(dir, name, body) == 0) MeasureSteps(dir, name, body);
   }
   return 0;
 }

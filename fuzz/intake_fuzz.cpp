@@ -1,12 +1,12 @@
 // The request intake as a CGI run goes through it: the input is the body of a POST, read from a
 // pretend standard input, turned into the pair table, recorded into section "Debug" of a
-// settings file in the scratch directory and looked up with GetFormField.
+// settings file in the scratch directory and looked up with RequestState::FormField.
 //
 // Rules checked for every input:
 // - the intake takes the form or fails with 13 (a bad "%" escape); a form within the limits is
 //   never refused for its size;
 // - PairCount is the number of "=" of the form;
-// - GetFormField agrees with a walk over every pair (names compared upper-cased, values joined
+// - FormField agrees with a walk over every pair (names compared upper-cased, values joined
 //   with "^"), for each name as sent, upper-cased and lower-cased, and gives "" for a name that
 //   is not there;
 // - RecordedEntries agrees with the same walk over the request variables and the fields
@@ -26,6 +26,7 @@
 #include "gateway/form.h"
 #include "gateway/password_fields.h"
 #include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "platform/code_page.h"
 #include "platform/system.h"
 #include "settings/settings.h"
@@ -75,9 +76,9 @@ std::string NaiveLookup(const std::vector<FormPair>& pairs, std::string_view nam
   return result;
 }
 
-std::vector<ProfileEntry> NaiveEntries(const std::vector<FormPair>& pairs) {
+std::vector<ProfileEntry> NaiveEntries(const tvr::gateway::RequestVariables& request,
+                                       const std::vector<FormPair>& pairs) {
   std::vector<ProfileEntry> entries;
-  const tvr::gateway::RequestVariables& request = tvr::gateway::Request();
   for (const auto& var : tvr::gateway::RequestVariableTable()) {
     entries.push_back(
         {std::string(var.cgi_name), tvr::gateway::MaskPasswordValues(request.*var.member)});
@@ -134,14 +135,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   system.input = data;
   tvr::platform::ScopedSystemOverride override(system);
   tvr::fuzz::WriteFile(tvr::fuzz::ScratchFile("tulvar.ini"), "[Main]\r\nLog=0\r\n");
-  tvr::gateway::SetDebugMode(false);
+  tvr::gateway::RequestState state;
 
   const auto equals = static_cast<std::size_t>(std::count(data.begin(), data.end(), '='));
   tvr::Failure failure(0);
   bool taken = Expecting(
-      [] {
-        tvr::gateway::ReadCgiEnvironment();
-        tvr::gateway::ReadFormData();
+      [&] {
+        tvr::gateway::ReadCgiEnvironment(state);
+        tvr::gateway::ReadFormData(state);
       },
       &failure);
   const bool within = size <= tvr::gateway::kMaxFormBytes &&
@@ -151,10 +152,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
              "the intake failed with " + std::to_string(failure.number()) + " " +
                  Printable(failure.description()));
   if (!within) return 0;
-  FUZZ_CHECK(tvr::gateway::PairCount() == static_cast<int>(equals),
-             "PairCount " + std::to_string(tvr::gateway::PairCount()) + " for " +
+  FUZZ_CHECK(state.form.PairCount() == static_cast<int>(equals),
+             "PairCount " + std::to_string(state.form.PairCount()) + " for " +
                  std::to_string(equals) + " \"=\"");
-  const std::vector<FormPair>& pairs = tvr::gateway::FormPairs();
+  const std::vector<FormPair>& pairs = state.form.Pairs();
   // The plain walks below cost the square of the number of pairs: a larger form is checked for
   // its cost alone (-timeout).
   if (pairs.size() > kLargestChecked) return 0;
@@ -167,17 +168,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       names.push_back(tvr::platform::LowerCase(pair.Name));
     }
     for (const std::string& name : names) {
-      std::string got = tvr::gateway::GetFormField(name);
+      std::string got = state.FormField(name);
       std::string want = NaiveLookup(pairs, name);
-      FUZZ_CHECK(got == want, "GetFormField(" + Printable(name) + ") gives " + Printable(got) +
+      FUZZ_CHECK(got == want, "FormField(" + Printable(name) + ") gives " + Printable(got) +
                                   " instead of " + Printable(want));
     }
   }
 
   // The recording, made also for the fields before a bad escape.
-  const std::vector<ProfileEntry> recorded =
-      tvr::gateway::RecordedEntries(tvr::gateway::Request(), pairs);
-  const std::vector<ProfileEntry> want = NaiveEntries(pairs);
+  const std::vector<ProfileEntry> recorded = tvr::gateway::RecordedEntries(state.variables, pairs);
+  const std::vector<ProfileEntry> want = NaiveEntries(state.variables, pairs);
   FUZZ_CHECK(recorded.size() == want.size(), "recorded " + std::to_string(recorded.size()) +
                                                  " entries instead of " +
                                                  std::to_string(want.size()));

@@ -40,7 +40,7 @@ constexpr std::uint64_t kAddClientLockOffset = 999'999'990;
 void ShowCodeForm(cart::RequestContext& ctx) {
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/AddClient\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/AddClient\">");
   SendLine(HiddenAdminPasswordField(StoredAdminPassword()));
   SendLine("<input type=hidden name=\"Step\" value=\"Create\">");
   SendLine("<table border=0 cellspacing=3 cellpadding=3>");
@@ -63,7 +63,7 @@ void ShowRefusal(cart::RequestContext& ctx, const std::string& first, const std:
   SendLine("<center>");
   SendWrappedTwoLines(first, second);
   // Back to the add-client form, with the proof of the admin password the request brought.
-  SendWayBack("/AddClient", "Back To Add A Client",
+  SendWayBack(ctx, "/AddClient", "Back To Add A Client",
               AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword()) : "");
   SendLine("</center>");
   ShowPageFooter(ctx);
@@ -102,8 +102,9 @@ void Append(engine::CBRecordset& rs) {
 }
 
 // The payment definition record first, the client record last: a client that exists always
-// has its payment row, and a request cut short in between leaves at most a payment row that a
-// later creation of the same code reuses.
+// has its payment row, and a request cut short in between leaves at most a payment row without
+// its client; the creation sent again adds the client (and a payment row of its own, as for a
+// client created again after its deletion, which keeps its payment row).
 void CreateClient(cart::RequestContext& ctx, const std::string& code, const std::string& entered,
                   const std::string& password) {
   engine::DBF& db = ctx.session.Database();
@@ -115,7 +116,7 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
   client.AddNew();
   client.Fields("code", engine::Value(code));
   client.Fields("password", engine::Value(cart::EncodePassword(password)));
-  client.Fields("CGIBINDir", engine::Value(cart::CgiBinDirOf(gateway::Request().CGI_ScriptName)));
+  client.Fields("CGIBINDir", engine::Value(cart::CgiBinDirOf(ctx.Cgi().CGI_ScriptName)));
   client.Fields("OutputDir", engine::Value(cart::OrdersOutputFile(entered)));
   for (const cart::DefaultValue& value : cart::ClientCreationDefaults()) SetDefault(client, value);
   Append(client);
@@ -124,7 +125,7 @@ void CreateClient(cart::RequestContext& ctx, const std::string& code, const std:
 
 // Refuses the code or the password, or creates the client; true when created.
 bool TryCreateClient(cart::RequestContext& ctx) {
-  const std::string entered = gateway::GetFormField(kNewClientField);
+  const std::string entered = ctx.FormField(kNewClientField);
   if (entered.find('"') != std::string::npos) {
     ShowCodeRefusal(ctx, "A client code cannot contain a double quote (&quot;).");
     return false;
@@ -145,8 +146,8 @@ bool TryCreateClient(cart::RequestContext& ctx) {
                              std::to_string(cart::kClientCodeWidth) + " characters.");
     return false;
   }
-  const std::string password = gateway::GetFormField(kNewPasswordField);
-  if (!platform::EqualsIgnoringCase(password, gateway::GetFormField(kConfirmPasswordField))) {
+  const std::string password = ctx.FormField(kNewPasswordField);
+  if (!platform::EqualsIgnoringCase(password, ctx.FormField(kConfirmPasswordField))) {
     ShowRefusal(ctx, "<b>Passwords did not match.   Please click your web<br>",
                 "browser back button and reenter the passwords.");
     return false;
@@ -173,7 +174,7 @@ bool TryCreateClient(cart::RequestContext& ctx) {
   lock.Close();
 
   settings::LogActivity("Added client " + code);
-  cart::LogChange(code, "client added");
+  cart::LogChange(ctx, code, "client added");
   ctx.ClientCode = code;
   ctx.ClientPassword = cart::DecodePassword(cart::EncodePassword(password));
   ctx.session.ReopenClientRecordset(code);
@@ -192,7 +193,7 @@ void ShowAddClientPage(cart::RequestContext& ctx) {
     ShowAdminPasswordPrompt(ctx);
     return;
   }
-  if (gateway::GetFormField("Step") != "Create") {
+  if (ctx.FormField("Step") != "Create") {
     ShowCodeForm(ctx);
     return;
   }

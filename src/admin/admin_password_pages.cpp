@@ -16,7 +16,6 @@
 
 namespace tvr::admin {
 
-using gateway::GetFormField;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
@@ -27,21 +26,21 @@ bool IsBlank(std::string_view text) { return settings::TrimBlanks(text).empty();
 // The way back from a refusal of SaveAdminPassword. To the prompt of a wrong password: the page
 // the prompt was for (form field "Command"), which asks again. To the set/change form after
 // passwords that did not match, with the proof of the admin password when the request has it.
-void SendBackToPrompt() {
-  const std::string command = GetFormField("Command");
+void SendBackToPrompt(const cart::RequestContext& ctx) {
+  const std::string command = ctx.FormField("Command");
   if (EqualsIgnoringCase(command, "AddClient")) {
-    SendWayBack("/AddClient", "Enter The Password Again");
+    SendWayBack(ctx, "/AddClient", "Enter The Password Again");
   } else if (EqualsIgnoringCase(command, "Configuration")) {
-    SendWayBack("/Configuration", "Enter The Password Again",
+    SendWayBack(ctx, "/Configuration", "Enter The Password Again",
                 "<input type=hidden name=\"Action\" value=\"Configuration\">");
   } else {
-    SendWayBack("/ChooseClient", "Back To The Client List");
+    SendWayBack(ctx, "/ChooseClient", "Back To The Client List");
   }
 }
 
 void SendBackToPasswordForm(cart::RequestContext& ctx) {
-  const bool add_client = EqualsIgnoringCase(GetFormField("Command"), "AddClient");
-  SendWayBack(add_client ? "/AddClient" : "", "Back To The Password Form",
+  const bool add_client = EqualsIgnoringCase(ctx.FormField("Command"), "AddClient");
+  SendWayBack(ctx, add_client ? "/AddClient" : "", "Back To The Password Form",
               "<input type=hidden name=\"Action\" value=\"Change Admin Password\">" +
                   (AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword())
                                             : std::string()));
@@ -54,10 +53,10 @@ void ShowAdminPasswordPrompt(cart::RequestContext& ctx) {
     ShowAdminPasswordForm(ctx);
     return;
   }
-  const std::string& path = gateway::Request().CGI_PathInfo;
+  const std::string& path = ctx.Cgi().CGI_PathInfo;
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/SaveAdminPassword\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/SaveAdminPassword\">");
   SendLine(Wrapped("Enter Admin Password: <input type=password maxlength=15 "
                    "name=\"AdminPassword\">") +
            " ");
@@ -77,7 +76,7 @@ void ShowAdminPasswordForm(cart::RequestContext& ctx) {
   const bool proved = stored && AdminPasswordProved(ctx);
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/SaveAdminPassword\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/SaveAdminPassword\">");
   SendLine("<table border=0 cellspacing=3 cellpadding=3>");
   SendLine("<tr><td align=center colspan=2><b>" +
            Wrapped(stored ? "Change Admin Password" : "Enter New Admin Password") + "</b></td>");
@@ -92,7 +91,7 @@ void ShowAdminPasswordForm(cart::RequestContext& ctx) {
   SendLine("<tr><td colspan=2 align=center><input type=submit value=\" Save Password \"></td>");
   SendLine("</table>");
   if (EqualsIgnoringCase(ctx.Action, "Configuration") ||
-      !EqualsIgnoringCase(gateway::Request().CGI_PathInfo, "/AddClient")) {
+      !EqualsIgnoringCase(ctx.Cgi().CGI_PathInfo, "/AddClient")) {
     SendLine("<input type=hidden name=\"Command\" value=\"Configuration\">");
   } else {
     SendLine("<input type=hidden name=\"Command\" value=\"AddClient\">");
@@ -107,10 +106,10 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
   SendLine("<center>");
   const std::string stored_encoded = StoredAdminPassword();
   std::string stored = cart::DecodePassword(stored_encoded);
-  std::string old = GetFormField("OldPassword");
-  const std::string typed = GetFormField("AdminPassword");
-  const std::string fresh = GetFormField("NewPassword");
-  const std::string confirm = GetFormField("ConfirmPassword");
+  std::string old = ctx.FormField("OldPassword");
+  const std::string typed = ctx.FormField("AdminPassword");
+  const std::string fresh = ctx.FormField("NewPassword");
+  const std::string confirm = ctx.FormField("ConfirmPassword");
 
   auto finish = [&] {
     SendLine("</center>");
@@ -156,28 +155,28 @@ void SaveAdminPassword(cart::RequestContext& ctx) {
   }
   if (!store && !EqualsIgnoringCase(old, stored)) {
     SendInvalidAdminPassword();
-    SendBackToPrompt();
+    SendBackToPrompt(ctx);
     return finish();
   }
   const std::string encoded = cart::EncodePassword(old);
   if (store) {
     settings::SaveSetting(settings::kSectionMain, "AdminPassword", encoded);
-    cart::LogChange({}, "password changed (administrator)");
+    cart::LogChange(ctx, {}, "password changed (administrator)");
   }
   SendLine(Wrapped("<b>Password Accepted</b><br>"));
 
-  const std::string command = GetFormField("Command");
+  const std::string command = ctx.FormField("Command");
   if (EqualsIgnoringCase(command, "AddClient")) {
-    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/AddClient\">");
+    SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/AddClient\">");
     SendLine(HiddenAdminPasswordField(encoded));
     SendLine("<input type=submit value=\"Click Here To Continue Add A Client\">");
   } else if (EqualsIgnoringCase(command, "Configuration")) {
-    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/Configuration\">");
+    SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/Configuration\">");
     SendLine(HiddenAdminPasswordField(encoded));
     SendLine("<input type=hidden name=\"Action\" value=\"Configuration\">");
     SendLine("<input type=submit value=\"Click Here To Go To Tulvar Configuration\">");
   } else {
-    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/ChooseClient\">");
+    SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/ChooseClient\">");
     SendLine(HiddenAdminPasswordField(encoded));
     SendLine("<input type=submit value=\"Click Here To Continue\">");
   }

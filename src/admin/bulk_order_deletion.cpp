@@ -200,9 +200,9 @@ void ShowChoiceForm(cart::RequestContext& ctx, const Choice& choice, std::string
   if (!problem.empty()) {
     SendLine("<p><font color=#ff0000><b>" + Wrapped(problem) + "</b></font>");
   }
-  SendLine(AdminFormStart());
+  SendLine(AdminFormStart(ctx));
   SendChoiceFields(ClientCodes(ctx), choice, before_text);
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -213,7 +213,7 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
   if (count == 0) {
     SendLine("<p>" + Wrapped("No order matches: nothing to delete for " +
                              EscapeHtmlText(Describe(choice)) + "."));
-    SendBackToConfiguration();
+    SendBackToConfiguration(ctx);
     SendLine("</center>");
     ShowPageFooter(ctx);
     return;
@@ -222,52 +222,79 @@ void ShowConfirmation(cart::RequestContext& ctx, const Choice& choice, std::size
                            std::to_string(count) + (count == 1 ? " order" : " orders") +
                            " with their item lines and customer information?<br>"
                            "Deleted orders cannot be shown again."));
-  SendLine(AdminFormStart());
+  SendLine(AdminFormStart(ctx));
   SendLine(HiddenField("DeleteClient", choice.client));
   SendLine(HiddenField("DeleteAll", choice.all_dates ? "Y" : ""));
   SendLine(HiddenField("DeleteFrom", choice.from ? DateText(*choice.from) : ""));
   SendLine(HiddenField("DeleteTo", choice.to ? DateText(*choice.to) : ""));
   SendLine(HiddenField("ConfirmDelete", "Y"));
   SendLine("<input type=submit name=\"Action\" value=\"Delete Orders Now\"></form>");
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
 
-// The orders of `rows` (record numbers of orders.dbf), as order numbers by client code.
-OrderSet OrdersAt(cart::RequestContext& ctx, const std::vector<std::uint32_t>& rows) {
-  OrderSet orders;
+// Whether an order row (read whole, deleted or not) is one of the choice, as OrdersCondition
+// says: the client (any, blank codes included, for every client) and the date (an order
+// without a date only with "every order").
+bool MatchesChoice(CBRecordset& rs, const Choice& choice) {
+  if (!choice.client.empty() && ColumnText(rs, "code") != choice.client) return false;
+  if (choice.all_dates) return true;
+  const std::optional<engine::Date> date = ColumnDate(rs, "orderdate");
+  if (!date) return false;
+  if (choice.from && date->serial < choice.from->serial) return false;
+  return !(choice.to && date->serial > choice.to->serial);
+}
+
+// The orders of the choice that are gone: rows of orders.dbf marked deleted that match the
+// choice, less those whose client and number a row not marked deleted still has (a new order
+// under a number used before). As order numbers by client code.
+OrderSet DeletedOrdersOfChoice(cart::RequestContext& ctx, const Choice& choice) {
+  OrderSet deleted, live;
   CBRecordset rs = ctx.session.Database().OpenRecordset("orders.dbf");
-  for (std::uint32_t row : rows) {
-    rs.Bookmark(static_cast<std::int32_t>(row));
-    orders[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
+  // A walk skips the rows marked deleted: every record is visited by its number instead.
+  const std::int32_t records = rs.TableRecordCount();
+  for (std::int32_t row = 1; row <= records; ++row) {
+    rs.Bookmark(row);
+    if (!rs.Deleted()) {
+      live[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
+    } else if (MatchesChoice(rs, choice)) {
+      deleted[ColumnText(rs, "code")].insert(ColumnText(rs, "OrderNo"));
+    }
   }
   rs.DBClose();
-  return orders;
+  for (auto& [client, numbers] : deleted) {
+    for (auto it = numbers.begin(); it != numbers.end();) {
+      it = Holds(live, client, *it) ? numbers.erase(it) : std::next(it);
+    }
+  }
+  return deleted;
 }
 
 // Deletes the chosen orders in one statement, which deletes every matching order or, when one
-// stays locked by another program, none. The item lines and customer data deleted are those of
-// the orders the statement reports deleted: an order another program changed meanwhile so that
-// it no longer matches stays, and so do its lines.
+// stays locked by another program, none; then the item lines and customer data of the chosen
+// orders that are gone. Those are the orders the statement deleted and any that an earlier
+// deletion of the same choice left with their lines, cut short between the tables by a failure
+// (a full disk) or a crash: running the deletion again completes it. An order another program
+// changed meanwhile so that it no longer matches stays, and so do its lines.
 void DeleteChosenOrders(cart::RequestContext& ctx, const Choice& choice) {
   std::vector<std::uint32_t> rows;
   ctx.session.Database().Execute("delete * from orders.dbf where " + OrdersCondition(choice), rows);
   const std::size_t deleted = rows.size();
-  if (deleted > 0) {
-    const OrderSet gone = OrdersAt(ctx, rows);
+  const OrderSet gone = DeletedOrdersOfChoice(ctx, choice);
+  if (!gone.empty()) {
     DeleteRowsOfOrders(ctx, "orditems.dbf", choice.client, gone);
     DeleteRowsOfOrders(ctx, "customer.dbf", choice.client, gone);
   }
   settings::LogActivity("Deleted " + std::to_string(deleted) + " orders: " + Describe(choice));
-  cart::LogChange(choice.client, "orders deleted: " + std::to_string(deleted));
+  cart::LogChange(ctx, choice.client, "orders deleted: " + std::to_string(deleted));
 
   ShowPageHeader(ctx);
   SendLine("<center>" + Wrapped("<b>-- " + std::to_string(deleted) +
                                 (deleted == 1 ? " Order" : " Orders") + " Deleted --</b>"));
   SendLine("<p>" + Wrapped("Deleted " + EscapeHtmlText(Describe(choice)) + ": " +
                            std::to_string(deleted) + (deleted == 1 ? " order." : " orders.")));
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -327,7 +354,7 @@ constexpr DateField kDateFields[] = {
 
 void SendOrderDeletionForm(cart::RequestContext& ctx) {
   ctx.session.OpenDatabases(ctx.AdminDir);
-  SendLine("<p>" + AdminFormStart());
+  SendLine("<p>" + AdminFormStart(ctx));
   SendLine("<table border=1 cellspacing=2 cellpadding=4><tr><td align=center>");
   SendLine(Wrapped("<b>Delete Orders</b>"));
   SendChoiceFields(ClientCodes(ctx), Choice{}, {});
@@ -342,11 +369,11 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
   ctx.session.OpenDatabases(ctx.AdminDir);
 
   Choice choice;
-  choice.client = platform::UpperCase(settings::TrimBlanks(gateway::GetFormField("DeleteClient")));
-  choice.all_dates = !settings::TrimBlanks(gateway::GetFormField("DeleteAll")).empty();
-  choice.from_text = std::string(settings::TrimBlanks(gateway::GetFormField("DeleteFrom")));
-  choice.to_text = std::string(settings::TrimBlanks(gateway::GetFormField("DeleteTo")));
-  const std::string before(settings::TrimBlanks(gateway::GetFormField("DeleteDate")));
+  choice.client = platform::UpperCase(settings::TrimBlanks(ctx.FormField("DeleteClient")));
+  choice.all_dates = !settings::TrimBlanks(ctx.FormField("DeleteAll")).empty();
+  choice.from_text = std::string(settings::TrimBlanks(ctx.FormField("DeleteFrom")));
+  choice.to_text = std::string(settings::TrimBlanks(ctx.FormField("DeleteTo")));
+  const std::string before(settings::TrimBlanks(ctx.FormField("DeleteDate")));
 
   // Every date entered must be a date, whatever else was chosen: a date that cannot be read
   // deletes nothing.
@@ -380,8 +407,7 @@ void DeleteOrdersNow(cart::RequestContext& ctx) {
       return;
     }
   }
-  if (!platform::EqualsIgnoringCase(settings::TrimBlanks(gateway::GetFormField("ConfirmDelete")),
-                                    "Y")) {
+  if (!platform::EqualsIgnoringCase(settings::TrimBlanks(ctx.FormField("ConfirmDelete")), "Y")) {
     ShowConfirmation(ctx, choice, CountOf(MatchingOrders(ctx, choice)));
     return;
   }

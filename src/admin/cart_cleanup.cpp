@@ -82,7 +82,7 @@ void RunCleanCart(cart::RequestContext& ctx) {
   }
   ctx.StatusMessage = "-- Clean Cart Complete -- " + detail + ".";
   settings::LogActivity("Clean Cart: " + detail);
-  cart::LogChange({}, "cart clean-up: " + detail);
+  cart::LogChange(ctx, {}, "cart clean-up: " + detail);
 }
 
 }  // namespace tvr::admin

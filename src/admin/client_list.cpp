@@ -49,7 +49,7 @@ void ShowClientList(cart::RequestContext& ctx) {
   if (codes.empty()) {
     SendLine(Wrapped("You currently have no clients setup in Tulvar.  You need to add one now."));
   } else {
-    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\">");
+    SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/LoadTab\">");
     if (ctx.ClientNotFound) SendLine(Wrapped("Client Not Found"));
     SendLine("<table border=0 cellspacing=2 cellpadding=2><tr><td>");
     if (settings::GetSetting(settings::kSectionMain, "HideList", "0") == "1") {
@@ -79,7 +79,7 @@ void ShowClientList(cart::RequestContext& ctx) {
     SendLine("</form>");
   }
   if (!single) {
-    SendLine("<br><form method=post action=\"" + ScriptPathAttribute() + "/AddClient\">");
+    SendLine("<br><form method=post action=\"" + ScriptPathAttribute(ctx) + "/AddClient\">");
     SendLine("<input type=hidden name=\"Command\" value=\"AddClient\">");
     SendLine("<input type=submit value=\"Add Client\">");
     SendLine(" <input type=submit name=\"Action\" value=\"Configuration\">");

@@ -19,7 +19,6 @@
 
 namespace tvr::admin {
 
-using gateway::GetFormField;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
@@ -43,8 +42,8 @@ void SendProofFields(cart::RequestContext& ctx) {
 void ShowClientPasswordPrompt(cart::RequestContext& ctx) {
   std::optional<std::string> stored = StoredClientPassword(ctx);
   ShowPageHeader(ctx);
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() +
-           gateway::EscapeHtmlAttribute(gateway::Request().CGI_PathInfo) + "\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) +
+           gateway::EscapeHtmlAttribute(ctx.Cgi().CGI_PathInfo) + "\">");
   SendLine(HiddenField("Client", ctx.ClientCode));
   SendLine("<input type=hidden name=\"TabName\" value=\"General\">");
   SendLine("<input type=hidden name=\"Step\" value=\"2\">");
@@ -92,7 +91,7 @@ void ShowClientPasswordForm(cart::RequestContext& ctx) {
   }
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/SaveClientPassword\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/SaveClientPassword\">");
   SendLine(HiddenField("Client", ctx.ClientCode));
   SendProofFields(ctx);
   SendLine("<table border=0 cellspacing=3 cellpadding=3>");
@@ -112,8 +111,8 @@ void SaveClientPassword(cart::RequestContext& ctx) {
     ShowInvalidClientPassword(ctx);
     return;
   }
-  const std::string fresh = GetFormField("NewPassword");
-  const std::string confirm = GetFormField("ConfirmPassword");
+  const std::string fresh = ctx.FormField("NewPassword");
+  const std::string confirm = ctx.FormField("ConfirmPassword");
   ShowPageHeader(ctx);
   SendLine("<center>");
   // Back to the change form, with the proofs this request brought that hold.
@@ -125,11 +124,11 @@ void SaveClientPassword(cart::RequestContext& ctx) {
   if (!EqualsIgnoringCase(fresh, confirm)) {
     SendWrappedTwoLines("<b>Passwords did not match.   Please click your web<br>",
                         "browser back button and reenter the passwords.");
-    SendWayBack("", "Back To The Password Form", back_fields);
+    SendWayBack(ctx, "", "Back To The Password Form", back_fields);
   } else if (settings::TrimBlanks(fresh).empty()) {
     SendWrappedTwoLines("<b>You entered a blank password.   Please click your web<br>",
                         "browser back button and reenter the passwords.");
-    SendWayBack("", "Back To The Password Form", back_fields);
+    SendWayBack(ctx, "", "Back To The Password Form", back_fields);
   } else {
     engine::CBRecordset& rs = ctx.session.ClientRS();
     if (rs.Eof()) throw Failure(err::kInvalidCall, "The client is not open");
@@ -137,9 +136,9 @@ void SaveClientPassword(cart::RequestContext& ctx) {
     if (rs.Eof()) throw Failure(err::kLockFailed);
     rs.Fields("password", engine::Value(cart::EncodePassword(fresh)));
     rs.Update();
-    cart::LogChange(ctx.ClientCode, "password changed");
+    cart::LogChange(ctx, ctx.ClientCode, "password changed");
     SendLine(Wrapped("<b>Password Accepted</b><br>"));
-    SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\">");
+    SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/LoadTab\">");
     SendLine(HiddenField("Client", ctx.ClientCode));
     SendLine(HiddenClientPasswordField(fresh));
     SendLine("<input type=hidden name=\"TabName\" value=\"General\">");

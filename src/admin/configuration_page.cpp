@@ -47,7 +47,7 @@ void ShowConfigurationPage(cart::RequestContext& ctx) {
   if (!ctx.StatusMessage.empty()) {
     SendLine(Wrapped("<b>" + gateway::EscapeHtmlText(ctx.StatusMessage) + "</b>") + "<p>");
   }
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() +
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) +
            "/Configuration\" name=\"Form\">");
   SendLine("<input type=hidden name=\"SaveTab\" value=\"Configuration\">");
   SendLine(HiddenAdminPasswordField(admin_password));

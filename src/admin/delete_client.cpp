@@ -29,7 +29,7 @@ void ShowMessage(cart::RequestContext& ctx, const std::string& message) {
 void ShowConfirmation(cart::RequestContext& ctx, bool proved) {
   ShowPageHeader(ctx);
   SendLine("<center>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "\">");
   SendLine(HiddenField("Client", ctx.ClientCode));
   SendLine(HiddenField(kConfirmDeleteField, "Y"));
   SendLine("<table border=0 cellspacing=3 cellpadding=3>");
@@ -76,11 +76,11 @@ void ShowDeleteClientPage(cart::RequestContext& ctx) {
     return;
   }
   const bool proved = AdminPasswordProved(ctx);
-  const bool confirmed = gateway::GetFormField(kConfirmDeleteField) == "Y";
-  if (confirmed && !proved && !gateway::GetFormField("AdminPassword").empty()) {
+  const bool confirmed = ctx.FormField(kConfirmDeleteField) == "Y";
+  if (confirmed && !proved && !ctx.FormField("AdminPassword").empty()) {
     ShowPageHeader(ctx);
     SendInvalidAdminPassword();
-    SendWayBack("", "Enter The Password Again",
+    SendWayBack(ctx, "", "Enter The Password Again",
                 "<input type=hidden name=\"Action\" value=\"Delete Client\">" +
                     HiddenField("Client", ctx.ClientCode));
     ShowPageFooter(ctx);
@@ -96,12 +96,12 @@ void ShowDeleteClientPage(cart::RequestContext& ctx) {
   }
   DeleteClientRows(ctx);
   settings::LogActivity("Deleted client " + ctx.ClientCode);
-  cart::LogChange(ctx.ClientCode, "client deleted");
+  cart::LogChange(ctx, ctx.ClientCode, "client deleted");
   ShowPageHeader(ctx);
   SendLine("<center>");
   SendLine(Wrapped("<b>Client " + gateway::EscapeHtmlText(ctx.ClientCode) +
                    " has been deleted.</b><br>"));
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/ChooseClient\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/ChooseClient\">");
   SendLine(HiddenAdminPasswordField(StoredAdminPassword()));
   SendLine("<input type=submit value=\"Click Here To Continue\">");
   SendLine("</form></center>");

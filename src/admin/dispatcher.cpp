@@ -23,12 +23,9 @@
 #include "cart/change_log.h"
 #include "cart/request_context.h"
 #include "cart/session.h"
-#include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
-#include "gateway/request.h"
 #include "gateway/request_origin.h"
-#include "gateway/trace.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
 #include "plus/cart_reindex.h"
@@ -44,8 +41,6 @@ namespace tvr::admin {
 namespace {
 
 using Ctx = cart::RequestContext;
-using gateway::AppendTrace;
-using gateway::GetFormField;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
@@ -67,7 +62,7 @@ Then GoOn(Ctx&) { return Then::kContinue; }
 Then ReindexForConfiguration(Ctx& ctx) {
   ctx.StatusMessage = "-- Reindex Complete --";
   plus::ReindexCartDatabases(ctx.AdminDir);
-  cart::LogChange({}, "tables reindexed");
+  cart::LogChange(ctx, {}, "tables reindexed");
   return Then::kContinue;
 }
 
@@ -100,7 +95,7 @@ Then SaveConfiguration(Ctx& ctx) {
     }
   }
   if (!changed.empty())
-    cart::LogChange({}, "configuration keys changed: " + cart::NameList(changed));
+    cart::LogChange(ctx, {}, "configuration keys changed: " + cart::NameList(changed));
   return Then::kContinue;
 }
 
@@ -109,10 +104,10 @@ void ShowEmailLog(Ctx& ctx) { ShowLogFile(ctx, LogKind::kEmail); }
 
 void ShowReindexPage(Ctx& ctx) {
   plus::ReindexCartDatabases(ctx.AdminDir);
-  cart::LogChange({}, "tables reindexed");
+  cart::LogChange(ctx, {}, "tables reindexed");
   ShowPageHeader(ctx);
   SendLine("<center>" + std::string(tabs::kFontOpen) + "Reindex Complete.<p>");
-  SendLine("Click here for the <a href=\"" + ScriptPathAttribute() +
+  SendLine("Click here for the <a href=\"" + ScriptPathAttribute(ctx) +
            "\">Tulvar Web Administration</a>");
   SendLine(std::string(tabs::kFontClose) + "</center>");
   ShowPageFooter(ctx);
@@ -212,11 +207,11 @@ bool ChangesSomething(const Ctx& ctx, std::string_view path) {
   for (std::string_view writing : kWritingPaths) {
     if (EqualsIgnoringCase(writing, path)) return true;
   }
-  if (EqualsIgnoringCase(path, "/AddClient") && !GetFormField("Step").empty()) return true;
-  if (EqualsIgnoringCase(ctx.Action, "LoadOrders") && !GetFormField("OrderAction").empty()) {
+  if (EqualsIgnoringCase(path, "/AddClient") && !ctx.FormField("Step").empty()) return true;
+  if (EqualsIgnoringCase(ctx.Action, "LoadOrders") && !ctx.FormField("OrderAction").empty()) {
     return true;
   }
-  return !GetFormField("SaveTab").empty();
+  return !ctx.FormField("SaveTab").empty();
 }
 
 void ShowOtherSiteRefusal(Ctx& ctx, const std::string& source) {
@@ -242,7 +237,7 @@ const PathRoute* FindPath(std::span<const PathRoute> routes, std::string_view pa
 // The payment tab's buttons are named after their group, whatever their caption.
 void ApplyPaymentButtons(Ctx& ctx) {
   for (const char* field : {"BillingAction", "ShippingAction", "PaymentAction"}) {
-    if (!GetFormField(field).empty()) {
+    if (!ctx.FormField(field).empty()) {
       ctx.Action = "Save Payment Tab";
       return;
     }
@@ -262,7 +257,7 @@ void UpgradeFromEarlierVersion(Ctx& ctx) {
       platform::ContainsIgnoringCase(version, "2.5")) {
     return;
   }
-  AppendTrace("Getting ready to convert payment tab <Br>");
+  ctx.Trace("Getting ready to convert payment tab <Br>");
   tabs::ConvertPaymentTab(ctx);
 }
 
@@ -276,7 +271,7 @@ void EnsurePaymentRow(Ctx& ctx) {
 // The submitted tab is stored only when the request proves the password it needs; otherwise
 // the page for a wrong password is written and the request ends.
 bool SaveSubmittedTab(Ctx& ctx) {
-  ctx.SaveTab = GetFormField("SaveTab");
+  ctx.SaveTab = ctx.FormField("SaveTab");
   if (ctx.SaveTab.empty()) return true;
   if (EqualsIgnoringCase(ctx.SaveTab, "Configuration")) {
     if (!AdminPasswordProved(ctx)) {
@@ -289,8 +284,8 @@ bool SaveSubmittedTab(Ctx& ctx) {
   }
   // The payment reset replaces every definition: without the confirmation of the page script
   // (or of the question page itself) the question is the answer, and nothing is stored.
-  if (EqualsIgnoringCase(ctx.SaveTab, "Payment") && tabs::PaymentResetRequested() &&
-      !tabs::PaymentResetConfirmed()) {
+  if (EqualsIgnoringCase(ctx.SaveTab, "Payment") && tabs::PaymentResetRequested(ctx) &&
+      !tabs::PaymentResetConfirmed(ctx)) {
     ShowPaymentResetQuestion(ctx);
     return false;
   }
@@ -302,22 +297,22 @@ void ChooseTab(Ctx& ctx) {
   if (EqualsIgnoringCase(ctx.Action, "Save " + ctx.SaveTab + " Tab")) {
     ctx.TabName = ctx.SaveTab;
     if (EqualsIgnoringCase(ctx.TabName, "Tulvar+")) {
-      ctx.PlusTabToSave = GetFormField("PlusTabToSave");
+      ctx.PlusTabToSave = ctx.FormField("PlusTabToSave");
     }
-  } else if (!GetFormField("PlusTab").empty()) {
+  } else if (!ctx.FormField("PlusTab").empty()) {
     ctx.TabName = "Tulvar+";
-  } else if (!GetFormField("PaymentTab").empty()) {
+  } else if (!ctx.FormField("PaymentTab").empty()) {
     ctx.TabName = "Payment";
   }
 }
 
 void Dispatch(Ctx& ctx) {
-  std::string& path = gateway::Request().CGI_PathInfo;
+  std::string& path = ctx.Cgi().CGI_PathInfo;
   PrepareRequest(ctx);
 
   // A form of another site posted here stores nothing, whatever password it carries.
   if (ChangesSomething(ctx, path)) {
-    if (const std::optional<std::string> other = gateway::OtherSiteOfRequest()) {
+    if (const std::optional<std::string> other = gateway::OtherSiteOfRequest(ctx.request)) {
       return ShowOtherSiteRefusal(ctx, *other);
     }
   }
@@ -348,7 +343,7 @@ void Dispatch(Ctx& ctx) {
   }
 
   // The current client's rows.
-  AppendTrace("Getting ready to run some queries<br>");
+  ctx.Trace("Getting ready to run some queries<br>");
   UpgradeFromEarlierVersion(ctx);
   ctx.session.ReopenClientRecordset(ctx.ClientCode);
   if (!ctx.ClientCode.empty() && ctx.session.ClientRS().Eof()) {
@@ -359,7 +354,7 @@ void Dispatch(Ctx& ctx) {
   EnsurePaymentRow(ctx);
 
   // The tab: the one that was on screen is stored first, then the one to draw is chosen.
-  ctx.TabName = std::string(settings::TrimBlanks(GetFormField("TabName")));
+  ctx.TabName = std::string(settings::TrimBlanks(ctx.FormField("TabName")));
   if (ctx.TabName.empty()) ctx.TabName = "General";
   if (!SaveSubmittedTab(ctx)) return;
   ChooseTab(ctx);
@@ -371,10 +366,10 @@ void Dispatch(Ctx& ctx) {
 
 }  // namespace
 
-void CGI_Main() {
-  cart::DatabaseSession session;  // the engine starts first
+void CGI_Main(gateway::RequestState& state) {
+  cart::DatabaseSession session(state.trace);  // the engine starts first
   settings::LoadSettings();
-  cart::RequestContext ctx(session);
+  cart::RequestContext ctx(session, state);
   Dispatch(ctx);
 }
 

@@ -12,11 +12,13 @@
 #ifndef TVR_ADMIN_DISPATCHER_H_
 #define TVR_ADMIN_DISPATCHER_H_
 
+#include "gateway/request_state.h"
+
 namespace tvr::admin {
 
-// Answers the request read by the gateway with one page. Throws Failure (the entry writes the
-// error page).
-void CGI_Main();
+// Answers the request the gateway read into `state` with one page (a gateway::Dispatcher).
+// Throws Failure (the entry writes the error page).
+void CGI_Main(gateway::RequestState& state);
 
 }  // namespace tvr::admin
 

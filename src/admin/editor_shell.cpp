@@ -28,7 +28,6 @@ using gateway::EscapeHtmlText;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
-
 // 9 tabs when the client's plus row exists and is active, else 8 (no "Tulvar+").
 std::size_t TabCount(cart::RequestContext& ctx) {
   engine::CBRecordset& plus = ctx.session.PlusRS();
@@ -75,14 +74,14 @@ void ShowTabBar(cart::RequestContext& ctx, const std::string& tab_name) {
   if (!notice.empty()) {
     SendLine("<br><font color=#ff0000><b>" + Wrapped(notice) + "</b></font>");
   }
-  if (!tabs::SavedNotice().empty()) {
-    SendLine("<br><font color=#008000><b>" + Wrapped(EscapeHtmlText(tabs::SavedNotice())) +
+  if (!ctx.SavedNotice.empty()) {
+    SendLine("<br><font color=#008000><b>" + Wrapped(EscapeHtmlText(ctx.SavedNotice)) +
              "</b></font>");
   }
-  if (!tabs::SaveNotice().empty()) {
-    SendLine("<br><font color=#ff0000><b>" + Wrapped(tabs::SaveNotice()) + "</b></font>");
+  if (!ctx.SaveNotice.empty()) {
+    SendLine("<br><font color=#ff0000><b>" + Wrapped(ctx.SaveNotice) + "</b></font>");
   }
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\" name=\"Form\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/LoadTab\" name=\"Form\">");
   SendLine(HiddenField("SaveTab", tab_name));
   SendLine(HiddenField("Client", ctx.ClientCode));
   SendLine(EncodedClientPassword(ctx));
@@ -125,9 +124,8 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
 
   engine::CBRecordset& client = ctx.session.ClientRS();
   const std::string domain = client.Text("SecDomain");
-  const std::string target =
-      domain.empty() ? gateway::Request().CGI_ServerName + gateway::Request().CGI_ScriptName
-                     : domain + client.Text("SecCGIDir") + ctx.ScriptFile;
+  const std::string target = domain.empty() ? ctx.Cgi().CGI_ServerName + ctx.Cgi().CGI_ScriptName
+                                            : domain + client.Text("SecCGIDir") + ctx.ScriptFile;
   const std::string hidden_fields[] = {
       "   <input type=hidden name=\"Action\" value=\"LoadOrders\">",
       "   " + HiddenField("Client", ctx.ClientCode),
@@ -139,7 +137,7 @@ void ShowTabActions(cart::RequestContext& ctx, const std::string& tab_name) {
   SendLine("   <input type=submit value=\"Show Orders (Secure)\">");
   for (const std::string& line : hidden_fields) SendLine(line);
   SendLine("<td colspan=2 align=left>");
-  SendLine("   <form method=post action=\"" + ScriptPathAttribute() + "\">");
+  SendLine("   <form method=post action=\"" + ScriptPathAttribute(ctx) + "\">");
   SendLine("   <input type=submit value=\"Show Orders (Non-Secure)\">");
   for (const std::string& line : hidden_fields) SendLine(line);
   SendLine("</td>");

@@ -119,9 +119,9 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
     if (cut) about += " Showing its last " + SizeText(text.size()) + ".";
     if (size == 0) about += " The log is empty.";
     SendLine("<p><center>" + Wrapped(about) + "</center>");
-    const std::string client(settings::TrimBlanks(gateway::GetFormField("LogClient")));
+    const std::string client(settings::TrimBlanks(ctx.FormField("LogClient")));
     if (activity) {
-      SendLine("<center>" + AdminFormStart("") + HiddenField("Action", "Show Log File") +
+      SendLine("<center>" + AdminFormStart(ctx) + HiddenField("Action", "Show Log File") +
                Wrapped("Changes of one client: ") +
                "<input type=text name=\"LogClient\" size=20 value=\"" +
                gateway::EscapeHtmlAttribute(client) +
@@ -137,7 +137,7 @@ void ShowLogFile(cart::RequestContext& ctx, LogKind kind) {
     if (!text.empty()) SendLine("<pre>" + EscapeHtmlText(text) + "</pre>");
   }
   SendLine("<center>");
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }

@@ -19,28 +19,28 @@ using engine::Value;
 
 namespace {
 
-std::string FormStart(std::string_view path) {
-  return "<form method=post action=\"" + ScriptPathAttribute() +
+std::string FormStart(const cart::RequestContext& ctx, std::string_view path) {
+  return "<form method=post action=\"" + ScriptPathAttribute(ctx) +
          gateway::EscapeHtmlAttribute(path) + "\">";
 }
 
 }  // namespace
 
-std::string AdminFormStart(std::string_view path) {
-  return FormStart(path) + HiddenAdminPasswordField(StoredAdminPassword());
+std::string AdminFormStart(const cart::RequestContext& ctx, std::string_view path) {
+  return FormStart(ctx, path) + HiddenAdminPasswordField(StoredAdminPassword());
 }
 
 std::string ClientFormStart(cart::RequestContext& ctx, std::string_view path,
                             std::string_view action) {
-  std::string form = FormStart(path);
+  std::string form = FormStart(ctx, path);
   if (!action.empty()) form += HiddenField("Action", action);
   form += HiddenField("Client", ctx.ClientCode);
   form += HiddenClientPasswordField(ctx.ClientPassword);
   return form;
 }
 
-void SendBackToConfiguration() {
-  gateway::SendLine(AdminFormStart("/Configuration") + HiddenField("Action", "Configuration") +
+void SendBackToConfiguration(const cart::RequestContext& ctx) {
+  gateway::SendLine(AdminFormStart(ctx, "/Configuration") + HiddenField("Action", "Configuration") +
                     "<input type=submit value=\"Back To Tulvar Configuration\"></form>");
 }
 

@@ -22,14 +22,14 @@ namespace tvr::admin {
 // The opening of a form that posts to the program itself (CGI_ScriptName) + `path`, followed by
 // the hidden "AdminPassword" field with the stored (encoded) admin password. Only for requests
 // that proved the admin password.
-std::string AdminFormStart(std::string_view path = {});
+std::string AdminFormStart(const cart::RequestContext& ctx, std::string_view path = {});
 // The same for the pages of one client: hidden "Action" = `action` (when not empty), "Client"
 // and the encoded "ClientPassword" of the request. Only for requests that proved it.
 std::string ClientFormStart(cart::RequestContext& ctx, std::string_view path,
                             std::string_view action);
 
 // A form with one button that leads back to the configuration page.
-void SendBackToConfiguration();
+void SendBackToConfiguration(const cart::RequestContext& ctx);
 
 // Column readers for rows that other programs write. Each reads one column of the current row
 // of `rs`.

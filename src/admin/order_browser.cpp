@@ -151,8 +151,8 @@ ClientOrders ReadOrdersFromRows(cart::RequestContext& ctx) {
 }
 
 // The search text of the list (form field "Find"), blanks at both ends cut.
-std::string SearchText() {
-  return std::string(settings::TrimBlanks(gateway::GetFormField("Find")));
+std::string SearchText(const cart::RequestContext& ctx) {
+  return std::string(settings::TrimBlanks(ctx.FormField("Find")));
 }
 
 // The orders the list shows: all the client's orders, or those the search text finds. Sets
@@ -209,9 +209,9 @@ std::vector<OrderLine> ReadLines(cart::RequestContext& ctx,
 
 // The first position of the page the form field "Start" asks for: a multiple of the page
 // size below `total`, else the first page.
-int PageStart(int total) {
+int PageStart(const cart::RequestContext& ctx, int total) {
   double requested = 0;
-  if (engine::ParseNumber(gateway::GetFormField("Start"), requested) && requested > 0 &&
+  if (engine::ParseNumber(ctx.FormField("Start"), requested) && requested > 0 &&
       requested < total) {
     return static_cast<int>(requested) / kOrdersPerPage * kOrdersPerPage;
   }
@@ -265,7 +265,7 @@ void SendSearchAndExport(cart::RequestContext& ctx, std::string_view find, bool 
 }
 
 void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
-  std::string find = SearchText();
+  std::string find = SearchText(ctx);
   std::string refusal;
   if (find.size() > cart::kLongestOrderSearch) {
     refusal = "The search text is longer than " + std::to_string(cart::kLongestOrderSearch) +
@@ -273,7 +273,7 @@ void ShowOrderList(cart::RequestContext& ctx, std::string_view notice) {
   }
   const ListedOrders listed = ReadListedOrders(ctx, refusal.empty() ? find : std::string());
   const int total = refusal.empty() ? static_cast<int>(listed.newest_first.size()) : 0;
-  const int start = PageStart(total);
+  const int start = PageStart(ctx, total);
   const int end = std::min(total, start + kOrdersPerPage);
   const long new_count = listed.new_count;
 
@@ -608,7 +608,7 @@ void DeleteOrder(cart::RequestContext& ctx, const std::string& order_no) {
   dbf.Execute(DeleteStatement("orditems", ctx, order_no));
   dbf.Execute(DeleteStatement("customer", ctx, order_no));
   settings::LogActivity("Deleted order " + order_no + " of client " + ctx.ClientCode);
-  cart::LogChange(ctx.ClientCode, "orders deleted: 1 (" + order_no + ")");
+  cart::LogChange(ctx, ctx.ClientCode, "orders deleted: 1 (" + order_no + ")");
   ShowOrderList(ctx, "Order " + order_no + " deleted.");
 }
 
@@ -620,13 +620,13 @@ void ShowOrderBrowser(cart::RequestContext& ctx) {
     ShowInvalidClientPassword(ctx);
     return;
   }
-  const std::string order_no(settings::TrimBlanks(gateway::GetFormField("OrderNo")));
-  const std::string action(settings::TrimBlanks(gateway::GetFormField("OrderAction")));
-  const std::string export_choice(settings::TrimBlanks(gateway::GetFormField("Export")));
+  const std::string order_no(settings::TrimBlanks(ctx.FormField("OrderNo")));
+  const std::string action(settings::TrimBlanks(ctx.FormField("OrderAction")));
+  const std::string export_choice(settings::TrimBlanks(ctx.FormField("Export")));
   const bool export_orders = platform::EqualsIgnoringCase(export_choice, kExportOrders);
   const bool export_items = platform::EqualsIgnoringCase(export_choice, kExportItems);
-  if ((export_orders || export_items) && SearchText().size() <= cart::kLongestOrderSearch) {
-    const ListedOrders listed = ReadListedOrders(ctx, SearchText());
+  if ((export_orders || export_items) && SearchText(ctx).size() <= cart::kLongestOrderSearch) {
+    const ListedOrders listed = ReadListedOrders(ctx, SearchText(ctx));
     if (export_orders) {
       SendOrdersCsv(ctx, listed.newest_first);
     } else {

@@ -3,12 +3,11 @@
 #include "cart/request_context.h"
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
-#include "gateway/request.h"
 
 namespace tvr::admin {
 
-std::string ScriptPathAttribute() {
-  return gateway::EscapeHtmlAttribute(gateway::Request().CGI_ScriptName);
+std::string ScriptPathAttribute(const cart::RequestContext& ctx) {
+  return gateway::EscapeHtmlAttribute(ctx.Cgi().CGI_ScriptName);
 }
 
 void SendWrappedTwoLines(std::string_view first, std::string_view second) {
@@ -22,8 +21,9 @@ void SendInvalidAdminPassword() {
   gateway::SendLine("valid password to continue." + std::string(tabs::kFontClose));
 }
 
-void SendWayBack(std::string_view path, std::string_view caption, std::string_view hidden_fields) {
-  gateway::SendLine("<p><form method=post action=\"" + ScriptPathAttribute() +
+void SendWayBack(const cart::RequestContext& ctx, std::string_view path, std::string_view caption,
+                 std::string_view hidden_fields) {
+  gateway::SendLine("<p><form method=post action=\"" + ScriptPathAttribute(ctx) +
                     gateway::EscapeHtmlAttribute(path) + "\">" + std::string(hidden_fields) +
                     "<input type=submit value=\"" + gateway::EscapeHtmlAttribute(caption) +
                     "\"></form>");

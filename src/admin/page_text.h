@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "cart/request_context.h"
 #include "tabs/page_font.h"
 
 namespace tvr::admin {
@@ -16,7 +17,7 @@ using tabs::kFontOpen;
 using tabs::Wrapped;
 
 // The program's URL path (CGI SCRIPT_NAME), escaped for an attribute value.
-std::string ScriptPathAttribute();
+std::string ScriptPathAttribute(const cart::RequestContext& ctx);
 
 // A two-line message: the first line opens the font wrapper, the second closes it.
 void SendWrappedTwoLines(std::string_view first, std::string_view second);
@@ -27,7 +28,7 @@ void SendInvalidAdminPassword();
 // After a refusal that asks the user to go back: a button that goes back to the page they came
 // from, a form posting to `path` under the program with `hidden_fields` (whole hidden-field
 // texts, escaped by the caller). A refused password is never among them.
-void SendWayBack(std::string_view path, std::string_view caption,
+void SendWayBack(const cart::RequestContext& ctx, std::string_view path, std::string_view caption,
                  std::string_view hidden_fields = {});
 
 // "<input type=hidden name="<name>" value="<value>">", the value escaped.

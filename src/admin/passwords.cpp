@@ -14,7 +14,6 @@
 
 namespace tvr::admin {
 
-using gateway::GetFormField;
 using gateway::SendLine;
 using platform::EqualsIgnoringCase;
 
@@ -23,12 +22,12 @@ std::string StoredAdminPassword() {
       settings::TrimBlanks(settings::GetSetting(settings::kSectionMain, "AdminPassword")));
 }
 
-bool AdminPasswordProved(cart::RequestContext&) {
+bool AdminPasswordProved(cart::RequestContext& ctx) {
   const std::string stored = StoredAdminPassword();
   if (stored.empty()) return false;
-  const std::string field = GetFormField("AdminPassword");
+  const std::string field = ctx.FormField("AdminPassword");
   if (field.empty()) return false;
-  if (EqualsIgnoringCase(GetFormField("AdminPasswordNotEncrypted"), "Y")) {
+  if (EqualsIgnoringCase(ctx.FormField("AdminPasswordNotEncrypted"), "Y")) {
     // Typed in clear: compared as typed, so a password longer than the 15 characters that
     // count is refused.
     return EqualsIgnoringCase(field, cart::DecodePassword(stored));
@@ -70,9 +69,9 @@ void ShowInvalidClientPassword(cart::RequestContext& ctx) {
   // Back to the password prompt of the same client (a fresh one, without the refused password),
   // or to the client list when no client was named.
   if (ctx.ClientCode.empty()) {
-    SendWayBack("/ChooseClient", "Back To The Client List");
+    SendWayBack(ctx, "/ChooseClient", "Back To The Client List");
   } else {
-    SendWayBack("/LoadTab", "Enter The Password Again",
+    SendWayBack(ctx, "/LoadTab", "Enter The Password Again",
                 HiddenField("Client", ctx.ClientCode) +
                     "<input type=hidden name=\"TabName\" value=\"General\">");
   }
@@ -87,7 +86,7 @@ void ShowRefusal(cart::RequestContext& ctx, std::string_view first, std::string_
   ShowPageHeader(ctx);
   SendLine("<center>");
   SendWrappedTwoLines(first, second);
-  SendWayBack("/LoadTab", "Back To The Password Form",
+  SendWayBack(ctx, "/LoadTab", "Back To The Password Form",
               HiddenField("Client", ctx.ClientCode) +
                   "<input type=hidden name=\"TabName\" value=\"General\">" +
                   (AdminPasswordProved(ctx) ? HiddenAdminPasswordField(StoredAdminPassword())
@@ -104,8 +103,8 @@ bool SaveFirstClientPassword(cart::RequestContext& ctx) {
     ShowInvalidClientPassword(ctx);
     return false;
   }
-  const std::string first = GetFormField("Password1");
-  const std::string second = GetFormField("Password2");
+  const std::string first = ctx.FormField("Password1");
+  const std::string second = ctx.FormField("Password2");
 
   // Locking reads the row again, so two requests cannot both find it without a password.
   rs.Edit(true);

@@ -33,13 +33,13 @@ void ShowPaymentResetQuestion(cart::RequestContext& ctx) {
   SendLine(Wrapped("<b>Set Payment Values To Default?</b><p>"));
   SendLine(Wrapped(gateway::EscapeHtmlText(tabs::PaymentResetQuestion())) + "<p>");
   SendLine("<table border=0 cellspacing=2 cellpadding=2><tr><td>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/LoadTab\">");
   SendEditorFields(ctx);
   SendLine("<input type=hidden name=\"SaveTab\" value=\"Payment\">");
   SendLine("<input type=hidden name=\"ConfirmReset\" value=\"Yes\">");
   SendLine("<input type=submit name=\"BillingAction\" value=\"Set Payment Values To Default\">");
   SendLine("</form></td><td>");
-  SendLine("<form method=post action=\"" + ScriptPathAttribute() + "/LoadTab\">");
+  SendLine("<form method=post action=\"" + ScriptPathAttribute(ctx) + "/LoadTab\">");
   SendEditorFields(ctx);
   SendLine("<input type=submit value=\"Keep The Current Values\">");
   SendLine("</form></td></table>");

@@ -66,9 +66,9 @@ std::set<std::string> ActiveClients(cart::RequestContext& ctx) {
 }
 
 // The values of a form field that came once per ticked box or listed client.
-std::set<std::string> FieldValues(std::string_view name) {
+std::set<std::string> FieldValues(const cart::RequestContext& ctx, std::string_view name) {
   std::set<std::string> values;
-  const std::string joined = gateway::GetFormField(name);
+  const std::string joined = ctx.FormField(name);
   std::size_t start = 0;
   while (start <= joined.size()) {
     std::size_t end = joined.find('^', start);
@@ -90,7 +90,7 @@ void ShowSetupPage(cart::RequestContext& ctx, std::string_view notice) {
   } else {
     SendLine("<p>" + Wrapped("Tick the clients that use the Tulvar+ add-on module. Their client "
                              "editor then shows the Tulvar+ tab."));
-    SendLine(AdminFormStart());
+    SendLine(AdminFormStart(ctx));
     SendLine("<table border=1 cellspacing=0 cellpadding=3>");
     SendLine("<tr><th>" + Wrapped("Client") + "</th><th>" + Wrapped("Name") + "</th><th>" +
              Wrapped("Active") + "</th></tr>");
@@ -104,7 +104,7 @@ void ShowSetupPage(cart::RequestContext& ctx, std::string_view notice) {
     SendLine("</table><p><input type=submit name=\"Action\" value=\"Save Tulvar+ Setup\">");
     SendLine("</form>");
   }
-  SendBackToConfiguration();
+  SendBackToConfiguration(ctx);
   SendLine("</center>");
   ShowPageFooter(ctx);
 }
@@ -126,8 +126,8 @@ void SavePlusSetup(cart::RequestContext& ctx) {
     return;
   }
   ctx.session.OpenDatabases(ctx.AdminDir);
-  const std::set<std::string> listed = FieldValues("Listed");
-  const std::set<std::string> ticked = FieldValues("Active");
+  const std::set<std::string> listed = FieldValues(ctx, "Listed");
+  const std::set<std::string> ticked = FieldValues(ctx, "Active");
   std::set<std::string> existing;
   for (const ClientLine& client : Clients(ctx)) existing.insert(client.code);
 
@@ -143,13 +143,13 @@ void SavePlusSetup(cart::RequestContext& ctx) {
       rs.Fields("Active", engine::Value::Boolean(active));
       rs.Update();
       ++changed;
-      cart::LogChange(code, active ? "add-ons switched on" : "add-ons switched off");
+      cart::LogChange(ctx, code, active ? "add-ons switched on" : "add-ons switched off");
     } else if (ColumnFlag(rs, "Active") != active) {
       rs.Edit();
       rs.Fields("Active", engine::Value::Boolean(active));
       rs.Update();
       ++changed;
-      cart::LogChange(code, active ? "add-ons switched on" : "add-ons switched off");
+      cart::LogChange(ctx, code, active ? "add-ons switched on" : "add-ons switched off");
     }
     rs.DBClose();
   }

@@ -12,8 +12,6 @@
 
 namespace tvr::admin {
 
-using gateway::GetFormField;
-
 std::string SingleClientCode(std::string_view program_file, std::string_view script_file) {
   std::string_view name = program_file.substr(program_file.rfind('/') + 1);
   name = name.substr(0, name.rfind('.'));
@@ -22,31 +20,32 @@ std::string SingleClientCode(std::string_view program_file, std::string_view scr
 }
 
 void PrepareRequest(cart::RequestContext& ctx) {
-  gateway::RequestVariables& request = gateway::Request();
+  gateway::RequestVariables& request = ctx.Cgi();
   const std::string& script = request.CGI_ScriptName;
   const std::size_t slash = script.rfind('/');
   ctx.ScriptDir = slash == std::string::npos ? "" : script.substr(0, slash + 1);
   ctx.ScriptFile = slash == std::string::npos ? script : script.substr(slash + 1);
-  gateway::AppendTrace("In CGI_Main<br>");
+  ctx.Trace("In CGI_Main<br>");
 
   ctx.StatusMessage.clear();
   ctx.FixedClient = SingleClientCode(platform::CurrentSystem().ModuleFileName(), ctx.ScriptFile);
   if (request.CGI_PathInfo == "/") request.CGI_PathInfo.clear();
 
-  const std::string client = GetFormField("Client");
+  const std::string client = ctx.FormField("Client");
   ctx.ClientCode = platform::UpperCase(client.substr(0, client.find('^')));
-  const std::string password = GetFormField("ClientPassword");
-  ctx.ClientPassword = platform::EqualsIgnoringCase(GetFormField("ClientPasswordNotEncrypted"), "Y")
-                           ? platform::UpperCase(password)
-                           : cart::DecodePassword(password);
-  ctx.Action = std::string(settings::TrimBlanks(GetFormField("Action")));
+  const std::string password = ctx.FormField("ClientPassword");
+  ctx.ClientPassword =
+      platform::EqualsIgnoringCase(ctx.FormField("ClientPasswordNotEncrypted"), "Y")
+          ? platform::UpperCase(password)
+          : cart::DecodePassword(password);
+  ctx.Action = std::string(settings::TrimBlanks(ctx.FormField("Action")));
 
   ctx.AdminDir =
       settings::GetSetting(settings::kSectionMain, "AdminDir", settings::kDefaultAdminDir);
   if (ctx.AdminDir.back() != '/') ctx.AdminDir += '/';
   ctx.CyberCashCount1 = "0";
   ctx.CyberCashCount2 = "0";
-  gateway::AppendTrace("AdminDir = " + gateway::EscapeHtmlText(ctx.AdminDir) + "<br>");
+  ctx.Trace("AdminDir = " + gateway::EscapeHtmlText(ctx.AdminDir) + "<br>");
 }
 
 }  // namespace tvr::admin

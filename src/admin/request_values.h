@@ -15,9 +15,9 @@ namespace tvr::admin {
 // characters ("tvrACME.exe" serves "ACME"); otherwise "".
 std::string SingleClientCode(std::string_view program_file, std::string_view script_file);
 
-// Fills ctx from the request (gateway::Request(), the form) and the settings, in the order the
-// dispatcher needs them, and turns the path "/" into the empty path:
-// ScriptDir/ScriptFile, FixedClient, ClientCode ("Client" upper-cased, cut before the first
+// Fills ctx from the request (ctx.request: its variables, the form) and the settings, in the order
+// the dispatcher needs them, and turns the path "/" into the empty path: ScriptDir/ScriptFile,
+// FixedClient, ClientCode ("Client" upper-cased, cut before the first
 // "^"), ClientPassword (typed when "ClientPasswordNotEncrypted" is "Y", else decoded), Action
 // (trimmed), AdminDir (setting "AdminDir", ending with "/"). Appends the trace notes.
 // Throws Failure 5 for a "ClientPassword" that no encoding gives.

@@ -1,13 +1,12 @@
 #include "cart/change_log.h"
 
-#include "gateway/request.h"
+#include "cart/request_context.h"
 #include "settings/activity_log.h"
 
 namespace tvr::cart {
 
-void LogChange(std::string_view client_code, std::string_view what) {
-  settings::LogActivity(
-      settings::ChangeEntry(gateway::Request().CGI_RemoteAddr, client_code, what));
+void LogChange(const RequestContext& ctx, std::string_view client_code, std::string_view what) {
+  settings::LogActivity(settings::ChangeEntry(ctx.Cgi().CGI_RemoteAddr, client_code, what));
 }
 
 std::string NameList(const std::vector<std::string>& names) {

@@ -20,15 +20,17 @@
 
 namespace tvr::cart {
 
+struct RequestContext;
+
 // Writes one change line for `client_code` ("" for a change of the whole system) from the
-// request's remote address.
-void LogChange(std::string_view client_code, std::string_view what);
+// remote address of the request of `ctx`.
+void LogChange(const RequestContext& ctx, std::string_view client_code, std::string_view what);
 
 // `names` with ", " between them.
 std::string NameList(const std::vector<std::string>& names);
 
 // What a tab save writes: "<tab> tab saved: " + the changed columns. The tab saving calls
-// LogChange(client, TabSavedChange(tab, columns)) once it has stored the row, with the columns
+// LogChange(ctx, client, TabSavedChange(tab, columns)) once it has stored the row, with the columns
 // whose values it changed; nothing when it changed none.
 std::string TabSavedChange(std::string_view tab_name, const std::vector<std::string>& columns);
 

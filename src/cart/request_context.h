@@ -1,10 +1,13 @@
 // The request context: the request-wide values the dispatcher prepares once per run and every
 // page builder reads (the client code, the request's client password, the action, the system
-// directory, the tab choice, the open rows of the current client).
+// directory, the tab choice, the open rows of the current client), and the request itself (its
+// variables, form and trace) that the process entry read.
 //
 // Ownership: the dispatcher owns the one RequestContext of a run and the DatabaseSession it
-// refers to; builders receive it by reference and may change the values a page is meant to
-// change (StatusMessage, ClientNotFound, the tab choice). The session outlives the context.
+// refers to; the process entry owns the RequestState it refers to, and shows it on the error
+// page. Builders receive the context by reference and may change the values a page is meant to
+// change (StatusMessage, ClientNotFound, the tab choice, the save notices). The session and the
+// request state outlive the context.
 #ifndef TVR_CART_REQUEST_CONTEXT_H_
 #define TVR_CART_REQUEST_CONTEXT_H_
 
@@ -12,6 +15,7 @@
 #include <string_view>
 
 #include "cart/session.h"
+#include "gateway/request_state.h"
 
 namespace tvr::cart {
 
@@ -20,7 +24,19 @@ namespace tvr::cart {
 inline constexpr char kItemSeparator = '~';
 
 struct RequestContext {
-  explicit RequestContext(DatabaseSession& database) : session(database) {}
+  RequestContext(DatabaseSession& database, gateway::RequestState& state)
+      : request(state), session(database) {}
+
+  // The form field `name` (gateway::RequestState::FormField).
+  std::string FormField(std::string_view name) const { return request.FormField(name); }
+  // The request variables; the dispatcher alone changes them (CGI_PathInfo).
+  gateway::RequestVariables& Cgi() { return request.variables; }
+  const gateway::RequestVariables& Cgi() const { return request.variables; }
+  // Appends a note to the request's trace.
+  void Trace(std::string_view note) { request.trace.Append(note); }
+
+  // The request as the process entry read it.
+  gateway::RequestState& request;
 
   // Form field "Client", upper-cased, cut before the first "^".
   std::string ClientCode;
@@ -48,6 +64,10 @@ struct RequestContext {
   // The payment-gateway test counters.
   std::string CyberCashCount1 = "0";
   std::string CyberCashCount2 = "0";
+  // What the last save of a tab left unstored and the editor should say (markup), and
+  // "<tab> tab saved." when it changed a stored row; both empty until a save (tabs/save_changes.h).
+  std::string SaveNotice;
+  std::string SavedNotice;
 
   // The engine handle, the DBF and the standing recordsets ClientRS, PaymentRS and PlusRS.
   DatabaseSession& session;

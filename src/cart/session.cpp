@@ -5,7 +5,6 @@
 #include "cart/cart_schema.h"
 #include "engine/query_text.h"
 #include "gateway/html_escape.h"
-#include "gateway/trace.h"
 #include "platform/failure.h"
 
 namespace tvr::cart {
@@ -25,6 +24,8 @@ DatabaseSession::DatabaseSession() : engine_(engine::d4init_v()) {
   KeepCartTags(engine_);
 }
 
+DatabaseSession::DatabaseSession(gateway::Trace& trace) : DatabaseSession() { trace_ = &trace; }
+
 DatabaseSession::~DatabaseSession() {
   try {
     code4initUndo(engine_);
@@ -35,11 +36,14 @@ DatabaseSession::~DatabaseSession() {
 
 void DatabaseSession::OpenDatabases(std::string_view admin_dir) {
   // The trace is HTML shown on the error page; the directory is a setting, so it is escaped.
-  gateway::AppendTrace("Getting ready to OpenDatabases in " + gateway::EscapeHtmlText(admin_dir) +
-                       "<br>");
+  Note("Getting ready to OpenDatabases in " + gateway::EscapeHtmlText(admin_dir) + "<br>");
   if (!dbf_) dbf_.emplace(engine_);
   dbf_->DatabaseDir = std::string(admin_dir);
-  gateway::AppendTrace("Success opening databases.<br>");
+  Note("Success opening databases.<br>");
+}
+
+void DatabaseSession::Note(std::string_view note) {
+  if (trace_ != nullptr) trace_->Append(note);
 }
 
 DBF& DatabaseSession::Database() {
@@ -48,7 +52,7 @@ DBF& DatabaseSession::Database() {
 }
 
 void DatabaseSession::OpenStandingRecordsets(std::string_view admin_dir) {
-  gateway::AppendTrace("Getting ready to open databases<br>");
+  Note("Getting ready to open databases<br>");
   OpenDatabases(admin_dir);
   client_rs_ = dbf_->OpenRecordset("client");
   client_rs_->Index("code");
@@ -63,14 +67,14 @@ CBRecordset DatabaseSession::OpenStanding(std::string_view table, std::string_vi
 
 void DatabaseSession::ReopenClientRecordset(std::string_view client_code) {
   client_rs_ = OpenStanding("client", client_code);
-  gateway::AppendTrace("Opened Client Database ...<br>");
+  Note("Opened Client Database ...<br>");
 }
 
 void DatabaseSession::ReopenPaymentAndPlusRecordsets(std::string_view client_code) {
   payment_rs_ = OpenStanding("payment", client_code);
-  gateway::AppendTrace("Opened Payment Database ...<br>");
+  Note("Opened Payment Database ...<br>");
   plus_rs_ = OpenStanding("plus", client_code);
-  gateway::AppendTrace("Opened Plus Database ...<br>");
+  Note("Opened Plus Database ...<br>");
 }
 
 void DatabaseSession::CloseStandingRecordsets() {

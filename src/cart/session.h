@@ -7,13 +7,13 @@
 //   plus::ReindexCartDatabases(admin_dir);       // only for the reindex requests
 //   session.OpenStandingRecordsets(admin_dir);   // whole tables, client ordered by "code"
 //   ...                                          // first page decisions, e.g. no client yet
-//   AppendTrace("Getting ready to run some queries<br>");
+//   trace.Append("Getting ready to run some queries<br>");
 //   session.ReopenClientRecordset(client_code);  // the client's row
 //   session.ReopenPaymentAndPlusRecordsets(client_code);
 //   ...                                          // the page
 //   session.CloseStandingRecordsets();
-// Each step appends its note to the request's trace (gateway/trace.h), so the error page tells
-// how far the request got.
+// Each step appends its note to the request's trace (gateway/trace.h), when the session was
+// given one, so the error page tells how far the request got.
 //
 // Ownership: the session owns the engine handle, the DBF and the standing recordsets. The
 // engine handle lives as long as the session; destroying the session closes every table
@@ -32,6 +32,7 @@
 #include "engine/cb_recordset.h"
 #include "engine/engine.h"
 #include "engine/query_translator.h"
+#include "gateway/trace.h"
 
 namespace tvr::cart {
 
@@ -44,7 +45,9 @@ class DatabaseSession {
  public:
   // Starts the database engine, which keeps the tags of the cart's tables (cart_schema.h): a
   // table opened without one of its tag files gets it built, when the process may write.
+  // The notes of the steps go to `trace` (which must outlive the session), or nowhere.
   DatabaseSession();
+  explicit DatabaseSession(gateway::Trace& trace);
   // Frees the engine, closing every table still open; a failure to write a pending change at
   // this point is not reported (the page has been written): close the standing recordsets
   // first, which reports it.
@@ -77,7 +80,9 @@ class DatabaseSession {
 
  private:
   CBRecordset OpenStanding(std::string_view table, std::string_view client_code);
+  void Note(std::string_view note);
 
+  gateway::Trace* trace_ = nullptr;
   CODE4* engine_;
   std::optional<DBF> dbf_;
   std::optional<CBRecordset> client_rs_;

@@ -281,7 +281,7 @@ std::int32_t CBRecordset::RecordCount() {
 }
 
 std::int32_t CBRecordset::TableRecordCount() {
-  return static_cast<std::int32_t>(d4recCountDo(DataHandle));
+  return DataHandle == nullptr ? 0 : static_cast<std::int32_t>(d4recCountDo(DataHandle));
 }
 
 void CBRecordset::AddNew() {

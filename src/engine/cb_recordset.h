@@ -115,7 +115,8 @@ class CBRecordset {
   // The number of rows of the query (counted once, then cached until an append), or of the
   // table when there is no query (rows marked deleted included).
   std::int32_t RecordCount();
-  // The number of rows the table's file holds, those marked deleted too, whatever the query.
+  // The number of rows the table's file holds, those marked deleted too, whatever the query:
+  // the record numbers Bookmark can go to run from 1 to it (0 when the table is not open).
   std::int32_t TableRecordCount();
   void LoadField(std::string_view name);
 

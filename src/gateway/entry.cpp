@@ -13,7 +13,20 @@ namespace tvr::gateway {
 
 namespace {
 
-void RunModes(int argc, char** argv, void (*dispatcher)()) {
+void Route(RequestState& state, Dispatcher dispatcher) {
+  if (state.variables.CGI_PathInfo == "/CheckError") {
+    ErrorCheckPage(state);
+  } else {
+    dispatcher(state);
+  }
+}
+
+void ShowCurrentFailure(const RequestState& state) noexcept {
+  const Failure failure = CurrentFailure();
+  ShowErrorPage(state, failure.number(), failure.description());
+}
+
+void RunModes(RequestState& state, int argc, char** argv, Dispatcher dispatcher) {
   std::string arguments;
   if (platform::CurrentSystem().GetEnv("GATEWAY_INTERFACE").empty()) {
     for (int i = 1; i < argc; ++i) {
@@ -22,29 +35,33 @@ void RunModes(int argc, char** argv, void (*dispatcher)()) {
     }
   }
   arguments = platform::UpperCase(arguments);
-  SetDebugMode(arguments == "DEBUGMODE");
+  state.debug_mode = arguments == "DEBUGMODE";
   if (arguments == "INTERACTIVE") return;
-  ReadCgiEnvironment();
-  if (!DebugMode()) ReadFormData();
-  if (Request().CGI_PathInfo == "/CheckError") {
-    ErrorCheckPage();
-  } else {
-    dispatcher();
-  }
+  ReadCgiEnvironment(state);
+  if (!state.debug_mode) ReadFormData(state);
+  Route(state, dispatcher);
 }
 
 }  // namespace
 
-int RunRequest(int argc, char** argv, void (*dispatcher)()) {
+int RunRequest(int argc, char** argv, Dispatcher dispatcher) {
   if (argc > 0 && argv[0]) platform::SetProgramPath(argv[0]);
+  RequestState state;
   try {
-    RunModes(argc, argv, dispatcher);
+    RunModes(state, argc, argv, dispatcher);
   } catch (...) {
-    const Failure failure = CurrentFailure();
-    ShowErrorPage(failure.number(), failure.description());
+    ShowCurrentFailure(state);
   }
   platform::CurrentSystem().FlushStdout();
   return 0;
+}
+
+void AnswerRequest(RequestState& state, Dispatcher dispatcher) noexcept {
+  try {
+    Route(state, dispatcher);
+  } catch (...) {
+    ShowCurrentFailure(state);
+  }
 }
 
 }  // namespace tvr::gateway

@@ -6,8 +6,7 @@
 #include "gateway/html_escape.h"
 #include "gateway/output.h"
 #include "gateway/password_fields.h"
-#include "gateway/request.h"
-#include "gateway/trace.h"
+#include "gateway/request_state.h"
 #include "platform/code_page.h"
 #include "platform/system.h"
 #include "settings/paths.h"
@@ -31,9 +30,9 @@ void Try(Step step) noexcept {
 
 std::string Str(std::string_view text) { return std::string(text); }
 
-void DumpRequestVariables() {
+void DumpRequestVariables(const RequestState& state) {
   SendLine("<font face=Arial,Helvetica color=#000080><b>CGI Information</b></font><pre>");
-  const RequestVariables& request = Request();
+  const RequestVariables& request = state.variables;
   for (const RequestVariableInfo& var : RequestVariableTable()) {
     SendLine(Str(var.dump_label) + EscapeHtmlText(MaskPasswordValues(request.*var.member)));
   }
@@ -53,17 +52,17 @@ void DumpEnvironment() {
   SendLine("   ");
 }
 
-void DumpForm() {
+void DumpForm(const Form& form) {
   SendLine("</pre><font face=Arial,Helvetica color=#000080><b>Form Variables</b></font><pre>");
-  if (PairCount() == 0) {
+  if (form.PairCount() == 0) {
     SendLine("None");
     return;
   }
-  for (const FormPair& pair : FormPairs()) {
+  for (const FormPair& pair : form.Pairs()) {
     if (IsPasswordField(pair.Name)) continue;
     SendLine(EscapeHtmlText(pair.Name) + " = " + EscapeHtmlText(pair.Value));
   }
-  for (int i = static_cast<int>(FormPairs().size()); i < PairCount(); ++i) SendLine(" = ");
+  for (int i = static_cast<int>(form.Pairs().size()); i < form.PairCount(); ++i) SendLine(" = ");
 }
 
 }  // namespace
@@ -72,7 +71,7 @@ std::string ErrorMessage(int number, std::string_view description) {
   return Str(description) + " Error Number = " + (number >= 0 ? " " : "") + std::to_string(number);
 }
 
-void ShowErrorPage(int number, std::string_view description) noexcept {
+void ShowErrorPage(const RequestState& state, int number, std::string_view description) noexcept {
   platform::System& system = platform::CurrentSystem();
   Try([&] { system.RewindStdout(); });
   std::string message;
@@ -91,7 +90,7 @@ void ShowErrorPage(int number, std::string_view description) noexcept {
              EscapeHtmlText(message) + "</b><p>");
   });
   Try([&] {
-    SendLine("&nbsp; &nbsp;<b><a href=\"" + EscapeHtmlAttribute(Request().CGI_ScriptName) +
+    SendLine("&nbsp; &nbsp;<b><a href=\"" + EscapeHtmlAttribute(state.variables.CGI_ScriptName) +
              "/CheckError?Error=" + EncodeUrlQueryValue(std::to_string(number)) + "&ErrorDesc=" +
              EncodeUrlQueryValue(message) + "\">Click Here For Possible Solutions</a></b><p>");
   });
@@ -112,9 +111,9 @@ void ShowErrorPage(int number, std::string_view description) noexcept {
     SendLine("<ADDRESS>&lt;" + EscapeHtmlText(email) + "&gt;</ADDRESS></A></font><hr>");
   });
   // The trace holds the program's own notes, which are markup ("...<br>").
-  Try([] {
-    if (!TraceText().empty()) {
-      SendLine("<font face=Arial,Helvetica size=-1>" + TraceText() + "</font><hr>");
+  Try([&] {
+    if (!state.trace.Text().empty()) {
+      SendLine("<font face=Arial,Helvetica size=-1>" + state.trace.Text() + "</font><hr>");
     }
   });
   bool dumps = true;
@@ -122,18 +121,18 @@ void ShowErrorPage(int number, std::string_view description) noexcept {
     dumps = settings::GetSetting(settings::kSectionMain, "SuppressErrorOutput", "0") == "0";
   });
   if (dumps) {
-    Try(DumpRequestVariables);
+    Try([&] { DumpRequestVariables(state); });
     Try(DumpEnvironment);
-    Try(DumpForm);
+    Try([&] { DumpForm(state.form); });
     Try([] { SendLine(""); });
   }
   Try(SendPlainFooter);
   Try([&] { system.TruncateStdout(); });
 }
 
-void ErrorCheckPage() {
-  const std::string error = GetFormField("Error");
-  const std::string description = GetFormField("ErrorDesc");
+void ErrorCheckPage(const RequestState& state) {
+  const std::string error = state.FormField("Error");
+  const std::string description = state.FormField("ErrorDesc");
   SendLine("Content-type: text/html");
   SendLine("");
   SendLine("<html><head><title>" + Str(kProductTitle) +
@@ -175,7 +174,7 @@ void ErrorCheckPage() {
     SendLine(
         "or choose Reindex Cart Databases from the Configuration section of the Tulvar Web "
         "Administration.<P>");
-    SendLine("You can also <a href=\"" + EscapeHtmlAttribute(Request().CGI_ScriptName) +
+    SendLine("You can also <a href=\"" + EscapeHtmlAttribute(state.variables.CGI_ScriptName) +
              "/Reindex\">click here</a> to Reindex now.");
   } else {
     SendLine("<a href=\"" + Str(settings::kVendorKnowledgeBaseSearch) +

@@ -5,6 +5,7 @@
 
 #include "gateway/password_fields.h"
 #include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "gateway/url_decode.h"
 #include "platform/code_page.h"
 #include "platform/failure.h"
@@ -15,12 +16,6 @@
 namespace tvr::gateway {
 
 namespace {
-
-std::string g_form_data;
-std::vector<FormPair> g_pairs;
-int g_pair_count = 0;
-// The value GetFormField answers for each field name, keyed by the upper-cased name.
-std::unordered_map<std::string, std::string> g_values;
 
 // Adds one more value of a field to what its name gave so far, the way several values of one
 // name are joined everywhere: while the joined text is empty a value replaces it, after that
@@ -63,17 +58,10 @@ std::string ReadBody(std::int32_t length) {
   return body;
 }
 
-void IndexValues() {
-  g_values.clear();
-  g_values.reserve(g_pairs.size());
-  for (const FormPair& pair : g_pairs) {
-    JoinValue(g_values[platform::UpperCase(pair.Name)], pair.Value);
-  }
-}
-
 // Rewrites section "Debug" with the request variables and the form pairs.
-void RecordRequest() {
-  std::vector<platform::ProfileEntry> entries = RecordedEntries(Request(), g_pairs);
+void RecordRequest(const RequestState& state) {
+  std::vector<platform::ProfileEntry> entries =
+      RecordedEntries(state.variables, state.form.Pairs());
   try {
     settings::RecordSection(settings::kSectionDebug, entries);
   } catch (const Failure&) {
@@ -123,48 +111,52 @@ int ParseFormData(std::string_view data, std::vector<FormPair>& pairs) {
   return count;
 }
 
-void ReadFormData() {
-  const RequestVariables& request = Request();
-  g_form_data.clear();
-  g_pairs.clear();
-  g_values.clear();
-  g_pair_count = 0;
+void Form::Take(std::string data) {
+  pairs_.clear();
+  values_.clear();
+  data_ = std::move(data);
+  // The table's size is known before the first pair is decoded, as the error page shows it.
+  pair_count_ = static_cast<int>(std::count(data_.begin(), data_.end(), '='));
+  try {
+    ParseFormData(data_, pairs_);
+  } catch (const Failure&) {
+    IndexValues();
+    throw;
+  }
+  IndexValues();
+}
+
+void Form::IndexValues() {
+  values_.reserve(pairs_.size());
+  for (const FormPair& pair : pairs_) {
+    JoinValue(values_[platform::UpperCase(pair.Name)], pair.Value);
+  }
+}
+
+std::string Form::Value(std::string_view name) const {
+  auto it = values_.find(platform::UpperCase(name));
+  return it == values_.end() ? std::string() : it->second;
+}
+
+void ReadFormData(RequestState& state) {
+  const RequestVariables& request = state.variables;
+  state.form = Form();
   std::string data = request.CGI_RequestMethod == "POST" ? ReadBody(request.ContentLength)
                                                          : request.CGI_QueryString;
   if (data.size() > kMaxFormBytes) throw TooLarge();
-  // The table's size is known before the first pair is decoded, as the error page shows it.
   const auto count = static_cast<std::size_t>(std::count(data.begin(), data.end(), '='));
   if (count > static_cast<std::size_t>(kMaxFormFields)) {
     throw Failure(err::kOverflow,
                   Refusal("The form holds more than " + std::to_string(kMaxFormFields) +
                           " fields, the most this program takes"));
   }
-  g_form_data = std::move(data);
-  g_pair_count = static_cast<int>(count);
   try {
-    ParseFormData(g_form_data, g_pairs);
+    state.form.Take(std::move(data));
   } catch (const Failure&) {
-    IndexValues();
-    if (!DebugMode()) RecordRequest();
+    if (!state.debug_mode) RecordRequest(state);
     throw;
   }
-  IndexValues();
-  if (!DebugMode()) RecordRequest();
-}
-
-const std::string& FormData() { return g_form_data; }
-
-const std::vector<FormPair>& FormPairs() { return g_pairs; }
-
-int PairCount() { return g_pair_count; }
-
-std::string GetFormField(std::string_view name) {
-  if (DebugMode()) {
-    if (name.empty()) return {};
-    return settings::GetSetting(settings::kSectionDebug, name);
-  }
-  auto it = g_values.find(platform::UpperCase(name));
-  return it == g_values.end() ? std::string() : it->second;
+  if (!state.debug_mode) RecordRequest(state);
 }
 
 }  // namespace tvr::gateway

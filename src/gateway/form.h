@@ -1,11 +1,11 @@
 // The request's form: the raw URL-encoded form data, the form pair table built from it, and
-// GetFormField, the one way page builders read the form.
+// the lookup by field name (RequestState::FormField, the one way page builders read the form).
 //
 // The table has one entry per "=" in the form data (PairCount). Entries are filled in order from
 // the "name=value" parts; a value that itself holds "=" stays whole, so such a form has more
 // entries than filled pairs and the surplus entries stay empty. Only the filled entries are kept
-// (FormPairs); the entries from FormPairs().size() up to PairCount() are the empty ones. The
-// table is built once, before any page builder runs, and never changes afterwards.
+// (Pairs); the entries from Pairs().size() up to PairCount() are the empty ones. The table is
+// built once, before any page builder runs, and never changes afterwards.
 //
 // Recording (normal runs only): ReadFormData rewrites section "Debug" of the settings file in one
 // write with the seventeen request variables followed by one key per form field name, several
@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "gateway/request.h"
@@ -34,6 +35,36 @@ struct FormPair {
   std::string Value;  // URL-decoded
 };
 
+struct RequestState;
+
+// The form of one request. Empty (PairCount 0) until Take.
+class Form {
+ public:
+  // Takes `data` as the form: the table (one entry per "=") and the lookup by name. Sets no
+  // limit (ReadFormData checks them before). Throws Failure 13 for a "%" escape that is not
+  // hexadecimal; the pairs before it are kept and can be looked up.
+  void Take(std::string data);
+
+  const std::string& Data() const { return data_; }
+  // The filled entries of the table, in order.
+  const std::vector<FormPair>& Pairs() const { return pairs_; }
+  // The number of entries of the table, filled or not.
+  int PairCount() const { return pair_count_; }
+  // The value of field `name`, the match ignoring letter case; several entries of that name
+  // give their values joined with "^" ("first^second"); absent or empty gives "". Costs the
+  // length of `name` and of its value, whatever the size of the form.
+  std::string Value(std::string_view name) const;
+
+ private:
+  void IndexValues();
+
+  std::string data_;
+  std::vector<FormPair> pairs_;
+  int pair_count_ = 0;
+  // The value of each field name, keyed by the upper-cased name.
+  std::unordered_map<std::string, std::string> values_;
+};
+
 // The limits of the intake. A form beyond either is refused whole (ReadFormData): the largest
 // page of the program posts some 130 fields and a few kilobytes, a tab of long texts some
 // hundred kilobytes, so 8 MiB and 10,000 fields leave room for stores many times larger than
@@ -43,7 +74,7 @@ struct FormPair {
 inline constexpr std::size_t kMaxFormBytes = 8u * 1024 * 1024;
 inline constexpr int kMaxFormFields = 10000;
 
-// Fills FormData() and the form pair table: a POST ("POST" exactly) reads the body from standard
+// Fills state.form: a POST ("POST" exactly) reads the body from standard
 // input, exactly ContentLength bytes (none when it is 0 or negative; bytes after them are left
 // unread); any other method takes the query string (the query string of a POST is ignored).
 // A request the program cannot take whole is refused before anything is recorded, the form and
@@ -54,16 +85,16 @@ inline constexpr int kMaxFormFields = 10000;
 //  - form data (body or query string) of more than kMaxFormBytes bytes or holding more than
 //    kMaxFormFields "=": Failure 6.
 // Each description says what was refused and that nothing was stored.
-// In a normal run it then records the request (see above), also when a field fails to decode:
-// the fields before it are recorded, then the failure goes on.
+// In a normal run (not state.debug_mode) it then records the request (see above), also when a
+// field fails to decode: the fields before it are recorded, then the failure goes on.
 // Throws Failure 13 for a "%" escape that is not hexadecimal (url_decode.h), or when standard
 // input cannot be read. Every step costs time in proportion to the length of the form.
-void ReadFormData();
+void ReadFormData(RequestState& state);
 
 // The entries ReadFormData writes into section "Debug": the request variables under their CGI
 // names in table order (password values masked), then one entry per form field name that is not
 // a password field, in the order of first appearance, several values of one name (letter case
-// ignored) joined with "^" the way GetFormField joins them. A field whose name is that of a
+// ignored) joined with "^" the way Form::Value joins them. A field whose name is that of a
 // request variable adds its value to that entry.
 std::vector<platform::ProfileEntry> RecordedEntries(const RequestVariables& request,
                                                     const std::vector<FormPair>& pairs);
@@ -71,20 +102,6 @@ std::vector<platform::ProfileEntry> RecordedEntries(const RequestVariables& requ
 // Parses `data` into its filled pairs, appended to `pairs` in order (also those before a decoding
 // failure, when one is thrown). Returns the table size: the number of "=" in `data`.
 int ParseFormData(std::string_view data, std::vector<FormPair>& pairs);
-
-const std::string& FormData();
-// The filled entries of the table, in order.
-const std::vector<FormPair>& FormPairs();
-// The number of entries of the table, filled or not.
-int PairCount();
-
-// The value of form field `name`, the match ignoring letter case; several entries of that name
-// give their values joined with "^" ("first^second"); absent or empty gives "". In a replay the
-// value of key `name` in section "Debug" ("" for an empty `name`). Throws Failure only in a
-// replay, when the settings file cannot be read. In a normal run a lookup costs the length of
-// `name` and of its value, whatever the size of the form (a table keyed by the upper-cased
-// name, built once by ReadFormData).
-std::string GetFormField(std::string_view name);
 
 }  // namespace tvr::gateway
 

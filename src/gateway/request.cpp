@@ -2,16 +2,11 @@
 
 #include <limits>
 
+#include "gateway/request_state.h"
 #include "platform/system.h"
 #include "settings/settings.h"
 
 namespace tvr::gateway {
-
-namespace {
-
-bool g_debug_mode = false;
-
-}  // namespace
 
 const std::array<RequestVariableInfo, kRequestVariableCount>& RequestVariableTable() {
   using R = RequestVariables;
@@ -38,24 +33,17 @@ const std::array<RequestVariableInfo, kRequestVariableCount>& RequestVariableTab
   return table;
 }
 
-RequestVariables& Request() {
-  static RequestVariables request;
-  return request;
-}
-
-bool DebugMode() { return g_debug_mode; }
-void SetDebugMode(bool on) { g_debug_mode = on; }
-
-void ReadCgiEnvironment() {
-  RequestVariables& request = Request();
+void ReadCgiEnvironment(RequestState& state) {
+  RequestVariables& request = state.variables;
   request = RequestVariables();
   settings::LoadSettings();
   const platform::System& system = platform::CurrentSystem();
   for (const RequestVariableInfo& var : RequestVariableTable()) {
-    request.*var.member = DebugMode() ? settings::GetSetting(settings::kSectionDebug, var.cgi_name)
-                                      : system.GetEnv(var.cgi_name);
+    request.*var.member = state.debug_mode
+                              ? settings::GetSetting(settings::kSectionDebug, var.cgi_name)
+                              : system.GetEnv(var.cgi_name);
   }
-  if (!DebugMode() && request.CGI_Cookie.empty()) {
+  if (!state.debug_mode && request.CGI_Cookie.empty()) {
     request.CGI_Cookie = system.GetEnv("HTTP_COOKIE");
   }
   request.ContentLength = ParseContentLength(request.CGI_ContentLength);

@@ -1,13 +1,13 @@
-// The request: the seventeen CGI request variables, ContentLength and the run's mode.
+// The request: the seventeen CGI request variables and ContentLength.
 //
-// Process-wide values, set once per run by ReadCgiEnvironment and read by every page builder;
-// only the dispatcher rewrites CGI_PathInfo. Every form and link of the pages is addressed to
-// CGI_ScriptName followed by a path such as "/LoadTab"; the dispatcher chooses the page by
-// CGI_PathInfo.
+// Set once per run by ReadCgiEnvironment into the request's state (request_state.h) and read by
+// every page builder; only the dispatcher rewrites CGI_PathInfo. Every form and link of the
+// pages is addressed to CGI_ScriptName followed by a path such as "/LoadTab"; the dispatcher
+// chooses the page by CGI_PathInfo.
 //
 // The recorded request: section "Debug" of the settings file holds what the last normal run saw,
 // one key per request variable (the CGI names, e.g. "SCRIPT_NAME") followed by one key per form
-// field (see form.h). A replay (DebugMode) reads the request from there instead.
+// field (see form.h). A replay (RequestState::debug_mode) reads the request from there instead.
 #ifndef TVR_GATEWAY_REQUEST_H_
 #define TVR_GATEWAY_REQUEST_H_
 
@@ -51,19 +51,14 @@ inline constexpr int kRequestVariableCount = 17;
 // The request variables in the order in which they are read, recorded and shown.
 const std::array<RequestVariableInfo, kRequestVariableCount>& RequestVariableTable();
 
-// The request of this run.
-RequestVariables& Request();
+struct RequestState;
 
-// True when the run replays the recorded request (program started with the argument
-// "DEBUGMODE"). Set by the process entry before ReadCgiEnvironment.
-bool DebugMode();
-void SetDebugMode(bool on);
-
-// Loads the settings and fills Request(): in a replay from section "Debug" (a missing key reads
-// as empty), otherwise from the environment (CGI_Cookie from COOKIE, else HTTP_COOKIE). Sets
-// ContentLength in both modes. The request is recorded by ReadFormData (form.h), together with
-// its form fields, in one write. Throws Failure when the settings file cannot be read.
-void ReadCgiEnvironment();
+// Loads the settings and fills state.variables: in a replay (state.debug_mode) from section "Debug"
+// (a missing key reads as empty), otherwise from the environment (CGI_Cookie from COOKIE, else
+// HTTP_COOKIE). Sets ContentLength in both modes. The request is recorded by ReadFormData (form.h),
+// together with its form fields, in one write. Throws Failure when the settings file cannot be
+// read.
+void ReadCgiEnvironment(RequestState& state);
 
 // The number a lenient number reader takes from `text`: leading blanks skipped, an optional
 // sign, then the leading digits; 0 when there are none. Values beyond the 32-bit range stop at

@@ -1,6 +1,6 @@
 #include "gateway/request_origin.h"
 
-#include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "platform/code_page.h"
 #include "platform/system.h"
 
@@ -46,8 +46,8 @@ bool NamesHost(std::string_view url, std::string_view host) {
   return platform::EqualsIgnoringCase(url_host, host_name) && url_port == host_port;
 }
 
-std::optional<std::string> OtherSiteOfRequest() {
-  if (DebugMode()) return std::nullopt;
+std::optional<std::string> OtherSiteOfRequest(const RequestState& state) {
+  if (state.debug_mode) return std::nullopt;
   const platform::System& system = platform::CurrentSystem();
   std::string source = system.GetEnv("HTTP_ORIGIN");
   if (source.empty()) source = system.GetEnv("HTTP_REFERER");

@@ -6,7 +6,7 @@
 // the name of its own host.
 //
 // These headers are no part of the recorded request (request.h): they are read from the
-// environment as they come, and a replay (DebugMode) has none.
+// environment as they come, and a replay (RequestState::debug_mode) has none.
 #ifndef TVR_GATEWAY_REQUEST_ORIGIN_H_
 #define TVR_GATEWAY_REQUEST_ORIGIN_H_
 
@@ -15,6 +15,8 @@
 #include <string_view>
 
 namespace tvr::gateway {
+
+struct RequestState;
 
 // True when the address `url` (an Origin or a Referer) names the host `host` (a Host header).
 // Host names compare without regard to letter case; a port compares as written, and a port
@@ -26,7 +28,7 @@ bool NamesHost(std::string_view url, std::string_view host);
 // The Origin of this request, or without one its Referer, when it names another host than
 // HTTP_HOST (or HTTP_HOST is missing); nullopt when the request came from a page of this host
 // or carries neither header (a command-line tool), and always in a replay.
-std::optional<std::string> OtherSiteOfRequest();
+std::optional<std::string> OtherSiteOfRequest(const RequestState& state);
 
 }  // namespace tvr::gateway
 

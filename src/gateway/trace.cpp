@@ -2,20 +2,9 @@
 
 namespace tvr::gateway {
 
-namespace {
-
-std::string& Text() {
-  static std::string text;
-  return text;
+void Trace::Append(std::string_view note) {
+  text_ += note;
+  text_ += "\r\n";
 }
-
-}  // namespace
-
-void AppendTrace(std::string_view note) {
-  Text() += note;
-  Text() += "\r\n";
-}
-
-const std::string& TraceText() { return Text(); }
 
 }  // namespace tvr::gateway

@@ -68,6 +68,8 @@ void InjectWriteFailureForTesting(int countdown, int error_number, bool sticky) 
   g_fault_sticky = sticky;
 }
 
+bool WriteFailurePendingForTesting() { return g_fault_countdown > 0 && !g_fault_sticky; }
+
 File::File(const std::string& path, Mode mode, unsigned permissions) : path_(path) {
   int flags = O_CLOEXEC;
   switch (mode) {

@@ -145,6 +145,9 @@ std::string ReadWholeFile(const std::string& path);
 // every step of a ReplacementFile) from now fails with `error_number`, and so does every later
 // one while `sticky` is true. 0 switches it off.
 void InjectWriteFailureForTesting(int countdown, int error_number, bool sticky = false);
+// Test hook: true while an injected failure (not sticky) is armed and its write has not come yet
+// (a run that ends with it still pending made fewer writes than the countdown).
+bool WriteFailurePendingForTesting();
 
 }  // namespace tvr::platform
 

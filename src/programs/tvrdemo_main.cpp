@@ -9,8 +9,9 @@
 // Passwords that are not stored yet are made up at random; those already stored are printed as they
 // are now, so a second run shows what the administrator changed them to.
 //
-// Exit code 0 on success, 1 on failure (the reason on standard error), 2 for a wrong command
-// line.
+// Exit code 0 on success, 1 on any failure (one line on standard error naming the program, the
+// system directory and the failure, as the other programs report theirs: program_exit.h), 2 for
+// a wrong command line.
 #include <cstdio>
 #include <ctime>
 #include <random>
@@ -20,6 +21,7 @@
 #include "cart/demo_store.h"
 #include "cart/password_encoding.h"
 #include "platform/failure.h"
+#include "programs/program_exit.h"
 
 namespace {
 
@@ -70,7 +72,7 @@ int main(int argc, char** argv) {
   options.month = today.tm_mon + 1;
   options.day = today.tm_mday;
 
-  try {
+  return tvr::programs::RunReportingFailures("tvrdemo", options.system_dir, [&] {
     // Passwords are stored and compared in their encoded form; only this program sees them in
     // clear, to print them.
     options.new_admin_password = tvr::cart::EncodePassword(MadeUpPassword());
@@ -89,10 +91,6 @@ int main(int argc, char** argv) {
                   tvr::cart::DecodePassword(store.client_password).c_str());
     }
     std::printf("(passwords are accepted in any letter case)\n");
-  } catch (const tvr::Failure& failure) {
-    std::fprintf(stderr, "tvrdemo: %s (error %d)\n", failure.description().c_str(),
-                 failure.number());
-    return 1;
-  }
-  return 0;
+    return 0;
+  });
 }

@@ -35,11 +35,12 @@ std::string Radios(engine::CBRecordset& rs, const TabField& field) {
 }
 
 template <typename Columns, typename ColumnOf>
-RowValues Posted(engine::CBRecordset& rs, const Columns& columns, ColumnOf column_of) {
+RowValues Posted(const cart::RequestContext& ctx, engine::CBRecordset& rs, const Columns& columns,
+                 ColumnOf column_of) {
   RowValues values;
   for (const auto& entry : columns) {
     const std::string_view column = column_of(entry);
-    engine::Value v = FormValueFor(ColumnType(rs, column), gateway::GetFormField(column));
+    engine::Value v = FormValueFor(ColumnType(rs, column), ctx.FormField(column));
     if (!v.is_null()) values.push_back({std::string(column), std::move(v)});
   }
   return values;
@@ -47,17 +48,19 @@ RowValues Posted(engine::CBRecordset& rs, const Columns& columns, ColumnOf colum
 
 void SaveClientFields(cart::RequestContext& ctx, std::span<const TabField> fields) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  UpdateRow(client, KeepChanged(client, PostedValues(client, fields)));
+  UpdateRow(client, KeepChanged(ctx, client, PostedValues(ctx, client, fields)));
 }
 
 }  // namespace
 
-RowValues PostedValues(engine::CBRecordset& rs, std::span<const TabField> fields) {
-  return Posted(rs, fields, [](const TabField& f) { return f.column; });
+RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                       std::span<const TabField> fields) {
+  return Posted(ctx, rs, fields, [](const TabField& f) { return f.column; });
 }
 
-RowValues PostedValues(engine::CBRecordset& rs, std::span<const std::string_view> columns) {
-  return Posted(rs, columns, [](std::string_view c) { return c; });
+RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                       std::span<const std::string_view> columns) {
+  return Posted(ctx, rs, columns, [](std::string_view c) { return c; });
 }
 
 void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,

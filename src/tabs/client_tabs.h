@@ -31,8 +31,10 @@ void SaveOrdersTab(cart::RequestContext& ctx);
 // The values a field list stores into `rs`'s row: each column from the form field of the same
 // name, converted by the column's type (row_values.h, FormValueFor); columns of a type no
 // widget stores are left out.
-RowValues PostedValues(engine::CBRecordset& rs, std::span<const TabField> fields);
-RowValues PostedValues(engine::CBRecordset& rs, std::span<const std::string_view> columns);
+RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                       std::span<const TabField> fields);
+RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                       std::span<const std::string_view> columns);
 
 // The rows of `fields` over the current row of `rs` (kSecureBox fields are skipped);
 // `widget_cell` opens the cell that holds a label row's widgets ("<td>", "<td colspan=2>").

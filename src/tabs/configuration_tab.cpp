@@ -36,7 +36,7 @@ std::string ConfigurationValue(const ConfigurationKey& key) {
 
 void SaveConfigurationTab(cart::RequestContext& ctx) {
   for (const ConfigurationKey& key : kKeys) {
-    std::string value = gateway::GetFormField(key.key);
+    std::string value = ctx.FormField(key.key);
     if (key.check_box) value = value == "1" ? "1" : "0";
     if (key.problem != nullptr) {
       if (const std::string why = key.problem(value); !why.empty()) {

@@ -104,11 +104,11 @@ std::string DrawnField() {
          "\">";
 }
 
-void BeginReview() {
+void BeginReview(const cart::RequestContext& ctx) {
   g_digests.clear();
   g_rows.clear();
   g_conflicts.clear();
-  const std::string stamp = gateway::GetFormField("Drawn");
+  const std::string stamp = ctx.FormField("Drawn");
   g_stamped = !stamp.empty();
   std::size_t at = 0;
   while (at < stamp.size()) {
@@ -149,11 +149,12 @@ Verdict Review(std::string_view name, std::string_view posted, std::string_view 
   return Verdict::kStore;
 }
 
-RowValues KeepChanged(engine::CBRecordset& rs, const RowValues& values) {
+RowValues KeepChanged(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                      const RowValues& values) {
   if (!g_stamped) return values;
   RowValues kept;
   for (const ColumnValue& cv : values) {
-    const std::string posted = PostedFieldText(rs, cv.column, gateway::GetFormField(cv.column));
+    const std::string posted = PostedFieldText(rs, cv.column, ctx.FormField(cv.column));
     if (Review(cv.column, posted, StoredFieldText(rs, cv.column)) == Verdict::kStore) {
       kept.push_back(cv);
     }

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cart/request_context.h"
 #include "engine/cb_recordset.h"
 #include "tabs/row_values.h"
 
@@ -54,7 +55,7 @@ struct Conflict {
 };
 
 // Saving: reads the posted "Drawn" field (call once before the tab's save).
-void BeginReview();
+void BeginReview(const cart::RequestContext& ctx);
 // Whether the post carries what its form was drawn with.
 bool Stamped();
 
@@ -69,7 +70,8 @@ Verdict Review(std::string_view name, std::string_view posted, std::string_view 
 
 // Of `values` (columns of `rs`'s current row, posted under the same form field names), the
 // ones Review says to store.
-RowValues KeepChanged(engine::CBRecordset& rs, const RowValues& values);
+RowValues KeepChanged(const cart::RequestContext& ctx, engine::CBRecordset& rs,
+                      const RowValues& values);
 
 // The stored grid rows the page drew, in page order: their record numbers and digests.
 struct DrawnRow {

@@ -11,10 +11,10 @@
 
 namespace tvr::tabs {
 
-int GridSize(std::string_view size_field) {
-  double n = std::round(LeadingNumber(gateway::GetFormField(size_field)));
+int GridSize(const cart::RequestContext& ctx, std::string_view size_field) {
+  double n = std::round(LeadingNumber(ctx.FormField(size_field)));
   // Every grid row the form carries has at least one field of its own.
-  const double most = static_cast<double>(gateway::PairCount());
+  const double most = static_cast<double>(ctx.request.form.PairCount());
   if (!(n > 0)) return 0;
   return static_cast<int>(std::min(n, most));
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cart/request_context.h"
 #include "engine/cb_recordset.h"
 #include "tabs/row_values.h"
 
@@ -20,7 +21,7 @@ using GridRow = std::optional<RowValues>;
 
 // The number of grid rows a page says it had (form field `size_field`, rounded), never below 0
 // and never beyond the rows the form can hold, so a forged size cannot make the save loop long.
-int GridSize(std::string_view size_field);
+int GridSize(const cart::RequestContext& ctx, std::string_view size_field);
 
 // Checks every row's values against the table first (nothing is written when one does not fit),
 // then walks `rs` from its current row: while stored rows remain and nothing was appended, a

@@ -107,9 +107,9 @@ const PaymentGroup* FindPaymentGroup(std::string_view tab_name) {
 
 std::string CurrentPaymentTab(const cart::RequestContext& ctx) {
   if (platform::EqualsIgnoringCase(settings::TrimBlanks(ctx.Action), "Save Payment Tab")) {
-    return gateway::GetFormField("PaymentTabToSave");
+    return ctx.FormField("PaymentTabToSave");
   }
-  std::string tab = gateway::GetFormField("PaymentTab");
+  std::string tab = ctx.FormField("PaymentTab");
   return tab.empty() ? std::string(kGroups[0].tab_name) : tab;
 }
 

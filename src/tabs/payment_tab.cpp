@@ -175,7 +175,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
   SendLine(hidden);
 
   // The item on screen: the one chosen in the list, else the group's first.
-  std::string chosen = gateway::GetFormField(group->list_field);
+  std::string chosen = ctx.FormField(group->list_field);
   chosen = chosen.substr(0, chosen.find('^'));
   const PaymentItem* item = FindItemByColumn(*group, chosen);
   if (item == nullptr) {
@@ -215,7 +215,7 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
   RowValues values;
   for (const PaymentItem& item : group.items) {
     const std::string column = group.Column(item);
-    const std::string posted = gateway::GetFormField(column);
+    const std::string posted = ctx.FormField(column);
     const std::string stored = payment.Text(column);
     // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
     if (posted == stored || posted.empty()) continue;
@@ -233,41 +233,40 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
 }
 
 void SavePaymentTab(cart::RequestContext& ctx) {
-  if (PaymentResetRequested()) {
+  if (PaymentResetRequested(ctx)) {
     // Only the confirmed reset replaces the definitions; the first post of the button (from a
     // browser without script) gets the question instead and stores nothing.
-    if (PaymentResetConfirmed()) SetPaymentDefaults(ctx);
+    if (PaymentResetConfirmed(ctx)) SetPaymentDefaults(ctx);
     return;
   }
-  const PaymentGroup* group = FindPaymentGroup(gateway::GetFormField("PaymentTabToSave"));
+  const PaymentGroup* group = FindPaymentGroup(ctx.FormField("PaymentTabToSave"));
   if (group == nullptr) return;
   engine::CBRecordset& client = ctx.session.ClientRS();
   RowValues values;
-  if (group->column_prefix == "S_") values = PostedValues(client, ShippingInfoColumns());
-  if (group->column_prefix.empty()) values = PostedValues(client, PaymentInfoColumns());
-  values = KeepChanged(client, values);
+  if (group->column_prefix == "S_") values = PostedValues(ctx, client, ShippingInfoColumns());
+  if (group->column_prefix.empty()) values = PostedValues(ctx, client, PaymentInfoColumns());
+  values = KeepChanged(ctx, client, values);
   CheckRowValues(client, values);
   const std::vector<std::string> refused = SavePaymentItems(ctx, *group);
   UpdateRow(client, values);
   if (!refused.empty()) {
     std::string names;
     for (const std::string& r : refused) names += (names.empty() ? "" : ", ") + r;
-    AddSaveNotice(
-        "Not stored, because a definition must have the fields of its group and no "
-        "\"~\" in its texts: " +
-        gateway::EscapeHtmlText(names) + ".");
+    AddSaveNotice(ctx,
+                  "Not stored, because a definition must have the fields of its group and no "
+                  "\"~\" in its texts: " +
+                      gateway::EscapeHtmlText(names) + ".");
   }
 }
 
 void SavePaymentOldTab(cart::RequestContext& ctx) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  RowValues values = PostedValues(client, PaymentOldColumns());
+  RowValues values = PostedValues(ctx, client, PaymentOldColumns());
   for (int i = 1; i <= 10; ++i) {
     const std::string column = std::to_string(i) + "other";
-    const std::string text = gateway::GetFormField(column);
+    const std::string text = ctx.FormField(column);
     if (text.empty()) continue;
-    const std::string letter =
-        platform::UpperCase(gateway::GetFormField(column + "type").substr(0, 1));
+    const std::string letter = platform::UpperCase(ctx.FormField(column + "type").substr(0, 1));
     std::string prefix;
     if (letter == "D" || letter == "R" || letter == "C" || letter == "T") {
       prefix = "-" + platform::LowerCase(letter);

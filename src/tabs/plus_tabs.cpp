@@ -101,7 +101,7 @@ std::span<const std::string_view> PlusTabNames() { return kNames; }
 
 std::string CurrentPlusTab(const cart::RequestContext& ctx) {
   if (!ctx.PlusTabToSave.empty()) return ctx.PlusTabToSave;
-  std::string tab = gateway::GetFormField("PlusTab");
+  std::string tab = ctx.FormField("PlusTab");
   return tab.empty() ? std::string(kNames[0]) : tab;
 }
 
@@ -174,17 +174,18 @@ void ShowPlusTab(cart::RequestContext& ctx) {
 }
 
 void SavePlusTab(cart::RequestContext& ctx) {
-  const auto fields = PlusTabFields(gateway::GetFormField("PlusTabToSave"));
+  const auto fields = PlusTabFields(ctx.FormField("PlusTabToSave"));
   if (fields.empty()) return;
   engine::CBRecordset& standing = ctx.session.PlusRS();
   if (!standing.Eof() &&
       platform::EqualsIgnoringCase(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
-    UpdateRow(standing, KeepChanged(standing, PostedValues(standing, fields)));
+    UpdateRow(standing, KeepChanged(ctx, standing, PostedValues(ctx, standing, fields)));
     return;
   }
   engine::CBRecordset own = ctx.session.Database().OpenRecordset(
       "select * from plus where code = " + engine::QuoteText(ctx.ClientCode));
-  if (!ctx.ClientCode.empty()) UpdateRow(own, KeepChanged(own, PostedValues(own, fields)));
+  if (!ctx.ClientCode.empty())
+    UpdateRow(own, KeepChanged(ctx, own, PostedValues(ctx, own, fields)));
   own.DBClose();
 }
 

@@ -1,6 +1,5 @@
 #include "tabs/row_values.h"
 
-
 #include "engine/engine.h"
 #include "platform/code_page.h"
 #include "tabs/widgets.h"

@@ -1,7 +1,6 @@
 #include "tabs/save_changes.h"
 
 #include "cart/change_log.h"
-#include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
 #include "tabs/drawn_values.h"
@@ -12,66 +11,57 @@ namespace tvr::tabs {
 
 namespace {
 
-using gateway::GetFormField;
-
-std::string g_notice;
-std::string g_saved;
-SaveResult g_result;
-
 bool Is(std::string_view a, std::string_view b) { return platform::EqualsIgnoringCase(a, b); }
 
 }  // namespace
 
-const std::string& SaveNotice() { return g_notice; }
-const std::string& SavedNotice() { return g_saved; }
-
-void AddSaveNotice(std::string_view html) {
-  if (!g_notice.empty()) g_notice += "<br>";
-  g_notice += html;
+void AddSaveNotice(cart::RequestContext& ctx, std::string_view html) {
+  if (!ctx.SaveNotice.empty()) ctx.SaveNotice += "<br>";
+  ctx.SaveNotice += html;
 }
 
-bool PaymentResetRequested() {
-  return Is(GetFormField("BillingAction"), "Set Payment Values To Default");
+bool PaymentResetRequested(const cart::RequestContext& ctx) {
+  return Is(ctx.FormField("BillingAction"), "Set Payment Values To Default");
 }
 
-bool PaymentResetConfirmed() { return Is(GetFormField("ConfirmReset"), "Yes"); }
+bool PaymentResetConfirmed(const cart::RequestContext& ctx) {
+  return Is(ctx.FormField("ConfirmReset"), "Yes");
+}
 
-const SaveResult& SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
-  g_notice.clear();
-  g_saved.clear();
-  g_result = {};
+SaveResult SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
+  ctx.SaveNotice.clear();
+  ctx.SavedNotice.clear();
+  SaveResult result;
   ClearRowsChanged();
   // ("Configuration" comes before any table is open, so nothing is touched before the tab is
   // known.)
   const EditorTab* tab = FindEditorTab(tab_name);
-  if (tab == nullptr) return g_result;
-  BeginReview();
+  if (tab == nullptr) return result;
+  BeginReview(ctx);
   tab->save(ctx);
-  g_result.tab = std::string(tab->name);
-  g_result.changed_columns = ChangedColumns();
-  g_result.conflicts = Conflicts();
+  result.tab = std::string(tab->name);
+  result.changed_columns = ChangedColumns();
+  result.conflicts = Conflicts();
   // The settings file has its own word on the configuration page ("Configuration Saved").
   if (RowsChanged() && tab->name != "Configuration") {
-    g_saved = std::string(tab->name) + " tab saved.";
+    ctx.SavedNotice = std::string(tab->name) + " tab saved.";
   }
   // The configuration page writes its own change line (the keys it changed).
-  if (!g_result.changed_columns.empty() && tab->name != "Configuration") {
-    cart::LogChange(ctx.ClientCode, cart::TabSavedChange(tab->name, g_result.changed_columns));
+  if (!result.changed_columns.empty() && tab->name != "Configuration") {
+    cart::LogChange(ctx, ctx.ClientCode, cart::TabSavedChange(tab->name, result.changed_columns));
   }
-  if (!g_result.conflicts.empty()) {
+  if (!result.conflicts.empty()) {
     std::string text =
         "Changed elsewhere since this page was drawn, so not stored from this page (the "
         "stored value is kept and shown):";
-    for (const Conflict& c : g_result.conflicts) {
+    for (const Conflict& c : result.conflicts) {
       text += "<br>" + gateway::EscapeHtmlText(c.field) + ": stored \"" +
               gateway::EscapeHtmlText(c.stored) + "\", this page \"" +
               gateway::EscapeHtmlText(c.posted) + "\"";
     }
-    AddSaveNotice(text);
+    AddSaveNotice(ctx, text);
   }
-  return g_result;
+  return result;
 }
-
-const SaveResult& LastSaveResult() { return g_result; }
 
 }  // namespace tvr::tabs

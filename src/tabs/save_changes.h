@@ -34,27 +34,22 @@ struct SaveResult {
 // Stores the tab; a post that carries what its form was drawn with stores only the fields
 // changed on that page, and a field changed both there and in the stored row since is kept
 // as stored and named, with both values, in the save notice.
-const SaveResult& SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
-// The result of the last SaveChanges of this run.
-const SaveResult& LastSaveResult();
-
-// What the last SaveChanges of this run left unstored and the editor should say (the payment
-// items whose posted definitions were refused), as HTML, or the empty text. A tab's save adds
-// a sentence with AddSaveNotice (escaped by the caller).
-const std::string& SaveNotice();
-void AddSaveNotice(std::string_view html);
-
-// "<tab> tab saved." when the last SaveChanges of this run changed a stored row (a value other
-// than the stored one, a grid row added or removed), else the empty text. A save of
+// Sets the context's notices: ctx.SaveNotice, what the save left unstored and the editor should
+// say (the payment items whose posted definitions were refused, the fields changed elsewhere),
+// or the empty text; ctx.SavedNotice, "<tab> tab saved." when the save changed a stored row (a
+// value other than the stored one, a grid row added or removed), else the empty text. A save of
 // "Configuration" leaves it empty: its page says "Configuration Saved".
-const std::string& SavedNotice();
+SaveResult SaveChanges(cart::RequestContext& ctx, std::string_view tab_name);
+
+// Adds a sentence (HTML, escaped by the caller) to ctx.SaveNotice.
+void AddSaveNotice(cart::RequestContext& ctx, std::string_view html);
 
 // Whether the request is the payment tab's "Set Payment Values To Default" (form field
 // "BillingAction"), and whether it carries the confirmation (form field "ConfirmReset" = "Yes")
 // that the page script or the confirmation page adds. SaveChanges resets the payment
 // definitions only for a confirmed request.
-bool PaymentResetRequested();
-bool PaymentResetConfirmed();
+bool PaymentResetRequested(const cart::RequestContext& ctx);
+bool PaymentResetConfirmed(const cart::RequestContext& ctx);
 
 }  // namespace tvr::tabs
 

@@ -23,7 +23,6 @@ namespace {
 using engine::CBRecordset;
 using engine::Value;
 using gateway::EscapeHtmlAttribute;
-using gateway::GetFormField;
 using gateway::SendLine;
 
 constexpr int kEmptyShippingRows = 5;
@@ -49,24 +48,24 @@ bool FindType(CBRecordset& types, std::string_view name) {
 
 // A type name as typed for a new type: trimmed, without double quotes (a query text could not
 // select it).
-std::string NewTypeName() {
-  std::string name(settings::TrimBlanks(GetFormField("NewShipType")));
+std::string NewTypeName(const cart::RequestContext& ctx) {
+  std::string name(settings::TrimBlanks(ctx.FormField("NewShipType")));
   std::erase(name, '"');
   return name;
 }
 
-bool AddTypePressed() {
-  return platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Add Type");
+bool AddTypePressed(const cart::RequestContext& ctx) {
+  return platform::EqualsIgnoringCase(ctx.FormField("ShipTypeAction"), "Add Type");
 }
 
-std::string TypeToShow(const std::vector<std::string>& names) {
+std::string TypeToShow(const cart::RequestContext& ctx, const std::vector<std::string>& names) {
   std::string wanted;
-  if (AddTypePressed()) {
-    wanted = NewTypeName();
-  } else if (platform::EqualsIgnoringCase(GetFormField("ShipTypeAction"), "Show Type")) {
-    wanted = GetFormField("ShowShipType");
+  if (AddTypePressed(ctx)) {
+    wanted = NewTypeName(ctx);
+  } else if (platform::EqualsIgnoringCase(ctx.FormField("ShipTypeAction"), "Show Type")) {
+    wanted = ctx.FormField("ShowShipType");
   } else {
-    wanted = GetFormField("ShipName");
+    wanted = ctx.FormField("ShipName");
   }
   for (const std::string& n : names) {
     if (platform::EqualsIgnoringCase(n, wanted)) return n;
@@ -107,7 +106,7 @@ void ShowShippingTab(cart::RequestContext& ctx) {
   std::vector<std::string> names;
   CBRecordset types = OpenTypes(ctx);
   for (; !types.Eof(); types.MoveNext()) names.push_back(types.Text("shipname"));
-  const std::string shown = TypeToShow(names);
+  const std::string shown = TypeToShow(ctx, names);
 
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
   if (!names.empty()) {
@@ -172,8 +171,8 @@ void ShowShippingTab(cart::RequestContext& ctx) {
 }
 
 void SaveShippingTab(cart::RequestContext& ctx) {
-  const std::string last_type = GetFormField("LastType");
-  const std::string ship_name = GetFormField("ShipName");
+  const std::string last_type = ctx.FormField("LastType");
+  const std::string ship_name = ctx.FormField("ShipName");
   const Value code(ctx.ClientCode);
 
   CBRecordset types = OpenTypes(ctx);
@@ -181,13 +180,13 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   RowValues type_row{
       {"code", code},
       {"shipname", Value(ship_name)},
-      {"ShipType", Value(GetFormField("ShipType"))},
-      {"unit", Value(GetFormField("Unit"))},
-      {"OtherValue", Value(LeadingNumber(GetFormField("OtherValue")))},
-      {"OtherType", Value(GetFormField("OtherType"))},
-      {"Desc", Value(GetFormField("Desc"))},
-      {"UPSProduct", Value(GetFormField("UPSProduct"))},
-      {"MarkUpPerc", Value(LeadingNumber(GetFormField("MarkUpPerc")))},
+      {"ShipType", Value(ctx.FormField("ShipType"))},
+      {"unit", Value(ctx.FormField("Unit"))},
+      {"OtherValue", Value(LeadingNumber(ctx.FormField("OtherValue")))},
+      {"OtherType", Value(ctx.FormField("OtherType"))},
+      {"Desc", Value(ctx.FormField("Desc"))},
+      {"UPSProduct", Value(ctx.FormField("UPSProduct"))},
+      {"MarkUpPerc", Value(LeadingNumber(ctx.FormField("MarkUpPerc")))},
   };
   // The name the type's rows have now: the grid rows this save appends get it, and a new name
   // stored from this page is then given to every row of the type.
@@ -195,12 +194,12 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   bool renamed = false;
   if (Stamped()) {
     if (found) {
-      type_row = KeepChanged(types, type_row);
+      type_row = KeepChanged(ctx, types, type_row);
     } else {
       // The type was renamed or deleted elsewhere since the page was drawn: what was changed
       // here of it has no row to go to.
       for (const ColumnValue& cv : type_row) {
-        const std::string posted = PostedFieldText(types, cv.column, GetFormField(cv.column));
+        const std::string posted = PostedFieldText(types, cv.column, ctx.FormField(cv.column));
         if (Review(cv.column, posted, "") == Verdict::kStore) {
           NoteConflict({cv.column, "(no shipping type " + last_type + " now)", posted});
         }
@@ -212,13 +211,13 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   }
 
   std::vector<PostedRow> rows;
-  const int n = GridSize("ShippingGridSize");
+  const int n = GridSize(ctx, "ShippingGridSize");
   const Value row_name(Stamped() ? stored_name : ship_name);
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
-    const double from = LeadingNumber(GetFormField("from" + s));
-    const double to = LeadingNumber(GetFormField("to" + s));
-    const double value = LeadingNumber(GetFormField("value" + s));
+    const double from = LeadingNumber(ctx.FormField("from" + s));
+    const double to = LeadingNumber(ctx.FormField("to" + s));
+    const double value = LeadingNumber(ctx.FormField("value" + s));
     PostedRow& row = rows.emplace_back();
     row.text = GridRowText(from, to, value);
     if (from == 0 && to == 0 && value == 0) continue;
@@ -261,8 +260,8 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   }
   grid.DBClose();
 
-  if (AddTypePressed()) {
-    const std::string name = NewTypeName();
+  if (AddTypePressed(ctx)) {
+    const std::string name = NewTypeName(ctx);
     CBRecordset all = OpenTypes(ctx);
     if (!name.empty() && !FindType(all, name)) {
       const RowValues new_type{{"code", code}, {"shipname", Value(name)}};

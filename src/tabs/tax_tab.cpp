@@ -142,12 +142,12 @@ void ShowTaxTab(cart::RequestContext& ctx) {
 
 std::vector<PostedRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
   std::vector<PostedRow> rows;
-  const int n = GridSize("TaxGridSize");
+  const int n = GridSize(ctx, "TaxGridSize");
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
-    const std::string state = gateway::GetFormField("state" + s);
-    const std::string rate = gateway::GetFormField("taxrate" + s);
-    const bool ship = platform::EqualsIgnoringCase(gateway::GetFormField("TaxShip" + s), "Y");
+    const std::string state = ctx.FormField("state" + s);
+    const std::string rate = ctx.FormField("taxrate" + s);
+    const bool ship = platform::EqualsIgnoringCase(ctx.FormField("TaxShip" + s), "Y");
     PostedRow& row = rows.emplace_back();
     row.text = GridRowText(state, LeadingNumber(rate), ship);
     if (state.empty() || rate == "0") continue;
@@ -163,7 +163,7 @@ std::vector<PostedRow> SubmittedTaxGrid(const cart::RequestContext& ctx) {
 
 void SaveTaxTab(cart::RequestContext& ctx) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  const RowValues values = KeepChanged(client, PostedValues(client, TaxColumns()));
+  const RowValues values = KeepChanged(ctx, client, PostedValues(ctx, client, TaxColumns()));
   const std::vector<PostedRow> grid = SubmittedTaxGrid(ctx);
   CheckRowValues(client, values);
   engine::CBRecordset rows = OpenTaxRows(ctx);

@@ -56,6 +56,8 @@ class AdminCgiTest : public ::testing::Test {
 };
 
 bool Has(const std::string& text, const std::string& part);
+// `form` URL-encoded as a browser posts it ("a=1&b=x+y").
+std::string EncodeForm(const Form& form);
 // The encoded form of a password, as the hidden fields carry it.
 std::string Encoded(const std::string& password);
 

@@ -33,8 +33,6 @@ AdminCgiTest::AdminCgiTest() {
   cart::InstallSystemDirectory(options);
 }
 
-namespace {
-
 std::string EncodeForm(const Form& form) {
   std::string body;
   for (const auto& [name, value] : form) {
@@ -43,8 +41,6 @@ std::string EncodeForm(const Form& form) {
   }
   return body;
 }
-
-}  // namespace
 
 std::string AdminCgiTest::Post(const std::string& path, const Form& form,
                                const std::vector<std::string>& extra_env) {

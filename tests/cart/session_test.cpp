@@ -23,8 +23,10 @@ using tvr::testing::ReadFile;
 using tvr::testing::TempDir;
 using tvr::testing::WriteFile;
 
-// The lines appended to the request's trace since `from` (its size then).
-std::string TraceSince(std::size_t from) { return gateway::TraceText().substr(from); }
+// The lines appended to `trace` since `from` (its size then).
+std::string TraceSince(const gateway::Trace& trace, std::size_t from) {
+  return trace.Text().substr(from);
+}
 
 // A system directory holding client (with its tag "code"), payment and plus.
 class SessionTest : public ::testing::Test {
@@ -55,8 +57,10 @@ class SessionTest : public ::testing::Test {
 };
 
 TEST_F(SessionTest, OpensTheStandingRecordsetsWithTheirTraceInOrder) {
-  const std::size_t trace_start = gateway::TraceText().size();
-  DatabaseSession session;
+  gateway::Trace trace;
+  trace.Append("In CGI_Main<br>");
+  const std::size_t trace_start = trace.Text().size();
+  DatabaseSession session(trace);
 
   session.OpenStandingRecordsets(admin_dir_);
   EXPECT_EQ(session.ClientRS().RecordCount(), 2);
@@ -66,7 +70,7 @@ TEST_F(SessionTest, OpensTheStandingRecordsetsWithTheirTraceInOrder) {
   EXPECT_EQ(session.PaymentRS().RecordCount(), 2);
   EXPECT_EQ(session.PlusRS().RecordCount(), 2);
 
-  gateway::AppendTrace("Getting ready to run some queries<br>");  // the dispatcher's own note
+  trace.Append("Getting ready to run some queries<br>");  // the dispatcher's own note
   session.ReopenClientRecordset("BETA");
   session.ReopenPaymentAndPlusRecordsets("BETA");
   EXPECT_EQ(session.ClientRS().Fields("NAME").Value.ToText(), "BETA client");
@@ -74,7 +78,7 @@ TEST_F(SessionTest, OpensTheStandingRecordsetsWithTheirTraceInOrder) {
   EXPECT_EQ(session.PlusRS().Fields("NAME").Value.ToText(), "BETA plus");
   EXPECT_EQ(session.ClientRS().RecordCount(), 1);
 
-  EXPECT_EQ(TraceSince(trace_start),
+  EXPECT_EQ(TraceSince(trace, trace_start),
             "Getting ready to open databases<br>\r\n"
             "Getting ready to OpenDatabases in " +
                 admin_dir_ +
@@ -148,18 +152,19 @@ TEST_F(SessionTest, ClientCodeHoldingAQuoteFindsNoRows) {
 }
 
 TEST_F(SessionTest, OpenDatabasesTwiceKeepsTheOneQueryTranslator) {
-  DatabaseSession session;
+  gateway::Trace trace;
+  DatabaseSession session(trace);
   EXPECT_FAILURE(session.Database(), err::kObjectNotSet);
   EXPECT_FAILURE(session.ClientRS(), err::kObjectNotSet);
 
   session.OpenDatabases("/nowhere/");
   DBF* first = &session.Database();
-  const std::size_t trace_start = gateway::TraceText().size();
+  const std::size_t trace_start = trace.Text().size();
   session.OpenDatabases(admin_dir_);
   EXPECT_EQ(&session.Database(), first);
   EXPECT_EQ(first->DatabaseDir, admin_dir_);
-  EXPECT_EQ(TraceSince(trace_start), "Getting ready to OpenDatabases in " + admin_dir_ +
-                                         "<br>\r\nSuccess opening databases.<br>\r\n");
+  EXPECT_EQ(TraceSince(trace, trace_start), "Getting ready to OpenDatabases in " + admin_dir_ +
+                                                "<br>\r\nSuccess opening databases.<br>\r\n");
   EXPECT_FALSE(first->OpenRecordset("client").Eof());
 }
 

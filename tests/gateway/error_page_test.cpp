@@ -31,13 +31,13 @@ const char kPleaseNote[] =
     "and anything else that may help us duplicate the problem.\r\n"
     "Then contact the administrator of this service: \r\n";
 
-int RunWith(void (*dispatcher)()) {
+int RunWith(Dispatcher dispatcher) {
   char name[] = "tvrweb.exe";
   char* argv[] = {name, nullptr};
   return RunRequest(1, argv, dispatcher);
 }
 
-void HalfPageThenDiskFull() {
+void HalfPageThenDiskFull(RequestState&) {
   SendPlainHeader("Page");
   for (int i = 0; i < 500; ++i) SendLine("<p>half a page, line " + std::to_string(i) + "</p>");
   throw Failure(err::kDiskFull);
@@ -46,10 +46,10 @@ void HalfPageThenDiskFull() {
 TEST_F(GatewayTest, ErrorPageInFull) {
   SetRequest("GET", "Name=%3Cscript%3E&TulvarPassword=x&ClientPassword=y&k=v=w",
              {{"PATH_INFO", "/<x>"}, {"HTTP_REFERER", "http://h/a?AdminPassword=z&b=1"}});
-  ReadCgiEnvironment();
-  ReadFormData();
-  AppendTrace("In CGI_Main<br>");
-  ShowErrorPage(61, "Disk full");
+  ReadCgiEnvironment(state_);
+  ReadFormData(state_);
+  state_.trace.Append("In CGI_Main<br>");
+  ShowErrorPage(state_, 61, "Disk full");
   std::string expected = std::string(kHeadToMessage) +
                          "<b>Disk full Error Number =  61</b><p>\r\n"
                          "&nbsp; &nbsp;<b><a href=\"/cgi-bin/tvrweb.exe/CheckError?Error=61&"
@@ -59,7 +59,7 @@ TEST_F(GatewayTest, ErrorPageInFull) {
                          "<A HREF=\"mailto:support@tulvar.example\">\r\n"
                          "<ADDRESS>&lt;support@tulvar.example&gt;</ADDRESS></A></font><hr>\r\n"
                          "<font face=Arial,Helvetica size=-1>" +
-                         TraceText() +
+                         state_.trace.Text() +
                          "</font><hr>\r\n"
                          "<font face=Arial,Helvetica color=#000080><b>CGI Information</b></font>"
                          "<pre>\r\n"
@@ -120,11 +120,11 @@ TEST_F(GatewayTest, SuppressErrorOutputLeavesOutTheDumps) {
     std::string ini = "[Main]\r\nDefaultEmail=admin@shop.example\r\n";
     if (c.setting) ini += std::string("SuppressErrorOutput=") + c.setting + "\r\n";
     tvr::testing::WriteFile(Ini(), ini);
-    ReadCgiEnvironment();
-    ReadFormData();
+    ReadCgiEnvironment(state_);
+    ReadFormData(state_);
     cgi_.output.clear();
     cgi_.output_pos = 0;
-    ShowErrorPage(5, "Invalid procedure call or argument");
+    ShowErrorPage(state_, 5, "Invalid procedure call or argument");
     const std::string& page = cgi_.output;
     EXPECT_NE(page.find("<ADDRESS>&lt;admin@shop.example&gt;</ADDRESS>"), std::string::npos);
     EXPECT_EQ(page.find("CGI Information") != std::string::npos, c.dumps) << "line " << c.line;
@@ -163,7 +163,7 @@ TEST_F(GatewayTest, ErrorPageSkipsStepsThatFail) {
   ::mkdir(dir_.File("etc/Tulvar.ini").c_str(), 0755);  // reading it fails
   SetRequest("GET", "");
   EXPECT_FAILURE(settings::LoadSettings(), err::kPathFileAccess);
-  ShowErrorPage(53, "File not found");
+  ShowErrorPage(state_, 53, "File not found");
   EXPECT_NE(cgi_.output.find("<b>File not found Error Number =  53</b>"), std::string::npos);
   EXPECT_NE(cgi_.output.find("<ADDRESS>&lt;support@tulvar.example&gt;</ADDRESS>"),
             std::string::npos);
@@ -171,15 +171,15 @@ TEST_F(GatewayTest, ErrorPageSkipsStepsThatFail) {
   EXPECT_EQ(cgi_.output.substr(cgi_.output.size() - 16), "</BODY></HTML>\r\n");
 }
 
-void ThrowBadAlloc() { throw std::bad_alloc(); }
-void ThrowOutOfRange() { throw std::out_of_range("x"); }
-void ThrowOverflow() { throw std::overflow_error("x"); }
-void ThrowRuntime() { throw std::runtime_error("x"); }
-void ThrowInt() { throw 42; }
-void ThrowFailure() { throw Failure(3256); }
+void ThrowBadAlloc(RequestState&) { throw std::bad_alloc(); }
+void ThrowOutOfRange(RequestState&) { throw std::out_of_range("x"); }
+void ThrowOverflow(RequestState&) { throw std::overflow_error("x"); }
+void ThrowRuntime(RequestState&) { throw std::runtime_error("x"); }
+void ThrowInt(RequestState&) { throw 42; }
+void ThrowFailure(RequestState&) { throw Failure(3256); }
 
 TEST_F(GatewayTest, EveryFailureEndsOnTheErrorPageWithANumber) {
-  const std::pair<void (*)(), const char*> cases[] = {
+  const std::pair<Dispatcher, const char*> cases[] = {
       {ThrowBadAlloc, "Out of memory Error Number =  7"},
       {ThrowOutOfRange, "Subscript out of range Error Number =  9"},
       {ThrowOverflow, "Overflow Error Number =  6"},
@@ -198,7 +198,7 @@ TEST_F(GatewayTest, EveryFailureEndsOnTheErrorPageWithANumber) {
   EXPECT_EQ(ErrorMessage(-5, "x"), "x Error Number = -5");
 }
 
-void NeverCalled() { ADD_FAILURE() << "the dispatcher ran"; }
+void NeverCalled(RequestState&) { ADD_FAILURE() << "the dispatcher ran"; }
 
 TEST_F(GatewayTest, ErrorCheckPage) {
   tvr::testing::WriteFile(Ini(), "[Main]\r\nAdminDir=/var/lib/tulvar/\r\n");
@@ -285,7 +285,7 @@ TEST_F(GatewayTest, PathMustBeCheckErrorExactly) {
   static bool dispatched;
   dispatched = false;
   SetRequest("GET", "", {{"PATH_INFO", "/checkerror"}});
-  RunWith([] { dispatched = true; });
+  RunWith([](RequestState&) { dispatched = true; });
   EXPECT_TRUE(dispatched);
 }
 

@@ -97,11 +97,11 @@ TEST_F(GatewayTest, PairTableAndLookups) {
   // The same through the request intake, with GetFormField.
   for (const Case& c : cases) {
     SetRequest("GET", c.data);
-    ReadCgiEnvironment();
-    ReadFormData();
-    EXPECT_EQ(PairCount(), c.pair_count) << "case at line " << c.line;
+    ReadCgiEnvironment(state_);
+    ReadFormData(state_);
+    EXPECT_EQ(state_.form.PairCount(), c.pair_count) << "case at line " << c.line;
     for (const Lookup& l : c.lookups) {
-      EXPECT_EQ(GetFormField(l.name), l.value) << "case at line " << c.line << ", " << l.name;
+      EXPECT_EQ(state_.FormField(l.name), l.value) << "case at line " << c.line << ", " << l.name;
     }
   }
 }
@@ -112,11 +112,11 @@ TEST_F(GatewayTest, PostBodyIsReadWholeAcrossShortReads) {
              {{"CONTENT_LENGTH", std::to_string(body.size())}, {"CONTENT_TYPE", "x"}});
   cgi_.input = body;
   cgi_.input_chunk = 7;  // every read returns at most 7 bytes, as a slow pipe does
-  ReadCgiEnvironment();
-  ReadFormData();
-  EXPECT_EQ(FormData(), body);
-  EXPECT_EQ(GetFormField("Error"), "53");  // the query string of a POST is not read
-  EXPECT_EQ(GetFormField("ErrorDesc").size(), 5000u);
+  ReadCgiEnvironment(state_);
+  ReadFormData(state_);
+  EXPECT_EQ(state_.form.Data(), body);
+  EXPECT_EQ(state_.FormField("Error"), "53");  // the query string of a POST is not read
+  EXPECT_EQ(state_.FormField("ErrorDesc").size(), 5000u);
 }
 
 // CONTENT_LENGTH says how much of standard input is the form. A form the program cannot take
@@ -162,11 +162,11 @@ TEST_F(GatewayTest, FormIsTakenWholeOrRefused) {
     SetRequest(c.method, c.query, {{"CONTENT_LENGTH", c.content_length}});
     cgi_.input = c.input;
     cgi_.input_pos = 0;
-    ReadCgiEnvironment();
-    const auto failure = tvr::testing::FailureOf([] { ReadFormData(); });
+    ReadCgiEnvironment(state_);
+    const auto failure = tvr::testing::FailureOf([this] { ReadFormData(state_); });
     if (c.refused == 0) {
       ASSERT_FALSE(failure) << "case at line " << c.line << ": " << failure->description();
-      EXPECT_EQ(FormData(), c.form_data) << "case at line " << c.line;
+      EXPECT_EQ(state_.form.Data(), c.form_data) << "case at line " << c.line;
       EXPECT_NE(ReadFile(Ini()), ini) << "case at line " << c.line << " was not recorded";
       continue;
     }
@@ -174,9 +174,9 @@ TEST_F(GatewayTest, FormIsTakenWholeOrRefused) {
     EXPECT_EQ(failure->number(), c.refused) << "case at line " << c.line;
     EXPECT_NE(failure->description().find("nothing was stored"), std::string::npos)
         << failure->description();
-    EXPECT_EQ(FormData(), "") << "case at line " << c.line;
-    EXPECT_EQ(PairCount(), 0) << "case at line " << c.line;
-    EXPECT_EQ(GetFormField("a"), "") << "case at line " << c.line;
+    EXPECT_EQ(state_.form.Data(), "") << "case at line " << c.line;
+    EXPECT_EQ(state_.form.PairCount(), 0) << "case at line " << c.line;
+    EXPECT_EQ(state_.FormField("a"), "") << "case at line " << c.line;
     EXPECT_EQ(ReadFile(Ini()), ini) << "case at line " << c.line;
     if (c.method == "POST" &&
         static_cast<std::size_t>(ParseContentLength(c.content_length)) > kMaxFormBytes) {
@@ -187,11 +187,11 @@ TEST_F(GatewayTest, FormIsTakenWholeOrRefused) {
 
 TEST_F(GatewayTest, CookieFallsBackToHttpCookie) {
   SetRequest("GET", "", {{"COOKIE", ""}, {"HTTP_COOKIE", "s=1"}});
-  ReadCgiEnvironment();
-  EXPECT_EQ(Request().CGI_Cookie, "s=1");
+  ReadCgiEnvironment(state_);
+  EXPECT_EQ(state_.variables.CGI_Cookie, "s=1");
   SetRequest("GET", "", {{"COOKIE", "c=2"}, {"HTTP_COOKIE", "s=1"}});
-  ReadCgiEnvironment();
-  EXPECT_EQ(Request().CGI_Cookie, "c=2");
+  ReadCgiEnvironment(state_);
+  EXPECT_EQ(state_.variables.CGI_Cookie, "c=2");
 }
 
 // The recorded section holds the request variables in order, then the fields; no passwords.
@@ -201,9 +201,9 @@ TEST_F(GatewayTest, RequestIsRecordedWithoutPasswords) {
              "Client=acme&AdminPassword=s1&Client=b&TulvarPassword=s2&newpassword=s3&x%3Dy=1"
              "&%5BMain%5D=2&Note=a%0D%0A%5BMain%5D%0D%0AAdminDir%3D%2Ftmp&PATH_INFO=extra",
              {{"PATH_INFO", "/LoadTab"}, {"HTTP_USER_AGENT", "UA"}, {"HTTP_COOKIE", "s=1"}});
-  ReadCgiEnvironment();
-  ReadFormData();
-  EXPECT_EQ(GetFormField("AdminPassword"), "s1");  // still there for the request itself
+  ReadCgiEnvironment(state_);
+  ReadFormData(state_);
+  EXPECT_EQ(state_.FormField("AdminPassword"), "s1");  // still there for the request itself
   EXPECT_EQ(ReadFile(Ini()),
             "[Main]\r\nLog=0\r\n[Debug]\r\n"
             "SERVER_SOFTWARE=\r\nSERVER_NAME=\r\nREQUEST_METHOD=GET\r\nHTTP_REFERER=\r\n"
@@ -218,20 +218,20 @@ TEST_F(GatewayTest, RequestIsRecordedWithoutPasswords) {
 
   // The replay sees the recorded request.
   cgi_.env.clear();
-  SetDebugMode(true);
-  ReadCgiEnvironment();
-  EXPECT_EQ(Request().CGI_PathInfo, "/LoadTab^extra");
-  EXPECT_EQ(Request().CGI_ScriptName, "/cgi-bin/tvrweb.exe");
-  EXPECT_EQ(GetFormField("client"), "acme^b");
-  EXPECT_EQ(GetFormField("TulvarPassword"), "");
-  EXPECT_EQ(GetFormField("AdminPassword"), "");
-  EXPECT_EQ(GetFormField(""), "");
+  state_.debug_mode = true;
+  ReadCgiEnvironment(state_);
+  EXPECT_EQ(state_.variables.CGI_PathInfo, "/LoadTab^extra");
+  EXPECT_EQ(state_.variables.CGI_ScriptName, "/cgi-bin/tvrweb.exe");
+  EXPECT_EQ(state_.FormField("client"), "acme^b");
+  EXPECT_EQ(state_.FormField("TulvarPassword"), "");
+  EXPECT_EQ(state_.FormField("AdminPassword"), "");
+  EXPECT_EQ(state_.FormField(""), "");
 }
 
 TEST_F(GatewayTest, FieldsBeforeABadEscapeAreRecordedAndTheFailureGoesOn) {
   SetRequest("GET", "a=1&b=%G1&c=3");
-  ReadCgiEnvironment();
-  EXPECT_FAILURE(ReadFormData(), err::kTypeMismatch);
+  ReadCgiEnvironment(state_);
+  EXPECT_FAILURE(ReadFormData(state_), err::kTypeMismatch);
   EXPECT_EQ(settings::GetSetting("Debug", "a"), "1");
   EXPECT_EQ(settings::GetSetting("Debug", "c"), "");
   EXPECT_EQ(settings::GetSetting("Debug", "QUERY_STRING"), "a=1&b=%G1&c=3");

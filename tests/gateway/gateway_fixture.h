@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "platform/system.h"
 #include "settings/settings.h"
 #include "support/fake_system.h"
@@ -28,9 +29,7 @@ class GatewayTest : public ::testing::Test {
     cgi_.windows = dir_.File("etc");
     cgi_.temp = dir_.File("tmp");
     tvr::testing::WriteFile(Ini(), "[Main]\r\n");
-    SetDebugMode(false);
   }
-  ~GatewayTest() override { SetDebugMode(false); }
 
   std::string Ini() const { return dir_.File("cgi-bin/tulvar.ini"); }
 
@@ -46,6 +45,8 @@ class GatewayTest : public ::testing::Test {
 
   tvr::testing::TempDir dir_;
   tvr::testing::FakeSystem cgi_;
+  // The request the test reads and looks at.
+  RequestState state_;
   platform::ScopedSystemOverride override_;
 };
 

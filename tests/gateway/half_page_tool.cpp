@@ -8,7 +8,7 @@
 
 namespace {
 
-void HalfAPageThenDiskFull() {
+void HalfAPageThenDiskFull(tvr::gateway::RequestState&) {
   tvr::gateway::SendPlainHeader("Page");
   for (int i = 0; i < 2000; ++i) {
     tvr::gateway::SendLine("<p>half a page, line " + std::to_string(i) + "</p>");

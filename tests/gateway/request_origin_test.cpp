@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "gateway/request.h"
+#include "gateway/request_state.h"
 #include "support/fake_system.h"
 
 namespace tvr::gateway {
@@ -65,9 +65,9 @@ TEST(RequestOriginTest, TheOriginDecidesThenTheRefererAndAReplayHasNeither) {
       system.fake_environment = true;
       system.env = {{"HTTP_ORIGIN", c.origin}, {"HTTP_REFERER", c.referer}, {"HTTP_HOST", c.host}};
       platform::ScopedSystemOverride use(system);
-      SetDebugMode(replay);
-      const std::optional<std::string> other = OtherSiteOfRequest();
-      SetDebugMode(false);
+      RequestState state;
+      state.debug_mode = replay;
+      const std::optional<std::string> other = OtherSiteOfRequest(state);
       EXPECT_EQ(other.has_value(), c.other && !replay) << c.line << (replay ? " replay" : "");
       if (other) {
         EXPECT_EQ(*other, *c.origin ? c.origin : c.referer) << c.line;

@@ -1,5 +1,5 @@
-// The command-line programs end every failure with a message naming the file and a non-zero exit
-// status; none of them dies of an exception (std::terminate would show as SIGABRT).
+// The command-line programs (tvrdemo too) end every failure with a message naming the file and a
+// non-zero exit status; none of them dies of an exception (std::terminate would show as SIGABRT).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -67,6 +67,9 @@ TEST(ProgramFailures, EndWithAMessageNamingTheFileAndANonZeroStatus) {
        {"--cart-program", BuiltProgram("cartreindex"), sys},
        sys + "/client",  // the table whose tag cannot be made (client.dbf or client_code.ndx)
        true},
+      {__LINE__, "tvrdemo", {"--settings", temp.File("demo.ini"), "/nonexistent"}, "/nonexistent"},
+      {__LINE__, "tvrdemo", {"--settings", temp.File("demo.ini"), damaged}, damaged},
+      {__LINE__, "tvrdemo", {"--settings", plain + "/tulvar.ini", sys}, plain},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("case at line " + std::to_string(c.line));

@@ -522,6 +522,12 @@ void KeepCartTags(engine::CODE4* cb) {
   }
 }
 
+std::string ClientCodeKey(std::string_view client_code) {
+  std::string key(client_code.substr(0, kClientCodeWidth));
+  key.resize(kClientCodeWidth, ' ');
+  return key;
+}
+
 const TableDef* FindCartTable(std::string_view name) {
   if (name.size() > 4 && platform::EqualsIgnoringCase(name.substr(name.size() - 4), ".dbf")) {
     name.remove_suffix(4);

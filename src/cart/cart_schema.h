@@ -14,6 +14,7 @@
 #define TVR_CART_CART_SCHEMA_H_
 
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "engine/engine.h"
@@ -23,6 +24,10 @@ namespace tvr::cart {
 inline constexpr int kClientCodeWidth = 20;
 inline constexpr int kEncodedPasswordWidth = 15;
 inline constexpr int kItemDefinitionWidth = 254;
+
+// The client code as column `code` and the tags on it hold it: clipped and blank-padded to
+// kClientCodeWidth, so that it serves as a key or a key prefix.
+std::string ClientCodeKey(std::string_view client_code);
 
 struct ColumnDef {
   std::string_view name;  // at most 10 characters

@@ -10,13 +10,6 @@
 namespace tvr::cart {
 namespace {
 
-// The client code as table columns hold it: blank-padded to the column.
-std::string CodeKey(std::string_view client_code) {
-  std::string key(client_code.substr(0, kClientCodeWidth));
-  key.resize(kClientCodeWidth, ' ');
-  return key;
-}
-
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\0')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
@@ -43,7 +36,7 @@ std::vector<std::uint32_t> ClientRecords(engine::DBF& dbf, engine::CBRecordset& 
   std::vector<std::uint32_t> records;
   if (table.DataHandle != nullptr) {
     if (engine::TAG4* tag = engine::d4tag(table.DataHandle, "code")) {
-      const std::string key = CodeKey(client_code);
+      const std::string key = ClientCodeKey(client_code);
       if (engine::t4prefixRecords(tag, key.data(), static_cast<unsigned>(key.size()), &records) ==
           engine::kStatusSuccess) {
         std::sort(records.begin(), records.end());

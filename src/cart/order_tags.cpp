@@ -9,13 +9,6 @@
 namespace tvr::cart {
 namespace {
 
-// The client code as the tags hold it: blank-padded to the column.
-std::string CodeKey(std::string_view client_code) {
-  std::string key(client_code.substr(0, kClientCodeWidth));
-  key.resize(kClientCodeWidth, ' ');
-  return key;
-}
-
 std::optional<std::vector<std::uint32_t>> Entries(engine::CBRecordset& orders,
                                                   std::string_view tag_name,
                                                   const std::string& prefix) {
@@ -33,7 +26,7 @@ std::optional<std::vector<std::uint32_t>> Entries(engine::CBRecordset& orders,
 }  // namespace
 
 std::optional<long> CountNewOrders(engine::CBRecordset& orders, std::string_view client_code) {
-  const std::string code = CodeKey(client_code);
+  const std::string code = ClientCodeKey(client_code);
   auto records = Entries(orders, kNewOrdersTag, code + "T");
   if (!records) return std::nullopt;
   long count = 0;
@@ -53,7 +46,7 @@ std::optional<long> CountNewOrders(engine::CBRecordset& orders, std::string_view
 
 std::optional<std::vector<std::uint32_t>> OrdersNewestFirst(engine::CBRecordset& orders,
                                                             std::string_view client_code) {
-  auto records = Entries(orders, kOrderDateTag, CodeKey(client_code) + " ");
+  auto records = Entries(orders, kOrderDateTag, ClientCodeKey(client_code) + " ");
   if (records) std::reverse(records->begin(), records->end());
   return records;
 }

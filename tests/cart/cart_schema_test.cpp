@@ -176,5 +176,23 @@ TEST(CartSchema, HasEveryColumnTheProgramUses) {
   }
 }
 
+// Keys read from the code tags are whole column widths: a shorter code is blank-padded, a longer
+// one is clipped as the column would have clipped it on write.
+TEST(CartSchema, ClientCodeKeyFillsTheColumn) {
+  const std::string pad(kClientCodeWidth, ' ');
+  const std::string full(kClientCodeWidth, 'x');
+  struct Case {
+    std::string code;
+    std::string key;
+  };
+  const Case cases[] = {
+      {"", pad},
+      {"ab", "ab" + pad.substr(2)},
+      {full, full},
+      {full + "yz", full},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ClientCodeKey(c.code), c.key) << c.code;
+}
+
 }  // namespace
 }  // namespace tvr::cart

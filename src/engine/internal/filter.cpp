@@ -224,30 +224,26 @@ class Parser {
     }
   }
 
-  Node ParseOr(int depth) {
-    Node first = ParseAnd(depth);
-    if (token_.kind != FilterTokenKind::kOr) return first;
+  // Terms read by `term` and joined by the word `joiner`, as one node of `kind`; a lone term
+  // is returned as it is.
+  Node ParseJoined(int depth, FilterTokenKind joiner, Node::Kind kind, Node (Parser::*term)(int)) {
+    Node first = (this->*term)(depth);
+    if (token_.kind != joiner) return first;
     Node group;
-    group.kind = Node::Kind::kOr;
+    group.kind = kind;
     Join(group, std::move(first));
-    while (token_.kind == FilterTokenKind::kOr) {
+    while (token_.kind == joiner) {
       Advance();
-      Join(group, ParseAnd(depth));
+      Join(group, (this->*term)(depth));
     }
     return group;
   }
 
+  Node ParseOr(int depth) {
+    return ParseJoined(depth, FilterTokenKind::kOr, Node::Kind::kOr, &Parser::ParseAnd);
+  }
   Node ParseAnd(int depth) {
-    Node first = ParseNot(depth);
-    if (token_.kind != FilterTokenKind::kAnd) return first;
-    Node group;
-    group.kind = Node::Kind::kAnd;
-    Join(group, std::move(first));
-    while (token_.kind == FilterTokenKind::kAnd) {
-      Advance();
-      Join(group, ParseNot(depth));
-    }
-    return group;
+    return ParseJoined(depth, FilterTokenKind::kAnd, Node::Kind::kAnd, &Parser::ParseNot);
   }
 
   Node ParseNot(int depth) {

@@ -56,20 +56,16 @@ FilterToken FilterLexer::Next() {
   if (c == '(' || c == ')') {
     ++pos_;
     token.kind = c == '(' ? FilterTokenKind::kLeftParen : FilterTokenKind::kRightParen;
-  } else if (c == '"') {
-    const std::size_t close = expression_.find('"', start + 1);
+  } else if (c == '"' || (c == '#' && !after_value_)) {
+    // Text between quotes, or a date between # marks: both run to the next mark like the first.
+    const bool text = c == '"';
+    const std::size_t close = expression_.find(c, start + 1);
     if (close == std::string_view::npos) {
-      ThrowFilterSyntax(expression_, "text without its closing quote" + At(token.position));
+      ThrowFilterSyntax(expression_,
+                        (text ? "text without its closing quote" : "date without its closing #") +
+                            At(token.position));
     }
-    token.kind = FilterTokenKind::kText;
-    token.text = expression_.substr(start + 1, close - start - 1);
-    pos_ = close + 1;
-  } else if (c == '#' && !after_value_) {
-    const std::size_t close = expression_.find('#', start + 1);
-    if (close == std::string_view::npos) {
-      ThrowFilterSyntax(expression_, "date without its closing #" + At(token.position));
-    }
-    token.kind = FilterTokenKind::kDate;
+    token.kind = text ? FilterTokenKind::kText : FilterTokenKind::kDate;
     token.text = expression_.substr(start + 1, close - start - 1);
     pos_ = close + 1;
   } else if (c == '=' || c == '#' || c == '<' || c == '>') {

@@ -129,59 +129,53 @@ class [[nodiscard]] UnlockGuard {
   bool held_ = true;
 };
 
-// Holds the append lock for a scope.
-class AppendLockGuard {
+// Holds one of the locks below for a scope: the constructor takes it, the destructor gives it
+// back. A failure to give it back is swallowed (closing the table drops the lock anyway).
+//   AppendLockGuard append_lock(locks);
+//   IndexLockGuard guard(locks, exclusive);
+//   RecordLockGuard record_lock(locks, recno);
+template <typename Lock>
+class [[nodiscard]] TableLockGuard {
  public:
-  explicit AppendLockGuard(TableLocks& locks) : locks_(locks) { locks_.LockAppend(); }
-  ~AppendLockGuard() {
+  template <typename... Key>
+  explicit TableLockGuard(TableLocks& locks, Key... key) : locks_(locks), lock_{key...} {
+    lock_.Take(locks_);
+  }
+  ~TableLockGuard() {
     try {
-      locks_.UnlockAppend();
+      lock_.GiveBack(locks_);
     } catch (...) {  // closing the table drops the lock anyway
     }
   }
-  AppendLockGuard(const AppendLockGuard&) = delete;
-  AppendLockGuard& operator=(const AppendLockGuard&) = delete;
+  TableLockGuard(const TableLockGuard&) = delete;
+  TableLockGuard& operator=(const TableLockGuard&) = delete;
 
  private:
   TableLocks& locks_;
+  Lock lock_;
 };
 
-// Holds the index lock for a scope.
-class IndexLockGuard {
- public:
-  IndexLockGuard(TableLocks& locks, bool exclusive) : locks_(locks) { locks_.LockIndex(exclusive); }
-  ~IndexLockGuard() {
-    try {
-      locks_.UnlockIndex();
-    } catch (...) {  // closing the table drops the lock anyway
-    }
-  }
-  IndexLockGuard(const IndexLockGuard&) = delete;
-  IndexLockGuard& operator=(const IndexLockGuard&) = delete;
-
- private:
-  TableLocks& locks_;
+// The append lock.
+struct AppendLock {
+  void Take(TableLocks& locks) const { locks.LockAppend(); }
+  void GiveBack(TableLocks& locks) const { locks.UnlockAppend(); }
+};
+// The index lock, shared or exclusive.
+struct IndexLock {
+  bool exclusive;
+  void Take(TableLocks& locks) const { locks.LockIndex(exclusive); }
+  void GiveBack(TableLocks& locks) const { locks.UnlockIndex(); }
+};
+// One record's write lock (taken only when not already held).
+struct RecordLock {
+  std::uint32_t recno;
+  void Take(TableLocks& locks) const { locks.LockRecordForWrite(recno); }
+  void GiveBack(TableLocks& locks) const { locks.UnlockRecord(recno); }
 };
 
-// Holds one record's write lock for a scope (taken only when not already held).
-class RecordLockGuard {
- public:
-  RecordLockGuard(TableLocks& locks, std::uint32_t recno) : locks_(locks), recno_(recno) {
-    locks_.LockRecordForWrite(recno_);
-  }
-  ~RecordLockGuard() {
-    try {
-      locks_.UnlockRecord(recno_);
-    } catch (...) {  // closing the table drops the lock anyway
-    }
-  }
-  RecordLockGuard(const RecordLockGuard&) = delete;
-  RecordLockGuard& operator=(const RecordLockGuard&) = delete;
-
- private:
-  TableLocks& locks_;
-  std::uint32_t recno_;
-};
+using AppendLockGuard = TableLockGuard<AppendLock>;
+using IndexLockGuard = TableLockGuard<IndexLock>;
+using RecordLockGuard = TableLockGuard<RecordLock>;
 
 }  // namespace tvr::engine
 

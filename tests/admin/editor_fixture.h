@@ -35,6 +35,15 @@ class EditorTest : public AdminCgiTest {
     form.emplace_back("Action", "Save " + tab + " Tab");
     return Post("/LoadTab", form);
   }
+  // Posts the Shipping tab with `fields`, as its own buttons do (SaveTab and hidden TabName
+  // "Shipping").
+  std::string PostShipping(Form fields) {
+    fields.emplace_back("SaveTab", "Shipping");
+    fields.emplace_back("TabName", "Shipping");
+    Form form = Proof();
+    form.insert(form.end(), fields.begin(), fields.end());
+    return Post("/LoadTab", form);
+  }
   // The one row of ACME in `table`.
   Row ClientRow(const std::string& table, const std::vector<std::string>& columns) {
     std::vector<std::string> with_code = columns;

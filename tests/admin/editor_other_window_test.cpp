@@ -342,13 +342,7 @@ class ShippingOtherWindow : public EditorTest {
               {"to2", "20"},
               {"value2", "7.5"}});
   }
-  std::string Shipping(Form fields) {
-    fields.emplace_back("SaveTab", "Shipping");
-    fields.emplace_back("TabName", "Shipping");
-    Form form = Proof();
-    form.insert(form.end(), fields.begin(), fields.end());
-    return Post("/LoadTab", form);
-  }
+  std::string Shipping(const Form& fields) { return PostShipping(fields); }
   // The editor's form of the Shipping tab as drawn now.
   Form Drawn() { return FormOf(Open("    Shipping   ")); }
   std::vector<Row> Grid() { return ClientRows("shipping", {"shipname", "From", "To", "Value"}); }

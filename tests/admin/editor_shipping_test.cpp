@@ -8,14 +8,6 @@ namespace {
 
 class ShippingTabTest : public EditorTest {
  protected:
-  // Posts the Shipping tab with `fields`, as its own buttons do (hidden TabName "Shipping").
-  std::string PostShipping(Form fields) {
-    fields.emplace_back("SaveTab", "Shipping");
-    fields.emplace_back("TabName", "Shipping");
-    Form form = Proof();
-    form.insert(form.end(), fields.begin(), fields.end());
-    return Post("/LoadTab", form);
-  }
   std::vector<Row> Types() {
     return ClientRows("shiptype", {"shipname", "ShipType", "unit", "OtherValue", "MarkUpPerc"});
   }

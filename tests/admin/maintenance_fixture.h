@@ -31,6 +31,14 @@ class MaintenanceTest : public AdminCgiTest {
         {{"Action", "LoadOrders"}, {"Client", client}, {"ClientPassword", Encoded(password)}});
     return Post("", form);
   }
+  // A row of one of an order's tables (orders, orditems, customer): order `number` of client
+  // `code`, with the columns `more`.
+  static ForeignRow OrderRow(const std::string& code, const std::string& number,
+                             ForeignRow more = {}) {
+    more["code"] = code;
+    more["orderno"] = number;
+    return more;
+  }
   void Append(const std::string& table, const std::vector<ForeignRow>& rows) {
     AppendForeignRows(DataDir() + table + ".dbf", rows);
   }

@@ -13,52 +13,40 @@ namespace {
 class OrderBrowserTest : public MaintenanceTest {
  protected:
   OrderBrowserTest() {
-    Append("orders", {{{"code", "ACME"},
-                       {"OrderNo", "001000"},
-                       {"orderdate", "20250110"},
-                       {"OrderTime", "09:00:00"},
-                       {"New", "T"},
-                       {"PayMethod", "Visa"},
-                       {"Total", "12.5"},
-                       {"SubTotal", "10"},
-                       {"Shipping", "2.5"}},
-                      {{"code", "ACME"},
-                       {"OrderNo", "001001"},
-                       {"orderdate", "20250110"},
-                       {"OrderTime", "17:30:00"},
-                       {"New", "F"},
-                       {"PayMethod", "Check"},
-                       {"Total", "3"}},
-                      // Left by a cart program without a date, a time, a total or a New mark.
-                      {{"code", "ACME"}, {"OrderNo", "001002"}, {"PayMethod", "COD"}},
-                      {{"code", "ACME"},
-                       {"OrderNo", "000999"},
-                       {"orderdate", "20241231"},
-                       {"OrderTime", "23:59:00"},
-                       {"New", "T"},
-                       {"Total", "1"}},
-                      // Another client's order under the same number.
-                      {{"code", "BETA"},
-                       {"OrderNo", "001000"},
-                       {"orderdate", "20250111"},
-                       {"New", "T"},
-                       {"PayMethod", "Amex"}}});
+    Append(
+        "orders",
+        {OrderRow("ACME", "001000",
+                  {{"orderdate", "20250110"},
+                   {"OrderTime", "09:00:00"},
+                   {"New", "T"},
+                   {"PayMethod", "Visa"},
+                   {"Total", "12.5"},
+                   {"SubTotal", "10"},
+                   {"Shipping", "2.5"}}),
+         OrderRow("ACME", "001001",
+                  {{"orderdate", "20250110"},
+                   {"OrderTime", "17:30:00"},
+                   {"New", "F"},
+                   {"PayMethod", "Check"},
+                   {"Total", "3"}}),
+         // Left by a cart program without a date, a time, a total or a New mark.
+         OrderRow("ACME", "001002", {{"PayMethod", "COD"}}),
+         OrderRow(
+             "ACME", "000999",
+             {{"orderdate", "20241231"}, {"OrderTime", "23:59:00"}, {"New", "T"}, {"Total", "1"}}),
+         // Another client's order under the same number.
+         OrderRow("BETA", "001000",
+                  {{"orderdate", "20250111"}, {"New", "T"}, {"PayMethod", "Amex"}})});
     Append("orditems",
-           {{{"code", "ACME"},
-             {"orderno", "001000"},
-             {"Qty", "2"},
-             {"PartNo", "W-1"},
-             {"Item", "Widget <large>"},
-             {"Price", "5"}},
-            {{"code", "ACME"}, {"orderno", "001000"}, {"Qty", "1"}, {"Item", "Gadget & co"}},
-            {{"code", "ACME"}, {"orderno", "001001"}, {"Item", "Other order"}},
-            {{"code", "BETA"}, {"orderno", "001000"}, {"Item", "Beta's item"}}});
-    Append("customer", {{{"code", "ACME"},
-                         {"orderno", "001000"},
-                         {"B_FName", "Ann \"A\""},
-                         {"B_City", "Bergen"},
-                         {"S_City", "Oslo"}},
-                        {{"code", "BETA"}, {"orderno", "001000"}, {"B_FName", "Bob"}}});
+           {OrderRow("ACME", "001000",
+                     {{"Qty", "2"}, {"PartNo", "W-1"}, {"Item", "Widget <large>"}, {"Price", "5"}}),
+            OrderRow("ACME", "001000", {{"Qty", "1"}, {"Item", "Gadget & co"}}),
+            OrderRow("ACME", "001001", {{"Item", "Other order"}}),
+            OrderRow("BETA", "001000", {{"Item", "Beta's item"}})});
+    Append("customer",
+           {OrderRow("ACME", "001000",
+                     {{"B_FName", "Ann \"A\""}, {"B_City", "Bergen"}, {"S_City", "Oslo"}}),
+            OrderRow("BETA", "001000", {{"B_FName", "Bob"}})});
   }
   std::string Show(const std::string& order, const std::string& action = "") {
     Form form = {{"OrderNo", order}};

@@ -11,26 +11,21 @@ namespace {
 class OrderSearchTest : public MaintenanceTest {
  protected:
   OrderSearchTest() {
-    Append("orders", {{{"code", "ACME"}, {"OrderNo", "001000"}, {"orderdate", "20250110"}},
-                      {{"code", "ACME"}, {"OrderNo", "001001"}, {"orderdate", "20250111"}},
-                      {{"code", "ACME"}, {"OrderNo", "001002"}, {"orderdate", "20250112"}},
-                      {{"code", "ACME"}, {"OrderNo", "001003"}, {"orderdate", "20250113"}},
-                      {{"code", "ACME"}, {"OrderNo", "002000"}, {"orderdate", "20250114"}},
-                      {{"code", "BETA"}, {"OrderNo", "001004"}, {"orderdate", "20250115"}}});
+    Append("orders", {OrderRow("ACME", "001000", {{"orderdate", "20250110"}}),
+                      OrderRow("ACME", "001001", {{"orderdate", "20250111"}}),
+                      OrderRow("ACME", "001002", {{"orderdate", "20250112"}}),
+                      OrderRow("ACME", "001003", {{"orderdate", "20250113"}}),
+                      OrderRow("ACME", "002000", {{"orderdate", "20250114"}}),
+                      OrderRow("BETA", "001004", {{"orderdate", "20250115"}})});
     Append("customer",
-           {{{"code", "ACME"},
-             {"orderno", "001000"},
-             {"B_FName", "Ann"},
-             {"B_LName", "Smith"},
-             {"B_Email", "ann@fjord.example"}},
-            {{"code", "ACME"}, {"orderno", "001001"}, {"B_FName", "Zoë"}, {"B_LName", "Dahl"}},
-            {{"code", "ACME"},
-             {"orderno", "001002"},
-             {"B_LName", "O'Brien"},
-             {"B_Company", "\"order by\" 100% Hats"}},
+           {OrderRow("ACME", "001000",
+                     {{"B_FName", "Ann"}, {"B_LName", "Smith"}, {"B_Email", "ann@fjord.example"}}),
+            OrderRow("ACME", "001001", {{"B_FName", "Zoë"}, {"B_LName", "Dahl"}}),
+            OrderRow("ACME", "001002",
+                     {{"B_LName", "O'Brien"}, {"B_Company", "\"order by\" 100% Hats"}}),
             // The shipping name is not searched.
-            {{"code", "ACME"}, {"orderno", "001003"}, {"B_FName", "Dan"}, {"S_FName", "Sam"}},
-            {{"code", "BETA"}, {"orderno", "001004"}, {"B_FName", "Ann"}}});
+            OrderRow("ACME", "001003", {{"B_FName", "Dan"}, {"S_FName", "Sam"}}),
+            OrderRow("BETA", "001004", {{"B_FName", "Ann"}})});
   }
   std::string Search(const std::string& find, Form more = {}) {
     more.push_back({"Find", find});

@@ -2,20 +2,12 @@
 // switching tabs stores the tab that was on screen; a window opened earlier overwrites nothing another
 // window saved; a wrong client password stores nothing.
 import assert from 'node:assert/strict';
-import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, field, fieldValue, openEditor, press, readTable, screenshot, setField,
-  snapshot, startInstallation, text,
+  pageTest, field, fieldValue, openEditor, press, readTable, screenshot, setField, snapshot, text,
+  useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('editor', { store: true });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('editor', { store: true });
 
 // Each tab of the demo client with its button caption and the edits made on it. Texts carry
 // quotes, "<" and "&", which must show and save back unchanged.

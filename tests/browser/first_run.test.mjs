@@ -2,20 +2,11 @@
 // first password, the editor; then a wrong admin password is refused and stores nothing.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, field, press, readTable, screenshot, snapshot,
-  startInstallation, text,
+  pageTest, field, press, readTable, screenshot, snapshot, text, useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('first-run', { store: false });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('first-run', { store: false });
 
 pageTest('first admin password, a new client with its first password, and the editor opens', async (t, context) => {
   const page = await context.newPage();

@@ -1,20 +1,11 @@
 // The Tax and Shipping grids: two rows added, one cleared, saved; the table holds exactly the
 // rows the page showed, and a reload shows them again.
 import assert from 'node:assert/strict';
-import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, fieldValue, openEditor, press, readTable, setField,
-  startInstallation,
+  pageTest, fieldValue, openEditor, press, readTable, setField, useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('grids', { store: true });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('grids', { store: true });
 
 async function openTab(context, caption) {
   const page = await context.newPage();

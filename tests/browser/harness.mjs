@@ -8,7 +8,7 @@ import { spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import net from 'node:net';
 import path from 'node:path';
-import { test } from 'node:test';
+import { after, before, test } from 'node:test';
 import { chromium } from 'playwright-core';
 
 const sourceDir = process.env.TVR_SOURCE_DIR ?? path.resolve(import.meta.dirname, '../..');
@@ -86,6 +86,21 @@ export async function startInstallation(name, { store }) {
       await ended;
     },
   };
+}
+
+// The installation a test file runs against: startInstallation(name, options) before the file's
+// tests, the browser closed and the server stopped after them. The object returned is filled
+// in by the time the first test runs.
+export function useInstallation(name, options) {
+  const installation = {};
+  before(async () => {
+    Object.assign(installation, await startInstallation(name, options));
+  });
+  after(async () => {
+    await closeBrowser();
+    await installation.stop?.();
+  });
+  return installation;
 }
 
 export async function launchBrowser() {

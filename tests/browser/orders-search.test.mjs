@@ -2,20 +2,11 @@
 // as a CSV file, and an order printed as a packing slip.
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
-import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, openEditor, press, readTable, screenshot, setField, startInstallation,
-  text,
+  pageTest, openEditor, press, readTable, screenshot, setField, text, useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('orders-search', { store: true });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('orders-search', { store: true });
 
 pageTest('searches the orders, exports what it found and prints an order', async (t, context) => {
   const page = await context.newPage();

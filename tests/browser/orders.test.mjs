@@ -1,20 +1,11 @@
 // The order browser on the demo store: opening a new order takes its new mark away, and the
 // editor's notice counts one fewer.
 import assert from 'node:assert/strict';
-import { after, before } from 'node:test';
 import {
-  closeBrowser, pageTest, openEditor, press, readTable, screenshot, startInstallation,
-  text,
+  pageTest, openEditor, press, readTable, screenshot, text, useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('orders', { store: true });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('orders', { store: true });
 
 pageTest('opening an order takes its new mark away and the notice counts down', async (t, context) => {
   const page = await context.newPage();

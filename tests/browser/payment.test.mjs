@@ -1,20 +1,12 @@
 // The Payment tab's item editor: what the page script composes in the browser must arrive in
 // table payment exactly, field by field; "Set Payment Values To Default" puts the defaults back.
 import assert from 'node:assert/strict';
-import { after, before } from 'node:test';
 import {
-  browser, closeBrowser, pageTest, fieldValue, openEditor, press, readTable, screenshot, setField,
-  startInstallation, text,
+  browser, pageTest, fieldValue, openEditor, press, readTable, screenshot, setField, text,
+  useInstallation,
 } from './harness.mjs';
 
-let installation;
-before(async () => {
-  installation = await startInstallation('payment', { store: true });
-});
-after(async () => {
-  await closeBrowser();
-  await installation?.stop();
-});
+const installation = useInstallation('payment', { store: true });
 
 const payment = () => readTable(installation.dataDir, 'payment', 'DEMO')[0];
 

@@ -172,10 +172,10 @@ void LoadTab(cart::RequestContext& ctx, std::string& tab_name) {
   ShowPageHeader(ctx);
   ShowTabBar(ctx, tab_name);
   if (tab != nullptr) {
-    tabs::ClearDrawn();
+    tabs::ClearDrawn(ctx.review);
     tab->show(ctx);
     // What the tab's fields were drawn with, so that its save stores only what changes here.
-    const std::string drawn = tabs::DrawnField();
+    const std::string drawn = tabs::DrawnField(ctx.review);
     if (!drawn.empty()) SendLine(drawn);
   } else {
     SendLine("TabName = " + EscapeHtmlText(tab_name));

@@ -6,14 +6,15 @@
 // Ownership: the dispatcher owns the one RequestContext of a run and the DatabaseSession it
 // refers to; the process entry owns the RequestState it refers to, and shows it on the error
 // page. Builders receive the context by reference and may change the values a page is meant to
-// change (StatusMessage, ClientNotFound, the tab choice, the save notices). The session and the
-// request state outlive the context.
+// change (StatusMessage, ClientNotFound, the tab choice, the save notices, the editor's review).
+// The session and the request state outlive the context.
 #ifndef TVR_CART_REQUEST_CONTEXT_H_
 #define TVR_CART_REQUEST_CONTEXT_H_
 
 #include <string>
 #include <string_view>
 
+#include "cart/editor_review.h"
 #include "cart/session.h"
 #include "gateway/request_state.h"
 
@@ -68,6 +69,9 @@ struct RequestContext {
   // "<tab> tab saved." when it changed a stored row; both empty until a save (tabs/save_changes.h).
   std::string SaveNotice;
   std::string SavedNotice;
+  // What the editor's form was drawn with and what its save changed (tabs/drawn_values.h,
+  // tabs/row_values.h); empty at the start of every request.
+  EditorReview review;
 
   // The engine handle, the DBF and the standing recordsets ClientRS, PaymentRS and PlusRS.
   DatabaseSession& session;

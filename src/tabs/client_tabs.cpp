@@ -21,8 +21,8 @@ const TabField& FieldNamed(std::span<const TabField> fields, std::string_view co
   return fields.front();
 }
 
-std::string Radios(engine::CBRecordset& rs, const TabField& field) {
-  NoteDrawn(field.column, StoredFieldText(rs, field.column));
+std::string Radios(cart::EditorReview& review, engine::CBRecordset& rs, const TabField& field) {
+  NoteDrawn(review, field.column, StoredFieldText(rs, field.column));
   engine::Fields& stored = rs.Fields(field.column);
   std::string value = stored.Value.is_null() ? "" : stored.Value.ToText();
   std::string cell;
@@ -48,7 +48,7 @@ RowValues Posted(const cart::RequestContext& ctx, engine::CBRecordset& rs, const
 
 void SaveClientFields(cart::RequestContext& ctx, std::span<const TabField> fields) {
   engine::CBRecordset& client = ctx.session.ClientRS();
-  UpdateRow(client, KeepChanged(ctx, client, PostedValues(ctx, client, fields)));
+  UpdateRow(ctx.review, client, KeepChanged(ctx, client, PostedValues(ctx, client, fields)));
 }
 
 }  // namespace
@@ -63,8 +63,8 @@ RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
   return Posted(ctx, rs, columns, [](std::string_view c) { return c; });
 }
 
-void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
-                   std::string_view widget_cell) {
+void ShowFieldRows(cart::EditorReview& review, engine::CBRecordset& rs,
+                   std::span<const TabField> fields, std::string_view widget_cell) {
   std::string row;
   auto flush = [&] {
     if (!row.empty()) SendLine(row + "</td>");
@@ -75,23 +75,24 @@ void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
       case Place::kRow:
         flush();
         row = "<tr><td>" + Wrapped(f.label) + "</td>" + std::string(widget_cell) +
-              FieldWidget(rs, f.column, f.size, f.cols);
+              FieldWidget(review, rs, f.column, f.size, f.cols);
         break;
       case Place::kInCell:
         row += " ";
         if (!f.label.empty()) row += Wrapped(f.label) + " ";
-        row += FieldWidget(rs, f.column, f.size, f.cols);
+        row += FieldWidget(review, rs, f.column, f.size, f.cols);
         break;
       case Place::kCheckRow:
         flush();
-        row = "<tr><td>&nbsp;</td><td>" + FieldWidget(rs, f.column, f.label);
+        row = "<tr><td>&nbsp;</td><td>" + FieldWidget(review, rs, f.column, f.label);
         break;
       case Place::kInCheckCell:
-        row += " " + FieldWidget(rs, f.column, f.label);
+        row += " " + FieldWidget(review, rs, f.column, f.label);
         break;
       case Place::kRadios:
         flush();
-        row = "<tr><td>" + Wrapped(f.label) + "</td>" + std::string(widget_cell) + Radios(rs, f);
+        row = "<tr><td>" + Wrapped(f.label) + "</td>" + std::string(widget_cell) +
+              Radios(review, rs, f);
         break;
       case Place::kSecureBox:
         break;
@@ -102,7 +103,7 @@ void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
 
 void ShowGeneralTab(cart::RequestContext& ctx) {
   SendLine("<table border=0 cellspacing=1 cellpadding=0>");
-  ShowFieldRows(ctx.session.ClientRS(), GeneralFields(), "<td>");
+  ShowFieldRows(ctx.review, ctx.session.ClientRS(), GeneralFields(), "<td>");
   SendLine("</table>");
 }
 
@@ -110,7 +111,7 @@ void ShowTulvarTab(cart::RequestContext& ctx) {
   engine::CBRecordset& rs = ctx.session.ClientRS();
   const auto fields = TulvarFields();
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  ShowFieldRows(rs, fields, "<td colspan=2>");
+  ShowFieldRows(ctx.review, rs, fields, "<td colspan=2>");
   SendLine("</table>");
 
   const TabField& secure = FieldNamed(fields, "SECURE");
@@ -119,7 +120,7 @@ void ShowTulvarTab(cart::RequestContext& ctx) {
   SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td>");
   SendLine(Wrapped("<b>Secure Transactions</b>"));
   SendLine("  <table border=0 cellspacing=1 cellpadding=1>");
-  SendLine("  <tr><td>" + FieldWidget(rs, secure.column, secure.label) + "</td>");
+  SendLine("  <tr><td>" + FieldWidget(ctx.review, rs, secure.column, secure.label) + "</td>");
   SendLine("  <td rowspan=6>" +
            Wrapped("Leave these fields blank to have Tulvar automatically find your secure "
                    "domain (recommended).<br>"
@@ -131,7 +132,7 @@ void ShowTulvarTab(cart::RequestContext& ctx) {
            "</td>");
   for (const TabField* f : {&domain, &directory}) {
     SendLine("  <tr><td>" + Wrapped(f->label) + "</td>");
-    SendLine("  <tr><td>" + FieldWidget(rs, f->column, f->size) + "</td>");
+    SendLine("  <tr><td>" + FieldWidget(ctx.review, rs, f->column, f->size) + "</td>");
   }
   SendLine("  <tr><td>&nbsp;<p>&nbsp;<p></td>");
   SendLine("  </table>");
@@ -140,19 +141,19 @@ void ShowTulvarTab(cart::RequestContext& ctx) {
 
 void ShowCustomizeTab(cart::RequestContext& ctx) {
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  ShowFieldRows(ctx.session.ClientRS(), CustomizeFields(), "<td>");
+  ShowFieldRows(ctx.review, ctx.session.ClientRS(), CustomizeFields(), "<td>");
   SendLine("</table>");
 }
 
 void ShowCustomize2Tab(cart::RequestContext& ctx) {
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  ShowFieldRows(ctx.session.ClientRS(), Customize2Fields(), "<td>");
+  ShowFieldRows(ctx.review, ctx.session.ClientRS(), Customize2Fields(), "<td>");
   SendLine("</table>");
 }
 
 void ShowOrdersTab(cart::RequestContext& ctx) {
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  ShowFieldRows(ctx.session.ClientRS(), OrdersFields(), "<td>");
+  ShowFieldRows(ctx.review, ctx.session.ClientRS(), OrdersFields(), "<td>");
   SendLine("</table>");
 }
 

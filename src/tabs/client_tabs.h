@@ -38,8 +38,9 @@ RowValues PostedValues(const cart::RequestContext& ctx, engine::CBRecordset& rs,
 
 // The rows of `fields` over the current row of `rs` (kSecureBox fields are skipped);
 // `widget_cell` opens the cell that holds a label row's widgets ("<td>", "<td colspan=2>").
-void ShowFieldRows(engine::CBRecordset& rs, std::span<const TabField> fields,
-                   std::string_view widget_cell);
+// Every field drawn is noted in `review`.
+void ShowFieldRows(cart::EditorReview& review, engine::CBRecordset& rs,
+                   std::span<const TabField> fields, std::string_view widget_cell);
 
 }  // namespace tvr::tabs
 

@@ -1,7 +1,5 @@
 #include "tabs/drawn_values.h"
 
-#include <map>
-
 #include "gateway/form.h"
 #include "gateway/html_escape.h"
 #include "platform/code_page.h"
@@ -15,15 +13,6 @@ namespace {
 constexpr std::string_view kDigestLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 constexpr std::size_t kDigestSize = 8;
-
-// Noted while drawing.
-std::string g_drawn;
-
-// Read from the post.
-bool g_stamped = false;
-std::map<std::string, std::string> g_digests;  // lower-case field name -> digest
-std::vector<DrawnRow> g_rows;
-std::vector<Conflict> g_conflicts;
 
 std::string WithoutTrailingBlanks(std::string text) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
@@ -88,28 +77,29 @@ std::string PostedFieldText(engine::CBRecordset& rs, std::string_view column,
   return value.is_null() ? std::string(form_text) : PresentedText(type, value);
 }
 
-void ClearDrawn() { g_drawn.clear(); }
+void ClearDrawn(cart::EditorReview& review) { review.drawn.clear(); }
 
-void NoteDrawn(std::string_view name, std::string_view text) {
-  Add(g_drawn, std::string(name) + ":" + Digest(text));
+void NoteDrawn(cart::EditorReview& review, std::string_view name, std::string_view text) {
+  Add(review.drawn, std::string(name) + ":" + Digest(text));
 }
 
-void NoteDrawnRow(std::int32_t recno, std::string_view text) {
-  Add(g_drawn, "#" + std::to_string(recno) + ":" + Digest(text));
+void NoteDrawnRow(cart::EditorReview& review, std::int32_t recno, std::string_view text) {
+  Add(review.drawn, "#" + std::to_string(recno) + ":" + Digest(text));
 }
 
-std::string DrawnField() {
-  if (g_drawn.empty()) return {};
-  return "<input type=hidden name=\"Drawn\" value=\"" + gateway::EscapeHtmlAttribute(g_drawn) +
+std::string DrawnField(const cart::EditorReview& review) {
+  if (review.drawn.empty()) return {};
+  return "<input type=hidden name=\"Drawn\" value=\"" + gateway::EscapeHtmlAttribute(review.drawn) +
          "\">";
 }
 
-void BeginReview(const cart::RequestContext& ctx) {
-  g_digests.clear();
-  g_rows.clear();
-  g_conflicts.clear();
+void BeginReview(cart::RequestContext& ctx) {
+  cart::EditorReview& review = ctx.review;
+  review.field_digests.clear();
+  review.drawn_rows.clear();
+  review.conflicts.clear();
   const std::string stamp = ctx.FormField("Drawn");
-  g_stamped = !stamp.empty();
+  review.stamped = !stamp.empty();
   std::size_t at = 0;
   while (at < stamp.size()) {
     std::size_t end = stamp.find(',', at);
@@ -126,46 +116,52 @@ void BeginReview(const cart::RequestContext& ctx) {
           number.find_first_not_of("0123456789") != std::string::npos) {
         continue;
       }
-      g_rows.push_back({static_cast<std::int32_t>(std::stol(number)), digest});
+      review.drawn_rows.push_back({static_cast<std::int32_t>(std::stol(number)), digest});
     } else {
-      g_digests[platform::LowerCase(name)] = digest;
+      review.field_digests[platform::LowerCase(name)] = digest;
     }
   }
 }
 
-bool Stamped() { return g_stamped; }
+bool Stamped(const cart::EditorReview& review) { return review.stamped; }
 
-Verdict Review(std::string_view name, std::string_view posted, std::string_view stored) {
-  if (!g_stamped) return Verdict::kStore;
-  const auto found = g_digests.find(platform::LowerCase(name));
-  if (found == g_digests.end()) return Verdict::kStore;
+Verdict Review(cart::EditorReview& review, std::string_view name, std::string_view posted,
+               std::string_view stored) {
+  if (!review.stamped) return Verdict::kStore;
+  const auto found = review.field_digests.find(platform::LowerCase(name));
+  if (found == review.field_digests.end()) return Verdict::kStore;
   const std::string& drawn = found->second;
   if (Digest(posted) == drawn) return Verdict::kSkip;  // not changed on this page
   if (posted == stored) return Verdict::kSkip;         // stored already (a reload of the post)
   if (Digest(stored) != drawn) {
-    NoteConflict({std::string(name), std::string(stored), std::string(posted)});
+    NoteConflict(review, {std::string(name), std::string(stored), std::string(posted)});
     return Verdict::kConflict;
   }
   return Verdict::kStore;
 }
 
-RowValues KeepChanged(const cart::RequestContext& ctx, engine::CBRecordset& rs,
-                      const RowValues& values) {
-  if (!g_stamped) return values;
+RowValues KeepChanged(cart::RequestContext& ctx, engine::CBRecordset& rs, const RowValues& values) {
+  if (!ctx.review.stamped) return values;
   RowValues kept;
   for (const ColumnValue& cv : values) {
     const std::string posted = PostedFieldText(rs, cv.column, ctx.FormField(cv.column));
-    if (Review(cv.column, posted, StoredFieldText(rs, cv.column)) == Verdict::kStore) {
+    if (Review(ctx.review, cv.column, posted, StoredFieldText(rs, cv.column)) == Verdict::kStore) {
       kept.push_back(cv);
     }
   }
   return kept;
 }
 
-const std::vector<DrawnRow>& DrawnRows() { return g_rows; }
+const std::vector<DrawnRow>& DrawnRows(const cart::EditorReview& review) {
+  return review.drawn_rows;
+}
 
-void NoteConflict(Conflict conflict) { g_conflicts.push_back(std::move(conflict)); }
+void NoteConflict(cart::EditorReview& review, Conflict conflict) {
+  review.conflicts.push_back(std::move(conflict));
+}
 
-const std::vector<Conflict>& Conflicts() { return g_conflicts; }
+const std::vector<Conflict>& Conflicts(const cart::EditorReview& review) {
+  return review.conflicts;
+}
 
 }  // namespace tvr::tabs

@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cart/editor_review.h"
 #include "cart/request_context.h"
 #include "engine/cb_recordset.h"
 #include "tabs/row_values.h"
@@ -41,23 +42,21 @@ std::string PostedFieldText(engine::CBRecordset& rs, std::string_view column,
                             std::string_view form_text);
 
 // Drawing: forget what was noted, note a field or a stored grid row, and the hidden field that
-// carries all of it ("" when nothing was noted).
-void ClearDrawn();
-void NoteDrawn(std::string_view name, std::string_view text);
-void NoteDrawnRow(std::int32_t recno, std::string_view text);
-std::string DrawnField();
+// carries all of it ("" when nothing was noted). What is noted lives in `review` (the request
+// context's), so one request never draws with another's notes.
+void ClearDrawn(cart::EditorReview& review);
+void NoteDrawn(cart::EditorReview& review, std::string_view name, std::string_view text);
+void NoteDrawnRow(cart::EditorReview& review, std::int32_t recno, std::string_view text);
+std::string DrawnField(const cart::EditorReview& review);
 
 // A field that changed both on the page and in the stored row since the page was drawn.
-struct Conflict {
-  std::string field;   // the form field (or the grid row, "Tax grid row 2")
-  std::string stored;  // what is stored now
-  std::string posted;  // what this page posted
-};
+using Conflict = cart::ReviewConflict;
 
-// Saving: reads the posted "Drawn" field (call once before the tab's save).
-void BeginReview(const cart::RequestContext& ctx);
+// Saving: reads the posted "Drawn" field into ctx.review and forgets the conflicts of any
+// earlier review (call once before the tab's save).
+void BeginReview(cart::RequestContext& ctx);
 // Whether the post carries what its form was drawn with.
-bool Stamped();
+bool Stamped(const cart::EditorReview& review);
 
 enum class Verdict {
   kStore,     // changed on this page (or an unstamped post): store it
@@ -66,23 +65,20 @@ enum class Verdict {
 };
 // The verdict for field `name` posted as `posted` while `stored` is stored now; a conflict is
 // remembered (Conflicts). A field the stamp does not name is stored.
-Verdict Review(std::string_view name, std::string_view posted, std::string_view stored);
+Verdict Review(cart::EditorReview& review, std::string_view name, std::string_view posted,
+               std::string_view stored);
 
 // Of `values` (columns of `rs`'s current row, posted under the same form field names), the
 // ones Review says to store.
-RowValues KeepChanged(const cart::RequestContext& ctx, engine::CBRecordset& rs,
-                      const RowValues& values);
+RowValues KeepChanged(cart::RequestContext& ctx, engine::CBRecordset& rs, const RowValues& values);
 
 // The stored grid rows the page drew, in page order: their record numbers and digests.
-struct DrawnRow {
-  std::int32_t recno;
-  std::string digest;
-};
-const std::vector<DrawnRow>& DrawnRows();
+using DrawnRow = cart::DrawnRow;
+const std::vector<DrawnRow>& DrawnRows(const cart::EditorReview& review);
 
 // Records a conflict that the save found itself (a grid row, a row gone).
-void NoteConflict(Conflict conflict);
-const std::vector<Conflict>& Conflicts();
+void NoteConflict(cart::EditorReview& review, Conflict conflict);
+const std::vector<Conflict>& Conflicts(const cart::EditorReview& review);
 
 }  // namespace tvr::tabs
 

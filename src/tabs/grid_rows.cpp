@@ -19,7 +19,7 @@ int GridSize(const cart::RequestContext& ctx, std::string_view size_field) {
   return static_cast<int>(std::min(n, most));
 }
 
-void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows,
+void SaveGrid(cart::EditorReview& review, engine::CBRecordset& rs, const std::vector<GridRow>& rows,
               std::span<const std::string_view> columns) {
   for (const GridRow& row : rows) {
     if (row) CheckRowValues(rs, *row);
@@ -29,19 +29,19 @@ void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows,
     if (!rs.Eof() && !appended) {
       if (row) {
         rs.Edit();
-        AssignRowValues(rs, *row);
+        AssignRowValues(review, rs, *row);
         rs.Update();
       } else {
         rs.Delete();
-        for (std::string_view c : columns) NoteColumnChanged(c);
+        for (std::string_view c : columns) NoteColumnChanged(review, c);
       }
       rs.MoveNext();
     } else if (row) {
       rs.AddNew();
-      AssignRowValues(rs, *row);
+      AssignRowValues(review, rs, *row);
       rs.Update();
-      NoteRowsChanged();
-      for (const ColumnValue& cv : *row) NoteColumnChanged(cv.column);
+      NoteRowsChanged(review);
+      for (const ColumnValue& cv : *row) NoteColumnChanged(review, cv.column);
       appended = true;
     }
   }
@@ -49,19 +49,20 @@ void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows,
 
 namespace {
 
-void NoteColumnsOf(const RowValues& values) {
-  for (const ColumnValue& cv : values) NoteColumnChanged(cv.column);
+void NoteColumnsOf(cart::EditorReview& review, const RowValues& values) {
+  for (const ColumnValue& cv : values) NoteColumnChanged(review, cv.column);
 }
 
 }  // namespace
 
-void SaveDrawnGrid(engine::CBRecordset& rs, const std::vector<PostedRow>& rows,
+void SaveDrawnGrid(cart::EditorReview& review, engine::CBRecordset& rs,
+                   const std::vector<PostedRow>& rows,
                    std::string (*stored_text)(engine::CBRecordset&), std::string_view label,
                    std::string_view code, std::span<const std::string_view> columns) {
   for (const PostedRow& row : rows) {
     if (row.values) CheckRowValues(rs, *row.values);
   }
-  const std::vector<DrawnRow>& drawn = DrawnRows();
+  const std::vector<DrawnRow>& drawn = DrawnRows(review);
   std::set<std::int32_t> drawn_records;
   for (const DrawnRow& d : drawn) drawn_records.insert(d.recno);
   std::vector<std::string> not_drawn;
@@ -74,9 +75,9 @@ void SaveDrawnGrid(engine::CBRecordset& rs, const std::vector<PostedRow>& rows,
     if (i >= drawn.size()) {
       if (!row.values || std::ranges::find(not_drawn, row.text) != not_drawn.end()) continue;
       rs.AddNew();
-      AssignRowValues(rs, *row.values);
+      AssignRowValues(review, rs, *row.values);
       rs.Update();
-      NoteColumnsOf(*row.values);
+      NoteColumnsOf(review, *row.values);
       not_drawn.push_back(row.text);
       continue;
     }
@@ -89,20 +90,20 @@ void SaveDrawnGrid(engine::CBRecordset& rs, const std::vector<PostedRow>& rows,
     if (!row.values) {  // emptied on the page: the record goes
       if (gone) continue;
       if (changed_elsewhere) {
-        NoteConflict({name, stored, ""});
+        NoteConflict(review, {name, stored, ""});
         continue;
       }
       rs.Delete();
-      for (std::string_view c : columns) NoteColumnChanged(c);
+      for (std::string_view c : columns) NoteColumnChanged(review, c);
       continue;
     }
     if (!gone && stored == row.text) continue;  // stored already
     if (changed_elsewhere) {
-      NoteConflict({name, gone ? "(no longer stored)" : stored, row.text});
+      NoteConflict(review, {name, gone ? "(no longer stored)" : stored, row.text});
       continue;
     }
     rs.Edit();
-    AssignRowValues(rs, *row.values);
+    AssignRowValues(review, rs, *row.values);
     rs.Update();
   }
 }

@@ -28,7 +28,7 @@ int GridSize(const cart::RequestContext& ctx, std::string_view size_field);
 // row with values updates the stored row and an empty one deletes it; after that, rows with
 // values are appended and empty ones skipped.
 // `columns`: the columns of a grid row, noted as changed when a row is deleted.
-void SaveGrid(engine::CBRecordset& rs, const std::vector<GridRow>& rows,
+void SaveGrid(cart::EditorReview& review, engine::CBRecordset& rs, const std::vector<GridRow>& rows,
               std::span<const std::string_view> columns);
 
 // A submitted grid row and the text its cells present (as the page draws a stored row), which
@@ -38,7 +38,7 @@ struct PostedRow {
   std::string text;
 };
 
-// The save of a grid whose page noted the stored rows it drew (drawn_values.h, DrawnRows): the
+// The save of a grid whose page noted the stored rows it drew (`review`, drawn_values.h): the
 // i-th posted row stands for the i-th drawn record, found by its record number, whatever was
 // added or deleted meanwhile. A row posted as drawn is left alone. A row changed on the page
 // updates its record (an empty one deletes it) unless the record changed or went since the
@@ -47,7 +47,8 @@ struct PostedRow {
 // that a stored row the page did not draw already equals (a reload of the same post). Every
 // value is checked before the first is written. `stored_text` gives the text of `rs`'s current
 // row; a record of another client (`code`) counts as gone.
-void SaveDrawnGrid(engine::CBRecordset& rs, const std::vector<PostedRow>& rows,
+void SaveDrawnGrid(cart::EditorReview& review, engine::CBRecordset& rs,
+                   const std::vector<PostedRow>& rows,
                    std::string (*stored_text)(engine::CBRecordset&), std::string_view label,
                    std::string_view code, std::span<const std::string_view> columns);
 

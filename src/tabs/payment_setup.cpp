@@ -161,11 +161,11 @@ void ConvertEveryClient(cart::RequestContext& ctx) {
       const RowValues row = ConvertedPaymentRow(clients, code);
       CheckRowValues(payment, row);
       payment.AddNew();
-      AssignRowValues(payment, row);
+      AssignRowValues(ctx.review, payment, row);
       payment.Update();
     }
     payment.DBClose();
-    if (!has_row) UpdateRow(clients, {{"UpdPayment", Value::Boolean(true)}});
+    if (!has_row) UpdateRow(ctx.review, clients, {{"UpdPayment", Value::Boolean(true)}});
   }
   clients.DBClose();
 }
@@ -182,7 +182,7 @@ void MakeSureOfPaymentRow(cart::RequestContext& ctx) {
     payment.Update();
     payment.DBClose();
     payment = dbf.OpenRecordset("select * from payment where code = " + code);
-    WritePaymentDefaults(payment, client);
+    WritePaymentDefaults(ctx.review, payment, client);
   }
   payment.DBClose();
   client.DBClose();
@@ -190,7 +190,7 @@ void MakeSureOfPaymentRow(cart::RequestContext& ctx) {
 
 }  // namespace
 
-void WritePaymentDefaults(CBRecordset& payment, CBRecordset& client) {
+void WritePaymentDefaults(cart::EditorReview& review, CBRecordset& payment, CBRecordset& client) {
   RowValues definitions;
   for (const auto& [column, definition] : cart::PaymentDefaultDefinitions()) {
     definitions.push_back({std::string(column), Value(definition)});
@@ -203,12 +203,12 @@ void WritePaymentDefaults(CBRecordset& payment, CBRecordset& client) {
     client_values.push_back({std::string(d.column), v});
   }
   CheckRowValues(client, client_values);
-  UpdateRow(payment, definitions);
-  UpdateRow(client, client_values);
+  UpdateRow(review, payment, definitions);
+  UpdateRow(review, client, client_values);
 }
 
 void SetPaymentDefaults(cart::RequestContext& ctx) {
-  WritePaymentDefaults(ctx.session.PaymentRS(), ctx.session.ClientRS());
+  WritePaymentDefaults(ctx.review, ctx.session.PaymentRS(), ctx.session.ClientRS());
 }
 
 void ConvertPaymentTab(cart::RequestContext& ctx) {

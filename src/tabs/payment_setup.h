@@ -12,8 +12,10 @@ namespace tvr::tabs {
 // SHIP2COL stays). Throws the engine's failures.
 void SetPaymentDefaults(cart::RequestContext& ctx);
 
-// The same for a payment row and a client row of the caller's.
-void WritePaymentDefaults(engine::CBRecordset& payment, engine::CBRecordset& client);
+// The same for a payment row and a client row of the caller's; the columns it changes are noted
+// in `review`.
+void WritePaymentDefaults(cart::EditorReview& review, engine::CBRecordset& payment,
+                          engine::CBRecordset& client);
 
 // The version upgrade of the payment tab, run by the dispatcher before the client rows are read
 // (the standing recordsets then cover whole tables; this opens its own).

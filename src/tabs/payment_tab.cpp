@@ -95,7 +95,7 @@ void ShowGroupSettings(cart::RequestContext& ctx, const PaymentGroup& group) {
   if (group.column_prefix == "S_") {
     auto box = [&](std::string_view column, std::string_view label) {
       const bool on = !client.Eof() && client.Fields(column).Value.ToBoolean();
-      NoteDrawn(column, on ? "Y" : "");
+      NoteDrawn(ctx.review, column, on ? "Y" : "");
       return "<input type=checkbox name=\"" + std::string(column) + "\" value=\"Yes\"" +
              (on ? " CHECKED" : "") + ">" + Wrapped(label);
     };
@@ -103,9 +103,12 @@ void ShowGroupSettings(cart::RequestContext& ctx, const PaymentGroup& group) {
     SendLine(box("SHIP2COL", "Show two columns on billing/shipping table ") + "<br>");
   } else if (group.column_prefix.empty()) {
     SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-    SendLine(Label("Info Not Given Text") + FieldWidget(client, "NoInfoTxt", "20") + "</td>");
-    SendLine(Label("Payment Method Text") + FieldWidget(client, "PayMethTxt", "20") + "</td>");
-    SendLine(Label("CC Invalid Text") + FieldWidget(client, "CCInvalid", "20") + "</td>");
+    SendLine(Label("Info Not Given Text") + FieldWidget(ctx.review, client, "NoInfoTxt", "20") +
+             "</td>");
+    SendLine(Label("Payment Method Text") + FieldWidget(ctx.review, client, "PayMethTxt", "20") +
+             "</td>");
+    SendLine(Label("CC Invalid Text") + FieldWidget(ctx.review, client, "CCInvalid", "20") +
+             "</td>");
     SendLine("</table>");
   }
 }
@@ -169,7 +172,7 @@ void ShowPaymentTab(cart::RequestContext& ctx) {
       hidden += "  <input type=hidden name=\"" + g.Column(item) + "\" value=\"" +
                 EscapeHtmlAttribute(stored) + "\">";
       // Only the group on screen is stored by its save.
-      if (&g == group) NoteDrawn(g.Column(item), stored);
+      if (&g == group) NoteDrawn(ctx.review, g.Column(item), stored);
     }
   }
   SendLine(hidden);
@@ -220,7 +223,7 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
     // Unchanged, or not posted at all (no page posts an empty definition): nothing to store.
     if (posted == stored || posted.empty()) continue;
     // Changed only elsewhere since the page was drawn, or in both places: not stored here.
-    if (Review(column, posted, stored) != Verdict::kStore) continue;
+    if (Review(ctx.review, column, posted, stored) != Verdict::kStore) continue;
     const std::size_t width = static_cast<std::size_t>(payment.ColumnWidth(column));
     if (!DefinitionFits(group, item, posted) || posted.size() > width) {
       refused.emplace_back(item.list_text);
@@ -228,7 +231,7 @@ std::vector<std::string> SavePaymentItems(cart::RequestContext& ctx, const Payme
     }
     values.push_back({column, engine::Value(posted)});
   }
-  if (!values.empty()) UpdateRow(payment, values);
+  if (!values.empty()) UpdateRow(ctx.review, payment, values);
   return refused;
 }
 
@@ -248,7 +251,7 @@ void SavePaymentTab(cart::RequestContext& ctx) {
   values = KeepChanged(ctx, client, values);
   CheckRowValues(client, values);
   const std::vector<std::string> refused = SavePaymentItems(ctx, *group);
-  UpdateRow(client, values);
+  UpdateRow(ctx.review, client, values);
   if (!refused.empty()) {
     std::string names;
     for (const std::string& r : refused) names += (names.empty() ? "" : ", ") + r;
@@ -275,7 +278,7 @@ void SavePaymentOldTab(cart::RequestContext& ctx) {
     }
     values.push_back({column, engine::Value(prefix + text)});
   }
-  UpdateRow(client, values);
+  UpdateRow(ctx.review, client, values);
 }
 
 }  // namespace tvr::tabs

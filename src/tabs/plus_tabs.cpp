@@ -124,7 +124,7 @@ void ShowPlusSubTab(cart::RequestContext& ctx, std::string_view sub_tab) {
     return;
   }
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  ShowFieldRows(plus, fields, "<td>");
+  ShowFieldRows(ctx.review, plus, fields, "<td>");
   if (fields.data() == kCyberCash.data()) {
     SendLine(
         "<tr><td>&nbsp;</td><td><input type=submit name=\"Action\" value=\"Test "
@@ -179,13 +179,14 @@ void SavePlusTab(cart::RequestContext& ctx) {
   engine::CBRecordset& standing = ctx.session.PlusRS();
   if (!standing.Eof() &&
       platform::EqualsIgnoringCase(standing.Fields("code").Value.ToText(), ctx.ClientCode)) {
-    UpdateRow(standing, KeepChanged(ctx, standing, PostedValues(ctx, standing, fields)));
+    UpdateRow(ctx.review, standing,
+              KeepChanged(ctx, standing, PostedValues(ctx, standing, fields)));
     return;
   }
   engine::CBRecordset own = ctx.session.Database().OpenRecordset(
       "select * from plus where code = " + engine::QuoteText(ctx.ClientCode));
   if (!ctx.ClientCode.empty())
-    UpdateRow(own, KeepChanged(ctx, own, PostedValues(ctx, own, fields)));
+    UpdateRow(ctx.review, own, KeepChanged(ctx, own, PostedValues(ctx, own, fields)));
   own.DBClose();
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cart/editor_review.h"
 #include "engine/cb_recordset.h"
 #include "engine/value.h"
 
@@ -37,25 +38,26 @@ void CheckRowValues(engine::CBRecordset& rs, const RowValues& values);
 
 // Stores the values into the row being edited or appended (no Edit, no Update). Call
 // CheckRowValues first. A value that reads back different from what the row held before marks
-// the rows changed (see RowsChanged).
-void AssignRowValues(engine::CBRecordset& rs, const RowValues& values);
+// the rows changed in `review` (see RowsChanged).
+void AssignRowValues(cart::EditorReview& review, engine::CBRecordset& rs, const RowValues& values);
 
 // Whether a row was changed since the last ClearRowsChanged: a column assigned a value other
 // than the one it held, or a row appended or deleted (NoteRowsChanged). A save whose values
 // equal what is stored leaves it false, so the editor can tell a save that stored something.
-bool RowsChanged();
-void ClearRowsChanged();
-void NoteRowsChanged();
+// `review` is the request context's, so a save never sees an earlier request's changes.
+bool RowsChanged(const cart::EditorReview& review);
+void ClearRowsChanged(cart::EditorReview& review);
+void NoteRowsChanged(cart::EditorReview& review);
 
 // The names of the columns assigned a value other than the one they held since the last
 // ClearRowsChanged (each once, as the save named it), and the note of one more (a column of a
 // row deleted or appended). Noting a column marks the rows changed.
-void NoteColumnChanged(std::string_view column);
-const std::vector<std::string>& ChangedColumns();
+void NoteColumnChanged(cart::EditorReview& review, std::string_view column);
+const std::vector<std::string>& ChangedColumns(const cart::EditorReview& review);
 
 // Edit, assign, Update: the current row of `rs` gets `values` (checked first). Nothing is
 // written when `rs` stands on no row.
-void UpdateRow(engine::CBRecordset& rs, const RowValues& values);
+void UpdateRow(cart::EditorReview& review, engine::CBRecordset& rs, const RowValues& values);
 
 }  // namespace tvr::tabs
 

@@ -32,7 +32,7 @@ SaveResult SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
   ctx.SaveNotice.clear();
   ctx.SavedNotice.clear();
   SaveResult result;
-  ClearRowsChanged();
+  ClearRowsChanged(ctx.review);
   // ("Configuration" comes before any table is open, so nothing is touched before the tab is
   // known.)
   const EditorTab* tab = FindEditorTab(tab_name);
@@ -40,10 +40,10 @@ SaveResult SaveChanges(cart::RequestContext& ctx, std::string_view tab_name) {
   BeginReview(ctx);
   tab->save(ctx);
   result.tab = std::string(tab->name);
-  result.changed_columns = ChangedColumns();
-  result.conflicts = Conflicts();
+  result.changed_columns = ChangedColumns(ctx.review);
+  result.conflicts = Conflicts(ctx.review);
   // The settings file has its own word on the configuration page ("Configuration Saved").
-  if (RowsChanged() && tab->name != "Configuration") {
+  if (RowsChanged(ctx.review) && tab->name != "Configuration") {
     ctx.SavedNotice = std::string(tab->name) + " tab saved.";
   }
   // The configuration page writes its own change line (the keys it changed).

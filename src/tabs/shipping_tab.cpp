@@ -133,20 +133,21 @@ void ShowShippingTab(cart::RequestContext& ctx) {
   FindType(types, shown);
   SendLine("<input type=hidden name=\"LastType\" value=\"" + EscapeHtmlAttribute(shown) + "\">");
   SendLine("<table border=0 cellspacing=1 cellpadding=1>");
-  SendLine("<tr><td>" + Wrapped("Name") + "</td><td>" + FieldWidget(types, "ShipName", "30") +
-           "</td>");
-  SendLine("<tr><td>" + Wrapped("Description") + "</td><td>" + FieldWidget(types, "Desc", "40") +
-           "</td>");
+  SendLine("<tr><td>" + Wrapped("Name") + "</td><td>" +
+           FieldWidget(ctx.review, types, "ShipName", "30") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Description") + "</td><td>" +
+           FieldWidget(ctx.review, types, "Desc", "40") + "</td>");
   SendLine("<tr><td>" + Wrapped("Charge Based On") + "</td><td>" +
-           FieldWidget(types, "ShipType", "20") + "</td>");
-  SendLine("<tr><td>" + Wrapped("Unit") + "</td><td>" + FieldWidget(types, "Unit", "20") + "</td>");
+           FieldWidget(ctx.review, types, "ShipType", "20") + "</td>");
+  SendLine("<tr><td>" + Wrapped("Unit") + "</td><td>" +
+           FieldWidget(ctx.review, types, "Unit", "20") + "</td>");
   SendLine("<tr><td>" + Wrapped("Other Charge") + "</td><td>" +
-           FieldWidget(types, "OtherValue", "10") + " " + FieldWidget(types, "OtherType", "20") +
-           "</td>");
+           FieldWidget(ctx.review, types, "OtherValue", "10") + " " +
+           FieldWidget(ctx.review, types, "OtherType", "20") + "</td>");
   SendLine("<tr><td>" + Wrapped("UPS Product") + "</td><td>" +
-           FieldWidget(types, "UPSProduct", "20") + "</td>");
+           FieldWidget(ctx.review, types, "UPSProduct", "20") + "</td>");
   SendLine("<tr><td>" + Wrapped("Mark Up %") + "</td><td>" +
-           FieldWidget(types, "MarkUpPerc", "10") + "</td>");
+           FieldWidget(ctx.review, types, "MarkUpPerc", "10") + "</td>");
   SendLine("</table>");
   types.DBClose();
 
@@ -161,7 +162,7 @@ void ShowShippingTab(cart::RequestContext& ctx) {
     return GeneralNumber(v.is_null() ? 0 : v.ToNumber());
   };
   for (; !grid.Eof(); grid.MoveNext()) {
-    NoteDrawnRow(grid.Bookmark(), StoredGridRowText(grid));
+    NoteDrawnRow(ctx.review, grid.Bookmark(), StoredGridRowText(grid));
     GridRowLine(++n, number("From"), number("To"), number("Value"));
   }
   grid.DBClose();
@@ -192,7 +193,7 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   // stored from this page is then given to every row of the type.
   const std::string stored_name = found ? types.Text("shipname") : last_type;
   bool renamed = false;
-  if (Stamped()) {
+  if (Stamped(ctx.review)) {
     if (found) {
       type_row = KeepChanged(ctx, types, type_row);
     } else {
@@ -200,8 +201,8 @@ void SaveShippingTab(cart::RequestContext& ctx) {
       // here of it has no row to go to.
       for (const ColumnValue& cv : type_row) {
         const std::string posted = PostedFieldText(types, cv.column, ctx.FormField(cv.column));
-        if (Review(cv.column, posted, "") == Verdict::kStore) {
-          NoteConflict({cv.column, "(no shipping type " + last_type + " now)", posted});
+        if (Review(ctx.review, cv.column, posted, "") == Verdict::kStore) {
+          NoteConflict(ctx.review, {cv.column, "(no shipping type " + last_type + " now)", posted});
         }
       }
     }
@@ -212,7 +213,7 @@ void SaveShippingTab(cart::RequestContext& ctx) {
 
   std::vector<PostedRow> rows;
   const int n = GridSize(ctx, "ShippingGridSize");
-  const Value row_name(Stamped() ? stored_name : ship_name);
+  const Value row_name(Stamped(ctx.review) ? stored_name : ship_name);
   for (int i = 1; i <= n; ++i) {
     const std::string s = std::to_string(i);
     const double from = LeadingNumber(ctx.FormField("from" + s));
@@ -233,30 +234,31 @@ void SaveShippingTab(cart::RequestContext& ctx) {
   for (const PostedRow& row : rows) {
     if (row.values) CheckRowValues(grid, *row.values);
   }
-  if (found) UpdateRow(types, type_row);
+  if (found) UpdateRow(ctx.review, types, type_row);
   types.DBClose();
-  if (Stamped() && !found) {
+  if (Stamped(ctx.review) && !found) {
     // Rows changed here would belong to no type: they are named, not stored.
-    const std::vector<DrawnRow>& drawn = DrawnRows();
+    const std::vector<DrawnRow>& drawn = DrawnRows(ctx.review);
     for (std::size_t i = 0; i < rows.size(); ++i) {
       const bool changed =
           i < drawn.size() ? Digest(rows[i].text) != drawn[i].digest : rows[i].values.has_value();
       if (changed) {
-        NoteConflict({"Shipping grid row " + std::to_string(i + 1),
-                      "(no shipping type " + last_type + " now)", rows[i].text});
+        NoteConflict(ctx.review, {"Shipping grid row " + std::to_string(i + 1),
+                                  "(no shipping type " + last_type + " now)", rows[i].text});
       }
     }
-  } else if (Stamped()) {
-    SaveDrawnGrid(grid, rows, StoredGridRowText, "Shipping grid row", ctx.ClientCode, kGridColumns);
+  } else if (Stamped(ctx.review)) {
+    SaveDrawnGrid(ctx.review, grid, rows, StoredGridRowText, "Shipping grid row", ctx.ClientCode,
+                  kGridColumns);
     if (renamed && found) {
       // The type's rows follow its new name, whoever added them.
       const RowValues name{{"shipname", Value(ship_name)}};
-      for (grid.MoveFirst(); !grid.Eof(); grid.MoveNext()) UpdateRow(grid, name);
+      for (grid.MoveFirst(); !grid.Eof(); grid.MoveNext()) UpdateRow(ctx.review, grid, name);
     }
   } else {
     std::vector<GridRow> plain;
     for (const PostedRow& row : rows) plain.push_back(row.values);
-    SaveGrid(grid, plain, kGridColumns);
+    SaveGrid(ctx.review, grid, plain, kGridColumns);
   }
   grid.DBClose();
 
@@ -267,9 +269,9 @@ void SaveShippingTab(cart::RequestContext& ctx) {
       const RowValues new_type{{"code", code}, {"shipname", Value(name)}};
       CheckRowValues(all, new_type);
       all.AddNew();
-      AssignRowValues(all, new_type);
+      AssignRowValues(ctx.review, all, new_type);
       all.Update();
-      NoteRowsChanged();
+      NoteRowsChanged(ctx.review);
     }
     all.DBClose();
   }

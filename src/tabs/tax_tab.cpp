@@ -65,12 +65,13 @@ void ShowTaxTab(cart::RequestContext& ctx) {
              (platform::EqualsIgnoringCase(tax_type, t.value) ? "CHECKED" : "") + ">" +
              std::string(t.label) + "<br>";
   }
-  NoteDrawn("TaxType", StoredFieldText(client, "TaxType"));
+  NoteDrawn(ctx.review, "TaxType", StoredFieldText(client, "TaxType"));
   SendLine("<table border=1 cellspacing=1 cellpadding=1><tr><td valign=top>");
   SendLine(Wrapped(types));
 
   const std::string base = client.Text("BaseTaxOn");
-  std::string settings = "Flat Tax Rate " + FieldWidget(client, "TaxRate", "10") + "<br>";
+  std::string settings =
+      "Flat Tax Rate " + FieldWidget(ctx.review, client, "TaxRate", "10") + "<br>";
   settings += "Base Tax On <select name=\"BaseTaxOn\">";
   for (std::string_view choice : {"State", "Country"}) {
     settings += "<option value=\"" + std::string(choice) + "\"" +
@@ -78,11 +79,11 @@ void ShowTaxTab(cart::RequestContext& ctx) {
                 std::string(choice);
   }
   settings += "</select><br>";
-  NoteDrawn("BaseTaxOn", StoredFieldText(client, "BaseTaxOn"));
-  settings += FieldWidget(client, "DefaultTax",
+  NoteDrawn(ctx.review, "BaseTaxOn", StoredFieldText(client, "BaseTaxOn"));
+  settings += FieldWidget(ctx.review, client, "DefaultTax",
                           "Use flat tax as default value if <br>there is no grid match") +
               "<br>";
-  settings += FieldWidget(client, "TaxShip", "Tax shipping in all cases") + "<p>";
+  settings += FieldWidget(ctx.review, client, "TaxShip", "Tax shipping in all cases") + "<p>";
   settings +=
       "All tax rates should be entered in<br>decimal form.  (Ex. 5.975% should<br>"
       "be entered as 0.05975)";
@@ -107,7 +108,7 @@ void ShowTaxTab(cart::RequestContext& ctx) {
     const std::string rate_text = GeneralNumber(rate.is_null() ? 0 : rate.ToNumber());
     const int rate_width = rows.ColumnWidth("taxrate");
     const bool ship = rows.Fields("TaxShip").Value.ToBoolean();
-    NoteDrawnRow(rows.Bookmark(), StoredGridRowText(rows));
+    NoteDrawnRow(ctx.review, rows.Bookmark(), StoredGridRowText(rows));
     SendLine("<tr><td><input type=text size=20 name=\"State" + s + "\" value=\"" +
              gateway::EscapeHtmlAttribute(state) + "\" maxlength=\"" + std::to_string(state_width) +
              "\"></td>");
@@ -170,13 +171,14 @@ void SaveTaxTab(cart::RequestContext& ctx) {
   for (const PostedRow& row : grid) {
     if (row.values) CheckRowValues(rows, *row.values);
   }
-  UpdateRow(client, values);
-  if (Stamped()) {
-    SaveDrawnGrid(rows, grid, StoredGridRowText, "Tax grid row", ctx.ClientCode, kGridColumns);
+  UpdateRow(ctx.review, client, values);
+  if (Stamped(ctx.review)) {
+    SaveDrawnGrid(ctx.review, rows, grid, StoredGridRowText, "Tax grid row", ctx.ClientCode,
+                  kGridColumns);
   } else {
     std::vector<GridRow> plain;
     for (const PostedRow& row : grid) plain.push_back(row.values);
-    SaveGrid(rows, plain, kGridColumns);
+    SaveGrid(ctx.review, rows, plain, kGridColumns);
   }
   rows.DBClose();
 }

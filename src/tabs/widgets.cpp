@@ -24,8 +24,9 @@ bool IsWholeNumberText(std::string_view text) {
 
 }  // namespace
 
-std::string FieldWidget(engine::CBRecordset& rs, std::string_view field_name,
-                        std::string_view size_or_label, std::string_view cols) {
+std::string FieldWidget(cart::EditorReview& review, engine::CBRecordset& rs,
+                        std::string_view field_name, std::string_view size_or_label,
+                        std::string_view cols) {
   std::string size(settings::TrimBlanks(size_or_label));
   if (size.empty()) {
     size = "30";
@@ -38,7 +39,7 @@ std::string FieldWidget(engine::CBRecordset& rs, std::string_view field_name,
   // The editor's form carries what each field was drawn with (drawn_values.h).
   const char type = rs.Fields(field_name).FieldType;
   if (type == 'C' || type == 'L' || type == 'M' || type == 'F' || type == 'N') {
-    NoteDrawn(name, StoredFieldText(rs, field_name));
+    NoteDrawn(review, name, StoredFieldText(rs, field_name));
   }
   engine::Fields& field = rs.Fields(field_name);
   switch (field.FieldType) {

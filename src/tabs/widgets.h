@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cart/editor_review.h"
 #include "engine/cb_recordset.h"
 #include "engine/value.h"
 
@@ -22,9 +23,10 @@ namespace tvr::tabs {
 //   any other type: the empty text.
 // `size_or_label`: the display size of a text box, the label of a check box, the rows of a text
 // area; empty means "30". `cols`: the columns of a text area. Throws 91 for a column the table
-// lacks.
-std::string FieldWidget(engine::CBRecordset& rs, std::string_view field_name,
-                        std::string_view size_or_label = {}, std::string_view cols = {});
+// lacks. The field is noted in `review` as drawn with its stored value (drawn_values.h).
+std::string FieldWidget(cart::EditorReview& review, engine::CBRecordset& rs,
+                        std::string_view field_name, std::string_view size_or_label = {},
+                        std::string_view cols = {});
 
 // `value`, or `default_value` when `value` is null.
 engine::Value ValueOrDefault(const engine::Value& value, const engine::Value& default_value = "");

@@ -6,29 +6,14 @@
 
 #include <set>
 
-#include "engine/query_translator.h"
-#include "support/db_test_support.h"
+#include "tabs/sample_row_fixture.h"
 
 namespace tvr::tabs {
 namespace {
 
-using engine::testing::ScratchDir;
-
-class DrawnValuesTest : public ::testing::Test {
+class DrawnValuesTest : public testing::SampleRowTest {
  protected:
-  DrawnValuesTest() : engine_(engine::testing::NewEngine()), dbf_(engine_.get()) {
-    engine::DATA4* data = engine::testing::CreateSampleTable(engine_.get(), dir_.File("sample"));
-    engine::testing::AppendSample(data, "A1", "Acme", 12.5, "20240131", true,
-                                  "line one\r\nline two");
-    engine::d4close(data);
-    dbf_.DatabaseDir = dir_.path() + "/";
-    rs_ = dbf_.OpenRecordset("sample");
-    rs_.MoveFirst();
-  }
-  ScratchDir dir_;
-  engine::testing::Engine engine_;
-  engine::DBF dbf_;
-  engine::CBRecordset rs_;
+  DrawnValuesTest() : SampleRowTest("Acme", "line one\r\nline two") {}
 };
 
 TEST_F(DrawnValuesTest, APostOfWhatWasDrawnIsNoChangeAndAnEditIs) {

@@ -3,14 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/query_translator.h"
-#include "support/db_test_support.h"
+#include "tabs/drawn_values.h"
 #include "tabs/payment_items.h"
+#include "tabs/sample_row_fixture.h"
 
 namespace tvr::tabs {
 namespace {
-
-using engine::testing::ScratchDir;
 
 TEST(SplitDefinitionTest, CutsIntoExactlyTheCountOfParts) {
   struct Case {
@@ -72,37 +70,30 @@ TEST(DefinitionFitsTest, CountsTheFieldsOfEachGroup) {
   EXPECT_FALSE(DefinitionFits(payment, all, thirteen + "~n"));
 }
 
-// One row of every column type, read through the recordset as the tabs read the client row.
-class FieldWidgetTest : public ::testing::Test {
+// Values that need escaping in each widget's place.
+class FieldWidgetTest : public testing::SampleRowTest {
  protected:
-  FieldWidgetTest() : engine_(engine::testing::NewEngine()), dbf_(engine_.get()) {
-    engine::DATA4* data = engine::testing::CreateSampleTable(engine_.get(), dir_.File("sample"));
-    engine::testing::AppendSample(data, "A1", "Say \"hi\" <b>", 12.5, "20240131", true,
-                                  "\r\n</textarea><b>memo</b>");
-    engine::d4close(data);
-    dbf_.DatabaseDir = dir_.path() + "/";
-    rs_ = dbf_.OpenRecordset("sample");
-    rs_.MoveFirst();
-  }
-  ScratchDir dir_;
-  engine::testing::Engine engine_;
-  engine::DBF dbf_;
-  engine::CBRecordset rs_;
+  FieldWidgetTest() : SampleRowTest("Say \"hi\" <b>", "\r\n</textarea><b>memo</b>") {}
 };
 
 TEST_F(FieldWidgetTest, EachTypeGetsItsWidgetWithTheValueEscaped) {
-  EXPECT_EQ(FieldWidget(rs_, "NAME"),
+  EXPECT_EQ(FieldWidget(review_, rs_, "NAME"),
             "<input type=text size=30 name=\"NAME\" value=\"Say &quot;hi&quot; &lt;b&gt;\" "
             "maxlength=\"20\">");
-  EXPECT_EQ(FieldWidget(rs_, "AMOUNT", "8"),
+  EXPECT_EQ(FieldWidget(review_, rs_, "AMOUNT", "8"),
             "<input type=text size=8 name=\"AMOUNT\" value=\"12.5\" maxlength=\"8\">");
-  EXPECT_EQ(FieldWidget(rs_, "ACTIVE", "Active"),
+  EXPECT_EQ(FieldWidget(review_, rs_, "ACTIVE", "Active"),
             "<input type=checkbox name=\"ACTIVE\" value=\"Y\" CHECKED><font size=-1 "
             "face=\"Arial,Helvetica\">Active</font>");
-  EXPECT_EQ(FieldWidget(rs_, "NOTES", "5", "60"),
+  EXPECT_EQ(FieldWidget(review_, rs_, "NOTES", "5", "60"),
             "<textarea name=\"NOTES\" rows=5 wrap=physical cols=60>\r\n\r\n&lt;/textarea&gt;"
             "&lt;b&gt;memo&lt;/b&gt;</textarea>");
-  EXPECT_EQ(FieldWidget(rs_, "WHEN"), "");
+  EXPECT_EQ(FieldWidget(review_, rs_, "WHEN"), "");
+  // Each widget that stores a value noted what it presented (a memo without its carriage
+  // returns); a date column has no widget and is not noted.
+  EXPECT_EQ(review_.drawn, "NAME:" + Digest("Say \"hi\" <b>") + ",AMOUNT:" + Digest("12.5") +
+                               ",ACTIVE:" + Digest("Y") +
+                               ",NOTES:" + Digest("\n</textarea><b>memo</b>"));
 }
 
 }  // namespace

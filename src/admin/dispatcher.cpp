@@ -82,18 +82,7 @@ Then SaveConfiguration(Ctx& ctx) {
     return Then::kEnd;
   }
   ctx.StatusMessage = "Configuration Saved";
-  std::vector<std::string> before;
-  for (const tabs::ConfigurationKey& key : tabs::ConfigurationKeys()) {
-    before.push_back(settings::GetSetting(settings::kSectionMain, key.key));
-  }
-  tabs::SaveChanges(ctx, "Configuration");
-  std::vector<std::string> changed;
-  std::size_t i = 0;
-  for (const tabs::ConfigurationKey& key : tabs::ConfigurationKeys()) {
-    if (settings::GetSetting(settings::kSectionMain, key.key) != before[i++]) {
-      changed.emplace_back(key.key);
-    }
-  }
+  const std::vector<std::string> changed = tabs::SaveChanges(ctx, "Configuration").changed_columns;
   if (!changed.empty())
     cart::LogChange(ctx, {}, "configuration keys changed: " + cart::NameList(changed));
   return Then::kContinue;

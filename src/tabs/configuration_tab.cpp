@@ -6,6 +6,7 @@
 #include "settings/activity_log.h"
 #include "settings/product.h"
 #include "settings/settings.h"
+#include "tabs/row_values.h"
 
 namespace tvr::tabs {
 namespace {
@@ -48,6 +49,7 @@ void SaveConfigurationTab(cart::RequestContext& ctx) {
     }
     if (settings::GetSetting(settings::kSectionMain, key.key) == value) continue;
     settings::SaveSetting(settings::kSectionMain, key.key, value);
+    NoteColumnChanged(ctx.review, key.key);
   }
 }
 

@@ -34,7 +34,8 @@ std::string ConfigurationValue(const ConfigurationKey& key);
 // there). Keys whose value did not change are not rewritten. A value the key refuses (the log
 // settings, which cannot name a file other than a log) stores nothing of that key, the others
 // are stored; ctx.StatusMessage then gets one sentence per refused key, naming it and saying
-// why. The caller has proved the admin password. Throws the settings store's Failure when the
+// why. Each key it changes is noted in ctx.review (ChangedColumns). The caller has proved the
+// admin password. Throws the settings store's Failure when the
 // file cannot be written; keys stored before it stay stored.
 void SaveConfigurationTab(cart::RequestContext& ctx);
 

@@ -23,8 +23,8 @@ namespace tvr::tabs {
 
 // What one SaveChanges did: the tab's own name ("" for a name no tab has), the names of the
 // columns whose stored value it changed (each once, a deleted or appended grid row's columns
-// included), and the fields it left unstored because they changed elsewhere since the form was
-// drawn (drawn_values.h).
+// included; for "Configuration", the settings keys it changed), and the fields it left unstored
+// because they changed elsewhere since the form was drawn (drawn_values.h).
 struct SaveResult {
   std::string tab;
   std::vector<std::string> changed_columns;

@@ -2,12 +2,13 @@
 // program (the floor), interleaved, and prints each page's median, its ratio to the floor's and
 // its peak resident memory. scripts/bench-pages drives it; see the README, "Benchmarks".
 //
-//   page_bench build DIR ORDERS [OF_CLIENT]
+//   page_bench build DIR ORDERS [OF_CLIENT [NEW]]
 //                                   lays down DIR: cgi-bin/tulvar.ini (AdminDir = DIR/data/),
 //                                   data/ with 100 clients (C000 ... C099, password "bench"),
 //                                   their payment, tax, shipping type and grid rows, and ORDERS
-//                                   orders spread evenly over the clients (OF_CLIENT of them, at
-//                                   least, of the timed client C042), then the index tags;
+//                                   orders spread evenly over the clients (OF_CLIENT of them
+//                                   of the timed client C042, its last NEW of them marked New,
+//                                   15 unless given), then the index tags;
 //                                   requests/<page>.{path,body} for the load tool
 //   page_bench tags DIR             builds the tags of DIR/data/orders.dbf anew as a request
 //                                   does when their files are missing, and prints the time it
@@ -172,7 +173,10 @@ class TableWriter {
 // and two item lines per order of the timed client.
 constexpr long kMostCustomerRows = 20000;
 
-void AppendOrders(const std::string& path, long count, long of_client) {
+// The timed client's last `new_of_client` orders are marked New: the orders its merchant has
+// not opened yet, a backlog that does not grow with the store's history. Other clients' orders
+// are New one in seven.
+void AppendOrders(const std::string& path, long count, long of_client, long new_of_client) {
   const std::string dir = path.substr(0, path.rfind('/') + 1);
   const bool with_customers = of_client <= kMostCustomerRows;
   std::optional<TableWriter> customers, items;
@@ -190,7 +194,12 @@ void AppendOrders(const std::string& path, long count, long of_client) {
   char text[32];
   for (long i = 0; i < count; ++i) {
     const long every = of_client > 0 ? std::max(1L, count / of_client) : count + 1;
-    row.Set("code", i % every == 0 ? kClient : ClientCode(static_cast<int>(i % kClients)));
+    const long of_client_so_far = i / every;  // the timed client's orders before this row
+    // The other rows go to the other clients in turn, never to the timed one, so that it has
+    // exactly `of_client` orders.
+    int other = static_cast<int>(i % kClients);
+    if (ClientCode(other) == kClient) other = (other + 1) % kClients;
+    row.Set("code", i % every == 0 ? kClient : ClientCode(other));
     std::snprintf(text, sizeof text, "%06ld", 1000 + i);
     row.Set("OrderNo", text);
     std::snprintf(text, sizeof text, "K%07ld", i);
@@ -199,7 +208,10 @@ void AppendOrders(const std::string& path, long count, long of_client) {
     row.Set("orderdate", text);
     std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld", i % 24, i % 60, (i * 7) % 60);
     row.Set("OrderTime", text);
-    row.Set("New", i % 7 == 0 ? "T" : "F");
+    const bool new_order = i % every == 0
+                               ? of_client_so_far >= (count + every - 1) / every - new_of_client
+                               : i % 7 == 0;
+    row.Set("New", new_order ? "T" : "F");
     row.Set("PayMethod", i % 3 == 0 ? "Visa" : "Check/Money Order");
     row.Set("ShipType", "Ground");
     std::snprintf(text, sizeof text, "%.2f", static_cast<double>(i % 997) + 0.5);
@@ -339,7 +351,7 @@ std::vector<Page> Pages() {
   };
 }
 
-int Build(const std::string& dir, long orders, long of_client) {
+int Build(const std::string& dir, long orders, long of_client, long new_of_client) {
   const std::string data = dir + "/data/";
   fs::create_directories(dir + "/cgi-bin");
   fs::create_directories(dir + "/requests");
@@ -352,7 +364,7 @@ int Build(const std::string& dir, long orders, long of_client) {
   install.settings_file = dir + "/cgi-bin/tulvar.ini";
   tvr::cart::InstallSystemDirectory(install);
   AddClients(data);
-  AppendOrders(data + "orders.dbf", orders, of_client);
+  AppendOrders(data + "orders.dbf", orders, of_client, new_of_client);
   for (const auto& outcome : tvr::engine::ReindexDirectory(data, false)) {
     if (!outcome.problem.empty()) {
       std::fprintf(stderr, "%s: %s\n", outcome.table.c_str(), outcome.problem.c_str());
@@ -365,8 +377,8 @@ int Build(const std::string& dir, long orders, long of_client) {
     std::ofstream(dir + "/requests/" + file + ".path") << page.path;
     std::ofstream(dir + "/requests/" + file + ".body") << page.body;
   }
-  std::printf("%s: %d clients, %ld orders (%ld or more of client %s)\n", dir.c_str(), kClients,
-              orders, std::max(orders / kClients, of_client), kClient);
+  std::printf("%s: %d clients, %ld orders (%ld of client %s, %ld of them new)\n", dir.c_str(),
+              kClients, orders, of_client, kClient, std::min(of_client, new_of_client));
   return 0;
 }
 
@@ -538,8 +550,9 @@ int Measure(const std::string& dir, int rounds) {
 
 int main(int argc, char** argv) {
   try {
-    if ((argc == 4 || argc == 5) && std::strcmp(argv[1], "build") == 0) {
-      return Build(argv[2], std::atol(argv[3]), argc == 5 ? std::atol(argv[4]) : 0);
+    if (argc >= 4 && argc <= 6 && std::strcmp(argv[1], "build") == 0) {
+      return Build(argv[2], std::atol(argv[3]), argc >= 5 ? std::atol(argv[4]) : 0,
+                   argc == 6 ? std::atol(argv[5]) : 15);
     }
     if (argc == 3 && std::strcmp(argv[1], "tags") == 0) return BuildTags(argv[2]);
     if (argc == 4 && std::strcmp(argv[1], "measure") == 0) {

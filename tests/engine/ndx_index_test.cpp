@@ -42,6 +42,15 @@ std::vector<std::uint32_t> ModelFrom(const Model& model, const std::string& key,
   return out;
 }
 
+std::vector<std::uint32_t> ModelWithPrefix(const Model& model, const std::string& prefix) {
+  std::vector<std::uint32_t> out;
+  for (auto it = model.lower_bound({prefix, 0}); it != model.end() && it->first.starts_with(prefix);
+       ++it) {
+    out.push_back(it->second);
+  }
+  return out;
+}
+
 std::vector<std::uint32_t> ModelEqual(const Model& model, const std::string& key) {
   std::vector<std::uint32_t> out;
   for (auto it = model.lower_bound({key, 0}); it != model.end() && it->first == key; ++it) {
@@ -169,6 +178,9 @@ TEST_F(NdxIndexTest, RandomChangesKeepTheContentOfTheModel) {
         ASSERT_EQ(index->Equal(key), ModelEqual(model, Fit(key, run.key_length))) << step;
         ASSERT_EQ(index->From(key, limit), ModelFrom(model, Fit(key, run.key_length), limit))
             << step;
+        // A prefix read walks the leaves through its own block reads, many blocks at a time.
+        const std::string prefix = key.substr(0, static_cast<std::size_t>(pick(4)));
+        ASSERT_EQ(index->WithPrefix(prefix), ModelWithPrefix(model, prefix)) << step;
       }
       if (step % 250 == 249) {
         ASSERT_TRUE(SameContent(*index, model)) << "after step " << step;
@@ -416,6 +428,8 @@ TEST_F(NdxIndexTest, DamagedFilesGiveIndexDamaged) {
     EXPECT_TRUE(outcome([&] { index->Equal("K00599"); }));
     EXPECT_TRUE(outcome([&] { index->From(""); }));
     EXPECT_TRUE(outcome([&] { index->From("K00300", 10); }));
+    EXPECT_TRUE(outcome([&] { index->WithPrefix(""); }));
+    EXPECT_TRUE(outcome([&] { index->WithPrefix("K003"); }));
     EXPECT_TRUE(outcome([&] { index->Insert("K00123", 9000); }));
     EXPECT_TRUE(outcome([&] { index->Remove("K00010", 11); }));
     EXPECT_TRUE(outcome([&] { index->Remove("K00590", 591); }));

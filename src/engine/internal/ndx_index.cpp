@@ -100,10 +100,34 @@ Header ParseHeader(const unsigned char* b, std::uint64_t file_size, const std::s
   return h;
 }
 
+// A key's bytes, held inline: a key is at most kMaxKeyLength bytes, so decoding a block of
+// entries allocates nothing for them.
+class KeyBytes {
+ public:
+  KeyBytes() = default;
+  KeyBytes(std::string_view text) { assign(text.data(), text.size()); }
+  KeyBytes(const std::string& text) : KeyBytes(std::string_view(text)) {}
+
+  void assign(const char* text, std::size_t size) {
+    size_ = static_cast<std::uint8_t>(std::min(size, sizeof bytes_));
+    std::memcpy(bytes_, text, size_);
+  }
+  const char* data() const { return bytes_; }
+  std::size_t size() const { return size_; }
+  operator std::string_view() const { return {bytes_, size_}; }
+  friend bool operator==(const KeyBytes& a, const KeyBytes& b) {
+    return std::string_view(a) == std::string_view(b);
+  }
+
+ private:
+  char bytes_[kMaxKeyLength];
+  std::uint8_t size_ = 0;
+};
+
 // A key with its record number. Branch entries (separators) carry the key alone, with
 // record number 0, as the format's readers expect.
 struct Item {
-  std::string key;
+  KeyBytes key;
   std::uint32_t recno = 0;
 };
 
@@ -148,6 +172,15 @@ class Tree {
 
   [[noreturn]] void Damaged(std::string_view why) const { ThrowDamaged(file_.path(), why); }
 
+  // For a walk through many leaves: blocks are then read with pread, several at a time,
+  // instead of through the map. Leaves laid down in key order (as a build lays them) cost one
+  // read per window of blocks, and the process maps none of the pages it walks through; a
+  // page fault costs more than a read of many blocks in some machines.
+  void ReadInWindows() {
+    map_ = nullptr;
+    window_.emplace();
+  }
+
   std::uint32_t root() const { return root_; }
   void set_root(std::uint32_t root) { root_ = root; }
   std::uint32_t blocks() const { return blocks_; }
@@ -187,8 +220,10 @@ class Tree {
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
     unsigned char b[kBlockSize];
     const std::uint64_t at = std::uint64_t{block} * kBlockSize;
-    if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
-        file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
+    if (window_) {
+      window_->Copy(file_, block, blocks_, b);
+    } else if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
+               file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
     }
     Node node;
@@ -270,9 +305,53 @@ class Tree {
     if (child >= blocks_ || child == node.block) Damaged("block pointer out of range");
   }
 
+  // Blocks read ahead, in two windows of the file: one follows the leaves, the other takes
+  // the branch blocks met between them (a build writes each branch right after its last
+  // child). A read where a window ended fills that window again with twice the blocks, up to
+  // kMostBlocks; a read elsewhere fills the window used less lately with kFewestBlocks.
+  struct Windows {
+    static constexpr std::uint32_t kFewestBlocks = 8;
+    static constexpr std::uint32_t kMostBlocks = 128;
+    struct Window {
+      std::vector<unsigned char> bytes;
+      std::uint32_t first = 0;
+      std::uint32_t count = 0;
+      bool Holds(std::uint32_t block) const { return block >= first && block - first < count; }
+    };
+    std::array<Window, 2> windows;
+    std::size_t last_used = 0;
+
+    void Copy(const platform::File& file, std::uint32_t block, std::uint32_t blocks,
+              unsigned char* out) {
+      std::size_t w = windows[0].Holds(block) ? 0 : windows[1].Holds(block) ? 1 : 2;
+      if (w == 2) {
+        std::uint32_t want = kFewestBlocks;
+        w = 1 - last_used;
+        for (std::size_t i = 0; i < 2; ++i) {
+          if (windows[i].count > 0 && windows[i].first + windows[i].count == block) {
+            w = i;
+            want = std::min(windows[i].count * 2, kMostBlocks);
+          }
+        }
+        Window& fill = windows[w];
+        fill.bytes.resize(std::size_t{std::min(want, blocks - block)} * kBlockSize);
+        const std::size_t got =
+            file.ReadAt(std::uint64_t{block} * kBlockSize, fill.bytes.data(), fill.bytes.size());
+        fill.first = block;
+        fill.count = static_cast<std::uint32_t>(got / kBlockSize);
+        if (fill.count == 0) ThrowDamaged(file.path(), "file shorter than its block count");
+      }
+      last_used = w;
+      const Window& from = windows[w];
+      std::memcpy(out, from.bytes.data() + std::size_t{block - from.first} * kBlockSize,
+                  kBlockSize);
+    }
+  };
+
   const platform::File& file_;
   platform::File* writer_;
   MappedFile* map_;
+  mutable std::optional<Windows> window_;
   Header header_;
   std::size_t kl_ = 0;
   std::uint32_t root_ = 0;
@@ -340,9 +419,14 @@ class Cursor {
     for (;;) {
       if (path_.size() >= kMaxDepth) tree_.Damaged("loop in the tree");
       Step step{tree_.Read(block), 0, std::move(lo), std::move(hi)};
-      for (const Slot& s : step.node.slots) {
-        if ((step.lo && !tree_.Above(s.item, *step.lo)) ||
-            (step.hi && tree_.Compare(s.item, *step.hi) > 0)) {
+      // Read found a leaf's entries strictly rising, so its first and last entry inside the
+      // bounds put every entry inside them.
+      const auto& checked = step.node.slots;
+      const std::size_t skip = step.node.leaf && checked.size() > 2 ? checked.size() - 2 : 0;
+      for (std::size_t i = 0; i < checked.size(); i = i == 0 ? 1 + skip : i + 1) {
+        const Item& item = checked[i].item;
+        if ((step.lo && !tree_.Above(item, *step.lo)) ||
+            (step.hi && tree_.Compare(item, *step.hi) > 0)) {
           tree_.Damaged("keys out of order");
         }
       }
@@ -857,7 +941,8 @@ std::vector<std::uint32_t> NdxIndex::From(std::string_view key, std::size_t limi
 }
 
 std::vector<std::uint32_t> NdxIndex::WithPrefix(std::string_view prefix) const {
-  Tree tree(file_, nullptr, key_length_, &map_);
+  Tree tree(file_, nullptr, key_length_);
+  tree.ReadInWindows();
   if (prefix.size() > static_cast<std::size_t>(key_length_)) prefix = prefix.substr(0, key_length_);
   std::vector<std::uint32_t> found;
   Cursor cursor(tree);

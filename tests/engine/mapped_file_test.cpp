@@ -19,7 +19,7 @@ TEST(MappedFileTest, FileCutShortUnderTheMapIsAFalseCopyNotACrash) {
   const std::string content(3 * 4096 + 100, 'x');
   testing::WriteBytes(path, content);
   platform::File file(path, platform::File::Mode::kReadOnly);
-  MappedFile map(file, 0);  // a small file, mapped all the same
+  MappedFile map(file, 0, 0);  // a small file, mapped all the same and at once
   ASSERT_TRUE(map.Cover(content.size()));
   char out[64];
   ASSERT_TRUE(map.Copy(2 * 4096 + 10, out, sizeof out));

@@ -56,6 +56,10 @@ void MappedFile::Unmap() {
 
 bool MappedFile::Cover(std::uint64_t end) {
   if (base_ == nullptr && end < smallest_) return false;  // a small file: not even its size
+  if (base_ == nullptr && uses_ < uses_before_mapping_) {
+    ++uses_;
+    return false;
+  }
   const std::uint64_t now = file_.Size();
   if (end > now || now < smallest_) return false;
   if (end <= size_) return true;

@@ -13,6 +13,12 @@
 // reads it would save, and every request opens the small tables (clients, payment rows,
 // add-ons) and their tags twice over. Cover answers false for them, so they are read with
 // pread.
+//
+// Nor is a large file mapped for its first kUsesBeforeMapping uses: a request that reads a
+// few rows or looks up a few keys (the new rows another program appended, a page of orders)
+// reads them with pread, since a page fault costs more than a read in some machines and the
+// map of a large file is dear to set up and to take down. A long walk, or many lookups in
+// one process, are mapped from then on.
 #ifndef TVR_ENGINE_INTERNAL_MAPPED_FILE_H_
 #define TVR_ENGINE_INTERNAL_MAPPED_FILE_H_
 
@@ -26,10 +32,13 @@ namespace tvr::engine {
 class MappedFile {
  public:
   static constexpr std::uint64_t kSmallestMapped = 16 * 1024 * 1024;
+  static constexpr unsigned kUsesBeforeMapping = 16;
 
-  // `file` must outlive this object. Files shorter than `smallest` bytes are never mapped.
-  explicit MappedFile(const platform::File& file, std::uint64_t smallest = kSmallestMapped)
-      : file_(file), smallest_(smallest) {}
+  // `file` must outlive this object. Files shorter than `smallest` bytes are never mapped,
+  // nor any file for its first `uses_before_mapping` calls of Cover.
+  explicit MappedFile(const platform::File& file, std::uint64_t smallest = kSmallestMapped,
+                      unsigned uses_before_mapping = kUsesBeforeMapping)
+      : file_(file), smallest_(smallest), uses_before_mapping_(uses_before_mapping) {}
   ~MappedFile();
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
@@ -47,6 +56,8 @@ class MappedFile {
 
   const platform::File& file_;
   const std::uint64_t smallest_;
+  const unsigned uses_before_mapping_;
+  unsigned uses_ = 0;
   const char* base_ = nullptr;
   std::uint64_t size_ = 0;
 };

@@ -303,9 +303,9 @@ void OpenTags(DATA4& data) {
   if (dir.empty()) dir = ".";
   const std::string table = table_path.stem().string();
   std::vector<std::pair<std::string, std::string>> found;  // tag name, path
-  for (const std::filesystem::path& entry : platform::ListDirectory(dir)) {
-    if (auto name = TagNameOf(entry.filename().string(), table)) {
-      found.emplace_back(std::move(*name), entry.string());
+  for (const std::string& file : platform::ListDirectoryNames(dir)) {
+    if (auto name = TagNameOf(file, table)) {
+      found.emplace_back(std::move(*name), (dir / file).string());
     }
   }
   std::vector<std::string> expressions(found.size());

@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,17 +78,29 @@ bool CreateDirectory(const fs::path& path) {
   return Checked(path, [&](std::error_code& error) { return fs::create_directory(path, error); });
 }
 
-std::vector<fs::path> ListDirectory(const fs::path& dir) {
-  std::error_code error;
-  std::vector<fs::path> entries;
-  fs::directory_iterator it(dir, error);
-  Check(error, dir);
-  for (; it != fs::directory_iterator(); it.increment(error)) {
-    Check(error, dir);
-    entries.push_back(it->path());
+std::vector<std::string> ListDirectoryNames(const fs::path& dir) {
+  // Read with readdir: every request lists the data directory once for each table it opens,
+  // and the standard library's iterator and path comparisons cost several times as much.
+  DIR* stream = ::opendir(dir.c_str());
+  if (stream == nullptr) ThrowErrno(errno, dir.string());
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(stream);
+    if (entry == nullptr) break;
+    const std::string_view name(entry->d_name);
+    if (name != "." && name != "..") names.emplace_back(name);
   }
-  Check(error, dir);
-  std::sort(entries.begin(), entries.end());
+  const int error = errno;
+  ::closedir(stream);
+  if (error != 0) ThrowErrno(error, dir.string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<fs::path> ListDirectory(const fs::path& dir) {
+  std::vector<fs::path> entries;
+  for (const std::string& name : ListDirectoryNames(dir)) entries.push_back(dir / name);
   return entries;
 }
 

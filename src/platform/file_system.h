@@ -35,6 +35,8 @@ bool CreateDirectory(const std::filesystem::path& path);
 
 // The entries of directory `dir`, sorted by name.
 std::vector<std::filesystem::path> ListDirectory(const std::filesystem::path& dir);
+// The names of the entries of directory `dir` (without "." and ".."), sorted bytewise.
+std::vector<std::string> ListDirectoryNames(const std::filesystem::path& dir);
 
 // Copies `from` to `to`, replacing `to`.
 void CopyFile(const std::filesystem::path& from, const std::filesystem::path& to);

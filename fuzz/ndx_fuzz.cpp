@@ -8,7 +8,8 @@
 // Rules checked:
 // - opening, checking, searching and changing a damaged file fail only with 3256;
 // - on a file that passes Check: the entries Equal finds for a key are the first ones From
-//   finds for it; an entry inserted is found, and Check still passes; removed, it is gone;
+//   finds for it, and those WithPrefix finds for the whole padded key; an entry inserted is
+//   found, and Check still passes; removed, it is gone;
 // - a tag built from entries finds, for every key, exactly that key's record numbers, and
 //   passes Check;
 // - the engine opens a table with the file as its tag on CODE (rebuilding it when its header
@@ -71,9 +72,16 @@ void CheckFile(std::string_view input) {
   for (const std::string& probe : probes) {
     std::vector<std::uint32_t> equal;
     std::vector<std::uint32_t> from;
+    std::vector<std::uint32_t> prefixed;
     const bool found = Damaged("Equal", [&] { equal = index->Equal(probe); });
     const bool listed = Damaged("From", [&] { from = index->From(probe); });
-    if (!sound || !found || !listed) continue;
+    const bool walked =
+        Damaged("WithPrefix", [&] { prefixed = index->WithPrefix(Padded(probe, length)); });
+    Damaged("WithPrefix", [&] { index->WithPrefix(probe.substr(0, 1)); });
+    if (!sound || !found || !listed || !walked) continue;
+    FUZZ_CHECK(prefixed == equal,
+               "WithPrefix(" + Printable(probe) + ") is not what Equal(" + Printable(probe) +
+                   ") finds");
     FUZZ_CHECK(
         equal.size() <= from.size() && std::equal(equal.begin(), equal.end(), from.begin()),
         "Equal(" + Printable(probe) + ") is not where From(" + Printable(probe) + ") starts");

@@ -216,9 +216,9 @@ class Tree {
     return c > 0 || (c == 0 && (item.recno == 0 || lower.recno == 0));
   }
 
-  Node Read(std::uint32_t block) const {
+  // The bytes of node block `block`.
+  void ReadBlock(std::uint32_t block, unsigned char* b) const {
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
-    unsigned char b[kBlockSize];
     const std::uint64_t at = std::uint64_t{block} * kBlockSize;
     if (window_) {
       window_->Copy(file_, block, blocks_, b);
@@ -226,6 +226,11 @@ class Tree {
                file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
     }
+  }
+
+  Node Read(std::uint32_t block) const {
+    unsigned char b[kBlockSize];
+    ReadBlock(block, b);
     Node node;
     node.block = block;
     std::uint32_t count = LoadLittle32(b);
@@ -286,6 +291,16 @@ class Tree {
     header_.blocks = blocks_;
   }
 
+  // Appends to `out` the record numbers of the entries whose key begins with `prefix`, in key
+  // order. It reads the entries in place, leaf block by leaf block, without decoding them:
+  // a client's range of a tag may hold a hundred thousand entries. It skips every subtree
+  // whose separator lies below the prefix and stops at the first entry past it. The entries
+  // it passes must rise and each block is met once, so a damaged file ends in Failure 3256.
+  void PrefixRecords(std::string_view prefix, std::vector<std::uint32_t>& out) const {
+    PrefixWalk walk{*this, prefix, out};
+    walk.Visit(root_, 0);
+  }
+
   // The last entry under `block`.
   Item SubtreeMax(std::uint32_t block) const {
     for (std::size_t depth = 0; depth < kMaxDepth; ++depth) {
@@ -300,6 +315,86 @@ class Tree {
   }
 
  private:
+  struct PrefixWalk {
+    const Tree& tree;
+    std::string_view prefix;
+    std::vector<std::uint32_t>& out;
+    std::uint64_t visits = 0;
+    const unsigned char* last = nullptr;  // the entry passed last, in `last_block`
+    std::uint32_t last_recno = 0;
+    std::array<unsigned char, kBlockSize> last_block{};
+    bool done = false;
+
+    // Compares the first prefix.size() bytes of `key` with the prefix.
+    int AgainstPrefix(const unsigned char* key) const {
+      return std::memcmp(key, prefix.data(), prefix.size());
+    }
+
+    void Visit(std::uint32_t block, std::size_t depth) {
+      if (depth >= kMaxDepth || ++visits > tree.blocks_) tree.Damaged("loop in the tree");
+      std::array<unsigned char, kBlockSize> b;
+      tree.ReadBlock(block, b.data());
+      const std::uint32_t count = LoadLittle32(b.data());
+      if (count > static_cast<std::uint32_t>(tree.header_.keys_per_block)) {
+        tree.Damaged("too many keys in a block");
+      }
+      const std::size_t group = static_cast<std::size_t>(tree.header_.group_length);
+      const std::size_t kl = tree.kl_;
+      const unsigned char* entries = b.data() + kEntriesAt;
+      if (LoadLittle32(entries) == 0) {
+        Leaf(b, count, group, kl);
+        return;
+      }
+      const unsigned char* previous = nullptr;
+      for (std::uint32_t i = 0; i <= count && !done; ++i) {
+        const unsigned char* e = entries + i * group;
+        const std::uint32_t child = LoadLittle32(e);
+        if (child == 0) tree.Damaged("leaf and branch entries mixed");
+        if (child >= tree.blocks_ || child == block) tree.Damaged("block pointer out of range");
+        if (i < count) {
+          const unsigned char* key = e + kEntryKeyAt;
+          if (previous != nullptr && std::memcmp(previous, key, kl) > 0) {
+            tree.Damaged("keys out of order");
+          }
+          previous = key;
+          // Every entry under this child is at most its separator: below the prefix, it
+          // holds none of the entries sought.
+          if (AgainstPrefix(key) < 0) continue;
+        }
+        Visit(child, depth + 1);
+      }
+    }
+
+    void Leaf(const std::array<unsigned char, kBlockSize>& b, std::uint32_t count,
+              std::size_t group, std::size_t kl) {
+      const unsigned char* entries = b.data() + kEntriesAt;
+      for (std::uint32_t i = 0; i < count; ++i) {
+        const unsigned char* e = entries + i * group;
+        const unsigned char* key = e + kEntryKeyAt;
+        const std::uint32_t recno = LoadLittle32(e + kEntryRecnoAt);
+        if (LoadLittle32(e) != 0) tree.Damaged("leaf and branch entries mixed");
+        if (recno == 0) tree.Damaged("record number 0");
+        if (last != nullptr) {
+          const int c = std::memcmp(last, key, kl);
+          if (c > 0 || (c == 0 && last_recno >= recno)) tree.Damaged("keys out of order");
+        }
+        last = key;
+        last_recno = recno;
+        const int c = AgainstPrefix(key);
+        if (c > 0) {
+          done = true;
+          return;
+        }
+        if (c == 0) out.push_back(recno);
+      }
+      // The last entry stays comparable once this block's bytes are gone.
+      if (count > 0) {
+        std::memcpy(last_block.data(), last, kl);
+        last = last_block.data();
+      }
+    }
+  };
+
   void CheckChild(const Node& node, std::uint32_t child) const {
     if (child == 0) Damaged("leaf and branch entries mixed");
     if (child >= blocks_ || child == node.block) Damaged("block pointer out of range");
@@ -945,15 +1040,7 @@ std::vector<std::uint32_t> NdxIndex::WithPrefix(std::string_view prefix) const {
   tree.ReadInWindows();
   if (prefix.size() > static_cast<std::size_t>(key_length_)) prefix = prefix.substr(0, key_length_);
   std::vector<std::uint32_t> found;
-  Cursor cursor(tree);
-  // The prefix padded with zero bytes is at most the smallest key that begins with it.
-  std::string low(prefix);
-  low.resize(static_cast<std::size_t>(key_length_), '\0');
-  for (cursor.Seek(Item{std::move(low), 0});
-       !cursor.AtEnd() && std::string_view(cursor.Current().key).starts_with(prefix);
-       cursor.Next()) {
-    found.push_back(cursor.Current().recno);
-  }
+  tree.PrefixRecords(prefix, found);
   return found;
 }
 

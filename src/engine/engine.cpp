@@ -911,7 +911,9 @@ int d4reindex(DATA4* data) {
   if (data->tags.empty()) return kStatusSuccess;
   IndexLockGuard guard(data->table->locks(), true);
   std::uint32_t count = CurrentCount(*data);
-  for (const auto& tag : data->tags) RebuildTag(*data, *tag, count);
+  std::vector<const TAG4*> tags;
+  for (const auto& tag : data->tags) tags.push_back(tag.get());
+  RebuildTags(*data, tags, count, false);
   data->tag_walk_valid = false;
   return kStatusSuccess;
 }

@@ -23,8 +23,9 @@ namespace {
 // programs append without keeping the tags); one further behind is built anew, which is
 // quicker then.
 constexpr std::uint32_t kMostRowsTakenIn = 50'000;
-// The memory a rebuild sorts its keys in: a larger table sorts in runs on a temporary file.
-constexpr std::size_t kRebuildSortMemory = 16u * 1024 * 1024;
+// The memory a rebuild sorts its keys in, shared by the tags it builds together: a larger
+// table sorts in runs on a temporary file.
+constexpr std::size_t kRebuildSortMemory = 24u * 1024 * 1024;
 
 bool IsPermission(const Failure& f) {
   return f.number() == err::kPermissionDenied || f.number() == err::kPathFileAccess;
@@ -162,23 +163,55 @@ std::vector<KeyPart> ParseKey(const DbfTable& table, std::string_view expression
 }
 
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count) {
+  RebuildTags(data, {&tag}, count, false);
+}
+
+std::vector<bool> RebuildTags(DATA4& data, const std::vector<const TAG4*>& tags,
+                              std::uint32_t count, bool skip_denied) {
   DbfTable& table = *data.table;
-  KeySorter sorter(tag.key_length, kRebuildSortMemory);
-  std::string key(static_cast<std::size_t>(tag.key_length), ' ');
+  // The sort memory goes to the tags by the bytes an entry takes, so that they fill their
+  // buffers at the same row.
+  std::size_t per_row = 0;
+  for (const TAG4* tag : tags) per_row += KeySorter::BytesPerEntry(tag->key_length);
+  std::vector<std::unique_ptr<KeySorter>> sorters;
+  for (const TAG4* tag : tags) {
+    const std::size_t share =
+        kRebuildSortMemory / per_row * KeySorter::BytesPerEntry(tag->key_length);
+    sorters.push_back(std::make_unique<KeySorter>(tag->key_length, share, count));
+  }
+  int longest = 1;
+  for (const TAG4* tag : tags) longest = std::max(longest, tag->key_length);
+  std::string key(static_cast<std::size_t>(longest), ' ');
   const std::uint32_t length = table.record_length();
   const std::uint32_t per_chunk = std::max<std::uint32_t>(1, (256 * 1024) / length);
   std::string chunk(std::size_t{per_chunk} * length, '\0');
   for (std::uint32_t first = 1; first <= count; first += per_chunk) {
     const std::uint32_t n = std::min(per_chunk, count - first + 1);
     table.ReadRecords(first, n, chunk.data());
-    for (std::uint32_t i = 0; i < n; ++i) {
-      KeyInto(tag, chunk.data() + std::size_t{i} * length, key.data());
-      sorter.Add(key.data(), first + i);
+    for (std::size_t t = 0; t < tags.size(); ++t) {
+      KeySorter& sorter = *sorters[t];
+      for (std::uint32_t i = 0; i < n; ++i) {
+        KeyInto(*tags[t], chunk.data() + std::size_t{i} * length, key.data());
+        sorter.Add(key.data(), first + i);
+      }
     }
   }
-  sorter.Start();
-  NdxIndex::BuildSorted(tag.path, tag.expression, tag.key_length, sorter.size(), count,
-                        [&](char* key, std::uint32_t& recno) { sorter.Next(key, recno); });
+  std::string().swap(chunk);
+  std::vector<bool> built(tags.size(), false);
+  for (std::size_t t = 0; t < tags.size(); ++t) {
+    const TAG4& tag = *tags[t];
+    KeySorter& sorter = *sorters[t];
+    try {
+      sorter.Start();
+      NdxIndex::BuildSorted(tag.path, tag.expression, tag.key_length, sorter.size(), count,
+                            [&](char* key, std::uint32_t& recno) { sorter.Next(key, recno); });
+      built[t] = true;
+    } catch (const Failure& f) {
+      if (!skip_denied || !IsPermission(f)) throw;
+    }
+    sorters[t].reset();  // its memory and run file go before the next tag is written
+  }
+  return built;
 }
 
 bool WithFreshTags(DATA4& data, bool for_change,
@@ -189,6 +222,7 @@ bool WithFreshTags(DATA4& data, bool for_change,
   for (;;) {
     std::optional<IndexLockGuard> guard;
     std::vector<std::unique_ptr<NdxIndex>> owned;  // opened for writing, for this call
+    std::vector<const TAG4*> rebuilt;
     TagFiles open;
     std::uint32_t count = 0;
     bool stale = false;
@@ -214,13 +248,21 @@ bool WithFreshTags(DATA4& data, bool for_change,
             TakeInRows(data, *tag, *index, stamp + 1, count);
           } else {
             index.reset();
-            RebuildTag(data, *tag, count);
-            index = NdxIndex::Open(tag->path, true);
-            if (!index) throw Failure(err::kIndexNotFound, "The index " + tag->path + " vanished");
+            rebuilt.push_back(tag.get());  // built below, with the others, in one pass
           }
         }
         open.push_back(index.get());
         owned.push_back(std::move(index));
+      }
+      if (!rebuilt.empty()) {
+        RebuildTags(data, rebuilt, count, false);
+        for (std::size_t t = 0; t < data.tags.size(); ++t) {
+          if (owned[t]) continue;
+          const TAG4& tag = *data.tags[t];
+          owned[t] = NdxIndex::Open(tag.path, true);
+          if (!owned[t]) throw Failure(err::kIndexNotFound, "The index " + tag.path + " vanished");
+          open[t] = owned[t].get();
+        }
       }
     } catch (const Failure& f) {
       // A process that may only read cannot bring the tags up to date; its reads go without
@@ -273,24 +315,40 @@ const std::vector<KeptTag>* KeptTagsOf(const CODE4& cb, std::string_view table) 
   return nullptr;
 }
 
-// Builds the kept tag's file from the rows under the exclusive index lock, unless another
-// process built it meanwhile. False when this process may not write the table or its
-// directory: the table is then read without the tag.
-bool BuildMissingTag(DATA4& data, const KeptTag& kept, const std::string& path) {
+// Builds the files of the kept tags that are missing from the rows, in one pass over them,
+// under the exclusive index lock, except those another process built meanwhile. Returns which
+// of them have their file: not those this process may not write (the table or its
+// directory); the table is then read without them.
+std::vector<bool> BuildMissingTags(DATA4& data, const std::vector<const KeptTag*>& kept,
+                                   const std::vector<std::string>& paths) {
+  std::vector<bool> there(kept.size(), false);
   try {
     IndexLockGuard guard(data.table->locks(), true);
-    if (platform::PathExists(path)) return true;
-    TAG4 tag;
-    tag.data = &data;
-    tag.name = kept.name;
-    tag.path = path;
-    tag.expression = kept.expression;
-    tag.parts = ParseKey(*data.table, kept.expression);
-    for (const KeyPart& part : tag.parts) tag.key_length += static_cast<int>(part.length);
-    RebuildTag(data, tag, data.table->ReadRecordCount());
-    return true;
+    std::vector<TAG4> tags;
+    std::vector<std::size_t> missing;
+    tags.reserve(kept.size());
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+      if (platform::PathExists(paths[k])) {
+        there[k] = true;
+        continue;
+      }
+      TAG4& tag = tags.emplace_back();
+      tag.data = &data;
+      tag.name = kept[k]->name;
+      tag.path = paths[k];
+      tag.expression = kept[k]->expression;
+      tag.parts = ParseKey(*data.table, kept[k]->expression);
+      for (const KeyPart& part : tag.parts) tag.key_length += static_cast<int>(part.length);
+      missing.push_back(k);
+    }
+    if (missing.empty()) return there;
+    std::vector<const TAG4*> build;
+    for (const TAG4& tag : tags) build.push_back(&tag);
+    const std::vector<bool> built = RebuildTags(data, build, data.table->ReadRecordCount(), true);
+    for (std::size_t m = 0; m < missing.size(); ++m) there[missing[m]] = built[m];
+    return there;
   } catch (const Failure& f) {
-    if (IsPermission(f)) return false;
+    if (IsPermission(f)) return there;
     throw;
   }
 }
@@ -310,6 +368,8 @@ void OpenTags(DATA4& data) {
   }
   std::vector<std::string> expressions(found.size());
   if (const std::vector<KeptTag>* kept = KeptTagsOf(*data.cb, table)) {
+    std::vector<const KeptTag*> missing;
+    std::vector<std::string> paths;
     for (const KeptTag& tag : *kept) {
       auto same = [&](const auto& f) { return platform::EqualsIgnoringCase(f.first, tag.name); };
       auto it = std::find_if(found.begin(), found.end(), same);
@@ -317,10 +377,15 @@ void OpenTags(DATA4& data) {
         expressions[static_cast<std::size_t>(it - found.begin())] = tag.expression;
         continue;
       }
-      const std::string path = TagFilePath(data.table->path(), tag.name);
-      if (BuildMissingTag(data, tag, path)) {
-        found.emplace_back(platform::LowerCase(tag.name), path);
-        expressions.push_back(tag.expression);
+      missing.push_back(&tag);
+      paths.push_back(TagFilePath(data.table->path(), tag.name));
+    }
+    if (!missing.empty()) {
+      const std::vector<bool> there = BuildMissingTags(data, missing, paths);
+      for (std::size_t m = 0; m < missing.size(); ++m) {
+        if (!there[m]) continue;
+        found.emplace_back(platform::LowerCase(missing[m]->name), paths[m]);
+        expressions.push_back(missing[m]->expression);
       }
     }
   }

@@ -218,6 +218,12 @@ void CheckMemoText(std::string_view text);
 bool WithFreshTags(DATA4& data, bool for_change,
                    const std::function<void(TagFiles&, std::uint32_t count)>& use);
 void RebuildTag(DATA4& data, const TAG4& tag, std::uint32_t count);
+// Builds the files of `tags` from rows 1 .. count in one pass over the rows, sorting their
+// keys in memory shared among them. Returns, for each tag, whether its file was written: with
+// `skip_denied`, a tag whose file this process may not write is left out; any other failure
+// is thrown once the tags before it are written.
+std::vector<bool> RebuildTags(DATA4& data, const std::vector<const TAG4*>& tags,
+                              std::uint32_t count, bool skip_denied);
 std::string KeyOf(const TAG4& tag, const char* record);
 // Writes the key of `record` into `key` (tag.key_length bytes).
 void KeyInto(const TAG4& tag, const char* record, char* key);

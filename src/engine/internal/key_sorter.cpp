@@ -10,6 +10,9 @@ namespace tvr::engine {
 
 namespace {
 
+// Ranges of more items than this sort by radix, smaller ones by comparison.
+constexpr std::ptrdiff_t kRadixAtLeast = 256;
+
 std::uint32_t RecnoAt(const char* entry, std::size_t key_length) {
   std::uint32_t recno;
   std::memcpy(&recno, entry + key_length, sizeof recno);
@@ -18,11 +21,19 @@ std::uint32_t RecnoAt(const char* entry, std::size_t key_length) {
 
 }  // namespace
 
-KeySorter::KeySorter(int key_length, std::size_t memory)
+KeySorter::KeySorter(int key_length, std::size_t memory, std::uint64_t expected)
     : key_length_(static_cast<std::size_t>(key_length)),
       entry_(static_cast<std::size_t>(key_length) + sizeof(std::uint32_t)),
-      capacity_(std::max<std::size_t>(1024, memory / (entry_ + sizeof(std::uint32_t)))) {
+      capacity_(static_cast<std::size_t>(std::max<std::uint64_t>(
+          1, std::min<std::uint64_t>(
+                 expected, std::max<std::size_t>(1024, memory / BytesPerEntry(key_length)))))) {
   buffer_.resize(capacity_ * entry_);
+  order_.reserve(capacity_);
+  scratch_.reserve(capacity_);
+}
+
+std::size_t KeySorter::BytesPerEntry(int key_length) {
+  return static_cast<std::size_t>(key_length) + sizeof(std::uint32_t) + 2 * sizeof(Item);
 }
 
 KeySorter::~KeySorter() {
@@ -40,14 +51,72 @@ void KeySorter::Add(const char* key, std::uint32_t recno) {
 
 void KeySorter::SortBuffer() {
   order_.resize(buffered_);
-  for (std::size_t i = 0; i < buffered_; ++i) order_[i] = static_cast<std::uint32_t>(i);
-  // Entries came in record order: the position breaks ties between equal keys.
+  for (std::size_t i = 0; i < buffered_; ++i) order_[i].at = static_cast<std::uint32_t>(i);
+  SortItems(order_.data(), order_.data() + order_.size(), 0);
+}
+
+// Sorts items that are in buffer order by their keys from byte `depth` on, 8 bytes at a time:
+// by the number of the next 8 bytes and then by position, after which each group of equal
+// numbers is again in buffer order and is sorted by the following 8 bytes. Entries came in
+// record order, so equal keys stay in record order. Keys of one client share long prefixes
+// (the client's code, then blanks): a group whose 8 bytes are all alike needs no sort.
+void KeySorter::SortItems(Item* begin, Item* end, std::size_t depth) {
   const char* base = buffer_.data();
-  const std::size_t kl = key_length_, size = entry_;
-  std::sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-    int c = std::memcmp(base + a * size, base + b * size, kl);
-    return c < 0 || (c == 0 && a < b);
-  });
+  for (; end - begin > 1 && depth < key_length_; depth += 8) {
+    const std::size_t take = std::min<std::size_t>(8, key_length_ - depth);
+    bool alike = true;
+    for (Item* it = begin; it != end; ++it) {
+      unsigned char bytes[8] = {};
+      std::memcpy(bytes, base + std::size_t{it->at} * entry_ + depth, take);
+      std::uint64_t chunk = 0;
+      for (unsigned char b : bytes) chunk = chunk << 8 | b;
+      it->chunk = chunk;
+      alike = alike && chunk == begin->chunk;
+    }
+    if (alike) continue;
+    if (end - begin > kRadixAtLeast) {
+      RadixSort(begin, end);
+    } else {
+      std::sort(begin, end, [](const Item& a, const Item& b) {
+        return a.chunk < b.chunk || (a.chunk == b.chunk && a.at < b.at);
+      });
+    }
+    if (depth + 8 >= key_length_) return;
+    for (Item* group = begin; group != end;) {
+      Item* group_end = group + 1;
+      while (group_end != end && group_end->chunk == group->chunk) ++group_end;
+      SortItems(group, group_end, depth + 8);
+      group = group_end;
+    }
+    return;
+  }
+}
+
+// A stable sort by the numbers, a byte at a time from the lowest; bytes alike in every item
+// (most of them, as keys share their prefixes) take no pass.
+void KeySorter::RadixSort(Item* begin, Item* end) {
+  const auto n = static_cast<std::size_t>(end - begin);
+  scratch_.resize(n);
+  std::size_t counts[8][256] = {};
+  for (const Item* it = begin; it != end; ++it) {
+    for (int b = 0; b < 8; ++b) ++counts[b][(it->chunk >> (8 * b)) & 0xFF];
+  }
+  Item* from = begin;
+  Item* to = scratch_.data();
+  for (int b = 0; b < 8; ++b) {
+    std::size_t* count = counts[b];
+    if (count[(from->chunk >> (8 * b)) & 0xFF] == n) continue;
+    std::size_t at = 0;
+    for (int v = 0; v < 256; ++v) {
+      const std::size_t c = count[v];
+      count[v] = at;
+      at += c;
+    }
+    for (const Item* it = from; it != from + n; ++it)
+      to[count[(it->chunk >> (8 * b)) & 0xFF]++] = *it;
+    std::swap(from, to);
+  }
+  if (from != begin) std::copy(from, from + n, begin);
 }
 
 void KeySorter::SpillRun() {
@@ -62,8 +131,9 @@ void KeySorter::SpillRun() {
   std::vector<char> out;
   out.reserve(64 * 1024);
   std::fseek(runs_file_, static_cast<long>(run.offset * entry_), SEEK_SET);
-  for (std::uint32_t i : order_) {
-    out.insert(out.end(), buffer_.data() + i * entry_, buffer_.data() + (i + 1) * entry_);
+  for (const Item& item : order_) {
+    const char* entry = buffer_.data() + std::size_t{item.at} * entry_;
+    out.insert(out.end(), entry, entry + entry_);
     if (out.size() >= 64 * 1024) {
       if (std::fwrite(out.data(), 1, out.size(), runs_file_) != out.size()) ThrowErrno(errno);
       out.clear();
@@ -74,7 +144,6 @@ void KeySorter::SpillRun() {
   }
   runs_.push_back(run);
   buffered_ = 0;
-  std::vector<std::uint32_t>().swap(order_);
 }
 
 void KeySorter::Start() {
@@ -84,6 +153,8 @@ void KeySorter::Start() {
     return;
   }
   if (buffered_ > 0) SpillRun();
+  std::vector<Item>().swap(order_);  // the merge needs only the buffer
+  std::vector<Item>().swap(scratch_);
   if (std::fflush(runs_file_) != 0) ThrowErrno(errno);
   per_run_ = capacity_ / runs_.size();
   if (per_run_ == 0) per_run_ = 1;
@@ -119,7 +190,7 @@ const char* KeySorter::Head(const Run& run) const {
 
 void KeySorter::Next(char* key, std::uint32_t& recno) {
   if (runs_.empty()) {
-    const char* entry = buffer_.data() + order_.at(sorted_at_++) * entry_;
+    const char* entry = buffer_.data() + std::size_t{order_.at(sorted_at_++).at} * entry_;
     std::memcpy(key, entry, key_length_);
     recno = RecnoAt(entry, key_length_);
     return;

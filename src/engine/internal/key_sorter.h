@@ -15,9 +15,12 @@ namespace tvr::engine {
 
 class KeySorter {
  public:
-  // Keys of `key_length` bytes; `memory` bytes for the entries (about 28 bytes an entry of a
-  // 20-byte key go to the buffer and its order).
-  KeySorter(int key_length, std::size_t memory);
+  // Keys of `key_length` bytes; `memory` bytes for the entries (key_length + 36 bytes an entry
+  // go to the buffer and its sort), at most enough for `expected` entries (a table's row
+  // count), so that a small table takes little memory.
+  KeySorter(int key_length, std::size_t memory, std::uint64_t expected = UINT64_MAX);
+  // The bytes an entry of a key of `key_length` bytes takes of the sorter's memory.
+  static std::size_t BytesPerEntry(int key_length);
   ~KeySorter();
   KeySorter(const KeySorter&) = delete;
   KeySorter& operator=(const KeySorter&) = delete;
@@ -42,7 +45,16 @@ class KeySorter {
     std::size_t position = 0;   // the next one there
   };
 
+  // An entry of the buffer by position, with 8 bytes of its key from some offset on, read as
+  // one big-endian number so that comparing numbers compares those bytes.
+  struct Item {
+    std::uint64_t chunk;
+    std::uint32_t at;
+  };
+
   void SortBuffer();
+  void SortItems(Item* begin, Item* end, std::size_t depth);
+  void RadixSort(Item* begin, Item* end);
   void SpillRun();
   void Refill(Run& run);
   const char* Head(const Run& run) const;
@@ -51,7 +63,8 @@ class KeySorter {
   std::size_t entry_;     // key, then the record number
   std::size_t capacity_;  // entries the buffer holds
   std::vector<char> buffer_;
-  std::vector<std::uint32_t> order_;
+  std::vector<Item> order_;  // the buffer's entries in order once sorted
+  std::vector<Item> scratch_;
   std::size_t buffered_ = 0;
   std::uint64_t total_ = 0;
   std::FILE* runs_file_ = nullptr;

@@ -152,6 +152,48 @@ struct Node {
   }
 };
 
+// Blocks read ahead, in two windows of the file: one follows the leaves, the other takes
+// the branch blocks met between them (a build writes each branch right after its last
+// child). A read where a window ended fills that window again with twice the blocks, up to
+// kMostBlocks; a read elsewhere fills the window used less lately with kFewestBlocks.
+struct BlockWindows {
+  static constexpr std::uint32_t kFewestBlocks = 8;
+  static constexpr std::uint32_t kMostBlocks = 128;
+  struct Window {
+    std::vector<unsigned char> bytes;
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+    bool Holds(std::uint32_t block) const { return block >= first && block - first < count; }
+  };
+  std::array<Window, 2> windows;
+  std::size_t last_used = 0;
+
+  void Copy(const platform::File& file, std::uint32_t block, std::uint32_t blocks,
+            unsigned char* out) {
+    std::size_t w = windows[0].Holds(block) ? 0 : windows[1].Holds(block) ? 1 : 2;
+    if (w == 2) {
+      std::uint32_t want = kFewestBlocks;
+      w = 1 - last_used;
+      for (std::size_t i = 0; i < 2; ++i) {
+        if (windows[i].count > 0 && windows[i].first + windows[i].count == block) {
+          w = i;
+          want = std::min(windows[i].count * 2, kMostBlocks);
+        }
+      }
+      Window& fill = windows[w];
+      fill.bytes.resize(std::size_t{std::min(want, blocks - block)} * kBlockSize);
+      const std::size_t got =
+          file.ReadAt(std::uint64_t{block} * kBlockSize, fill.bytes.data(), fill.bytes.size());
+      fill.first = block;
+      fill.count = static_cast<std::uint32_t>(got / kBlockSize);
+      if (fill.count == 0) ThrowDamaged(file.path(), "file shorter than its block count");
+    }
+    last_used = w;
+    const Window& from = windows[w];
+    std::memcpy(out, from.bytes.data() + std::size_t{block - from.first} * kBlockSize, kBlockSize);
+  }
+};
+
 // One call's view of the file: the header as read at the start of the call, block reads with
 // validation, block writes and allocation.
 class Tree {
@@ -400,53 +442,10 @@ class Tree {
     if (child >= blocks_ || child == node.block) Damaged("block pointer out of range");
   }
 
-  // Blocks read ahead, in two windows of the file: one follows the leaves, the other takes
-  // the branch blocks met between them (a build writes each branch right after its last
-  // child). A read where a window ended fills that window again with twice the blocks, up to
-  // kMostBlocks; a read elsewhere fills the window used less lately with kFewestBlocks.
-  struct Windows {
-    static constexpr std::uint32_t kFewestBlocks = 8;
-    static constexpr std::uint32_t kMostBlocks = 128;
-    struct Window {
-      std::vector<unsigned char> bytes;
-      std::uint32_t first = 0;
-      std::uint32_t count = 0;
-      bool Holds(std::uint32_t block) const { return block >= first && block - first < count; }
-    };
-    std::array<Window, 2> windows;
-    std::size_t last_used = 0;
-
-    void Copy(const platform::File& file, std::uint32_t block, std::uint32_t blocks,
-              unsigned char* out) {
-      std::size_t w = windows[0].Holds(block) ? 0 : windows[1].Holds(block) ? 1 : 2;
-      if (w == 2) {
-        std::uint32_t want = kFewestBlocks;
-        w = 1 - last_used;
-        for (std::size_t i = 0; i < 2; ++i) {
-          if (windows[i].count > 0 && windows[i].first + windows[i].count == block) {
-            w = i;
-            want = std::min(windows[i].count * 2, kMostBlocks);
-          }
-        }
-        Window& fill = windows[w];
-        fill.bytes.resize(std::size_t{std::min(want, blocks - block)} * kBlockSize);
-        const std::size_t got =
-            file.ReadAt(std::uint64_t{block} * kBlockSize, fill.bytes.data(), fill.bytes.size());
-        fill.first = block;
-        fill.count = static_cast<std::uint32_t>(got / kBlockSize);
-        if (fill.count == 0) ThrowDamaged(file.path(), "file shorter than its block count");
-      }
-      last_used = w;
-      const Window& from = windows[w];
-      std::memcpy(out, from.bytes.data() + std::size_t{block - from.first} * kBlockSize,
-                  kBlockSize);
-    }
-  };
-
   const platform::File& file_;
   platform::File* writer_;
   MappedFile* map_;
-  mutable std::optional<Windows> window_;
+  mutable std::optional<BlockWindows> window_;
   Header header_;
   std::size_t kl_ = 0;
   std::uint32_t root_ = 0;

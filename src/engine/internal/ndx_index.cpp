@@ -168,8 +168,8 @@ struct BlockWindows {
   std::array<Window, 2> windows;
   std::size_t last_used = 0;
 
-  void Copy(const platform::File& file, std::uint32_t block, std::uint32_t blocks,
-            unsigned char* out) {
+  // The bytes of block `block`, valid until the next call.
+  const unsigned char* At(const platform::File& file, std::uint32_t block, std::uint32_t blocks) {
     std::size_t w = windows[0].Holds(block) ? 0 : windows[1].Holds(block) ? 1 : 2;
     if (w == 2) {
       std::uint32_t want = kFewestBlocks;
@@ -190,7 +190,7 @@ struct BlockWindows {
     }
     last_used = w;
     const Window& from = windows[w];
-    std::memcpy(out, from.bytes.data() + std::size_t{block - from.first} * kBlockSize, kBlockSize);
+    return from.bytes.data() + std::size_t{block - from.first} * kBlockSize;
   }
 };
 
@@ -258,12 +258,23 @@ class Tree {
     return c > 0 || (c == 0 && (item.recno == 0 || lower.recno == 0));
   }
 
+  // The bytes of node block `block`: in the read-ahead window when there is one (valid until
+  // the next read), else read into `scratch`.
+  const unsigned char* BlockBytes(std::uint32_t block, unsigned char* scratch) const {
+    if (!window_) {
+      ReadBlock(block, scratch);
+      return scratch;
+    }
+    if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
+    return window_->At(file_, block, blocks_);
+  }
+
   // The bytes of node block `block`.
   void ReadBlock(std::uint32_t block, unsigned char* b) const {
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
     const std::uint64_t at = std::uint64_t{block} * kBlockSize;
     if (window_) {
-      window_->Copy(file_, block, blocks_, b);
+      std::memcpy(b, window_->At(file_, block, blocks_), kBlockSize);
     } else if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
                file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
@@ -375,18 +386,20 @@ class Tree {
     void Visit(std::uint32_t block, std::size_t depth) {
       if (depth >= kMaxDepth || ++visits > tree.blocks_) tree.Damaged("loop in the tree");
       std::array<unsigned char, kBlockSize> b;
-      tree.ReadBlock(block, b.data());
-      const std::uint32_t count = LoadLittle32(b.data());
+      const unsigned char* bytes = tree.BlockBytes(block, b.data());
+      const std::uint32_t count = LoadLittle32(bytes);
       if (count > static_cast<std::uint32_t>(tree.header_.keys_per_block)) {
         tree.Damaged("too many keys in a block");
       }
       const std::size_t group = static_cast<std::size_t>(tree.header_.group_length);
       const std::size_t kl = tree.kl_;
-      const unsigned char* entries = b.data() + kEntriesAt;
-      if (LoadLittle32(entries) == 0) {
-        Leaf(b, count, group, kl);
+      if (LoadLittle32(bytes + kEntriesAt) == 0) {
+        Leaf(bytes, count, group, kl);
         return;
       }
+      // A branch's bytes are kept while its children are read.
+      if (bytes != b.data()) std::memcpy(b.data(), bytes, kBlockSize);
+      const unsigned char* entries = b.data() + kEntriesAt;
       const unsigned char* previous = nullptr;
       for (std::uint32_t i = 0; i <= count && !done; ++i) {
         const unsigned char* e = entries + i * group;
@@ -407,9 +420,8 @@ class Tree {
       }
     }
 
-    void Leaf(const std::array<unsigned char, kBlockSize>& b, std::uint32_t count,
-              std::size_t group, std::size_t kl) {
-      const unsigned char* entries = b.data() + kEntriesAt;
+    void Leaf(const unsigned char* b, std::uint32_t count, std::size_t group, std::size_t kl) {
+      const unsigned char* entries = b + kEntriesAt;
       for (std::uint32_t i = 0; i < count; ++i) {
         const unsigned char* e = entries + i * group;
         const unsigned char* key = e + kEntryKeyAt;

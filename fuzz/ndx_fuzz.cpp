@@ -79,9 +79,8 @@ void CheckFile(std::string_view input) {
         Damaged("WithPrefix", [&] { prefixed = index->WithPrefix(Padded(probe, length)); });
     Damaged("WithPrefix", [&] { index->WithPrefix(probe.substr(0, 1)); });
     if (!sound || !found || !listed || !walked) continue;
-    FUZZ_CHECK(prefixed == equal,
-               "WithPrefix(" + Printable(probe) + ") is not what Equal(" + Printable(probe) +
-                   ") finds");
+    FUZZ_CHECK(prefixed == equal, "WithPrefix(" + Printable(probe) + ") is not what Equal(" +
+                                      Printable(probe) + ") finds");
     FUZZ_CHECK(
         equal.size() <= from.size() && std::equal(equal.begin(), equal.end(), from.begin()),
         "Equal(" + Printable(probe) + ") is not where From(" + Printable(probe) + ") starts");

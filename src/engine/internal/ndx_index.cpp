@@ -261,29 +261,20 @@ class Tree {
   // The bytes of node block `block`: in the read-ahead window when there is one (valid until
   // the next read), else read into `scratch`.
   const unsigned char* BlockBytes(std::uint32_t block, unsigned char* scratch) const {
-    if (!window_) {
-      ReadBlock(block, scratch);
-      return scratch;
-    }
     if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
-    return window_->At(file_, block, blocks_);
-  }
-
-  // The bytes of node block `block`.
-  void ReadBlock(std::uint32_t block, unsigned char* b) const {
-    if (block < 1 || block >= blocks_) Damaged("block pointer out of range");
+    if (window_) return window_->At(file_, block, blocks_);
     const std::uint64_t at = std::uint64_t{block} * kBlockSize;
-    if (window_) {
-      std::memcpy(b, window_->At(file_, block, blocks_), kBlockSize);
-    } else if ((map_ == nullptr || !map_->Copy(at, b, kBlockSize)) &&
-               file_.ReadAt(at, b, kBlockSize) != kBlockSize) {
+    if ((map_ == nullptr || !map_->Copy(at, scratch, kBlockSize)) &&
+        file_.ReadAt(at, scratch, kBlockSize) != kBlockSize) {
       Damaged("file shorter than its block count");
     }
+    return scratch;
   }
 
   Node Read(std::uint32_t block) const {
     unsigned char b[kBlockSize];
-    ReadBlock(block, b);
+    const unsigned char* bytes = BlockBytes(block, b);
+    if (bytes != b) std::memcpy(b, bytes, kBlockSize);
     Node node;
     node.block = block;
     std::uint32_t count = LoadLittle32(b);
